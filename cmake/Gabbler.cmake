@@ -1,0 +1,58 @@
+# Helpers that keep each folder's CMakeLists.txt to a few declarative lines.
+
+add_compile_options(-Wall -Wextra -Wpedantic)
+if(GABBLER_WERROR)
+    add_compile_options(-Werror)
+endif()
+if(GABBLER_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+# gabbler_add_library(<folder> [DIR <subdir>] [DEPS <targets or folders>...])
+# Builds every .cpp of the folder into the library gabbler_<name>. A dependency written without "::" or a
+# "gabbler_" prefix names another folder's library ("sdk" means gabbler_sdk).
+function(gabbler_add_library name)
+    cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
+    set(dir ${CMAKE_CURRENT_SOURCE_DIR})
+    if(ARG_DIR)
+        set(dir ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR})
+    endif()
+    file(GLOB sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+    file(GLOB headers CONFIGURE_DEPENDS ${dir}/*.h)
+    add_library(gabbler_${name} STATIC ${sources} ${headers})
+    target_include_directories(gabbler_${name} PUBLIC ${CMAKE_SOURCE_DIR})
+    gabbler_resolve_deps(deps ${ARG_DEPS})
+    target_link_libraries(gabbler_${name} PUBLIC ${deps})
+endfunction()
+
+# gabbler_add_test(<name> SOURCES <files>... [DEPS <targets or folders>...] [QT])
+# One GoogleTest executable, registered test by test with CTest. QT runs it on the offscreen platform.
+function(gabbler_add_test name)
+    cmake_parse_arguments(ARG "QT" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(test_${name} ${ARG_SOURCES})
+    gabbler_resolve_deps(deps ${ARG_DEPS})
+    target_link_libraries(test_${name} PRIVATE ${deps} GTest::gtest GTest::gtest_main GTest::gmock)
+    target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    set(env "")
+    if(ARG_QT)
+        set(env "QT_QPA_PLATFORM=offscreen")
+    endif()
+    gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+endfunction()
+
+function(gabbler_resolve_deps out)
+    set(result "")
+    foreach(dep ${ARGN})
+        if(dep MATCHES "::" OR dep MATCHES "^gabbler_" OR dep MATCHES "^-")
+            list(APPEND result ${dep})
+        else()
+            list(APPEND result gabbler_${dep})
+        endif()
+    endforeach()
+    set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+find_package(GTest REQUIRED)
+include(GoogleTest)
