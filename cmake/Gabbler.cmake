@@ -56,3 +56,7 @@ endfunction()
 
 find_package(GTest REQUIRED)
 include(GoogleTest)
+
+# Only the program's own folders use Qt; protocol/, sdk/ and server/ stay plain C++.
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
+set(CMAKE_AUTOMOC ON)
