@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The folder that holds gabbler.ini, profiles.txt and the other files of one user.
+struct DataFolder {
+    bool ok = false;
+    std::string path;  // absolute, without a trailing slash
+    std::string error; // a sentence for the user when !ok
+};
+
+// The first of: the --home option, GABBLER_HOME, $XDG_CONFIG_HOME/gabbler, $HOME/.config/gabbler. Empty values
+// count as unset, and a relative XDG_CONFIG_HOME is ignored, as the XDG base directory rules ask. Empty when
+// nothing is set.
+std::string ChooseDataFolder(std::string_view homeOption, std::string_view gabblerHome, std::string_view xdgConfigHome,
+                             std::string_view home);
+
+// Makes path absolute and creates it, with its parents, when missing; a folder created here is private to the
+// user, since it will hold passwords.
+DataFolder PrepareDataFolder(std::string_view path);
+
+// ChooseDataFolder from the process environment, then PrepareDataFolder.
+DataFolder OpenDataFolder(std::string_view homeOption);
