@@ -181,6 +181,9 @@ constexpr int kEventWorldDisconnect = 13; // 278 (471 connection lost, the SDK t
 constexpr int kEventAvatarClick = 20;     // 206 and 207 of the clicker, 285
 constexpr int kEventUrl = 21;             // 206 and 207 of the sender, 287, 288
 constexpr int kEventConsoleMessage = 29;  // 329-334
+// Our own number: someone moved the bot with SdkTeleport. 198-201 hold the new place; 291 is empty when the server
+// already moved it within this world, else the world it was sent to (the bot decides whether to go).
+constexpr int kEventTeleport = 22;
 
 constexpr int kEventCount = 32; // event numbers are 0 .. kEventCount - 1
 

@@ -1,0 +1,235 @@
+#include "server/Connection.h"
+
+#include "protocol/Frame.h"
+#include "protocol/MessageType.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr int kProtocolError = 463;
+constexpr int kVersionMismatch = 454;
+constexpr int kTimeout = 402;
+constexpr auto kCloseGrace = std::chrono::seconds(2);
+} // namespace
+
+Connection::Connection(asio::ip::tcp::socket socket, Universe &universe, const ServerOptions &options,
+                       ClosedHandler closed)
+    : socket_(std::move(socket)), timer_(socket_.get_executor()), universe_(universe), options_(options),
+      closed_(std::move(closed)), in_(kMaxFrameSize + 16 * 1024) {
+    asio::error_code ec;
+    const auto remote = socket_.remote_endpoint(ec);
+    if (!ec) {
+        peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
+        asio::ip::address a = remote.address();
+        if (a.is_v6() && a.to_v6().is_v4_mapped())
+            a = asio::ip::make_address_v4(asio::ip::v4_mapped, a.to_v6());
+        if (a.is_v4()) {
+            const auto bytes = a.to_v4().to_bytes(); // network order
+            std::memcpy(&address_, bytes.data(), 4);
+        }
+    }
+    socket_.set_option(asio::ip::tcp::no_delay(true), ec);
+}
+
+Connection::~Connection() = default;
+
+void Connection::Log(const std::string &line) const {
+    if (options_.log)
+        options_.log(peer_ + ": " + line);
+}
+
+void Connection::Start() {
+    started_ = lastHeard_ = std::chrono::steady_clock::now();
+    ArmTimer();
+    Read();
+}
+
+void Connection::Read() {
+    if (finished_)
+        return;
+    auto self = shared_from_this();
+    socket_.async_read_some(asio::buffer(in_.data() + used_, in_.size() - used_),
+                            [this, self](const asio::error_code &ec, std::size_t n) {
+                                if (finished_)
+                                    return;
+                                if (ec) {
+                                    Finish();
+                                    return;
+                                }
+                                used_ += n;
+                                lastHeard_ = std::chrono::steady_clock::now();
+                                Consume();
+                                if (!closing_)
+                                    Read();
+                            });
+}
+
+void Connection::Consume() {
+    std::size_t offset = 0;
+    while (!closing_ && !finished_) {
+        std::size_t size = 0;
+        const CutResult cut = CutFrame(in_.data() + offset, used_ - offset, size);
+        if (cut == CutResult::NeedMore)
+            break;
+        if (cut == CutResult::Broken) {
+            Log("protocol error, closing");
+            Close(kProtocolError);
+            break;
+        }
+        HandleFrame(in_.data() + offset, size);
+        offset += size;
+    }
+    if (offset > 0) {
+        std::memmove(in_.data(), in_.data() + offset, used_ - offset);
+        used_ -= offset;
+    }
+}
+
+void Connection::HandleFrame(const std::uint8_t *frame, std::size_t size) {
+    FrameReader r(frame, size);
+    const auto type = static_cast<MessageType>(r.Header().type);
+    if (!hello_) {
+        if (type != MessageType::Hello) {
+            Close(kProtocolError);
+            return;
+        }
+        std::string reply;
+        if (r.Header().code != kProtocolVersion) {
+            FrameWriter(reply, static_cast<std::uint16_t>(MessageType::HelloReply), r.Header().id, kVersionMismatch)
+                .Finish();
+            Send(reply);
+            Log("protocol version " + std::to_string(r.Header().code) + " refused");
+            Close(kVersionMismatch);
+            return;
+        }
+        std::int32_t build = 0;
+        r.FindInt(kFieldNumber, build);
+        hello_ = true;
+        FrameWriter w(reply, static_cast<std::uint16_t>(MessageType::HelloReply), r.Header().id, 0);
+        w.Int(kFieldIdleTimeoutMs,
+              static_cast<std::int32_t>(std::min<long long>(options_.idleTimeout.count(), INT32_MAX)));
+        w.String(kFieldServerName, "gabbler-universe");
+        w.Finish();
+        Send(reply);
+        universe_.Attach(this, build);
+        return;
+    }
+    if (type == MessageType::Ping)
+        return;
+    if (type == MessageType::Close) {
+        Close(0);
+        return;
+    }
+    if (!IsRequestType(r.Header().type)) {
+        Close(kProtocolError);
+        return;
+    }
+    universe_.Handle(this, r);
+}
+
+void Connection::Send(const std::string &frames) {
+    if (closing_ || finished_ || frames.empty())
+        return;
+    pending_ += frames;
+    if (pending_.size() + writing_.size() > options_.maxOutputBytes) {
+        // A reader this far behind would make us hold its whole backlog; let it go instead. Closing is posted so
+        // that the universe, which may be in the middle of a broadcast, never sees a connection vanish under it.
+        Log("output backlog above the limit, disconnecting");
+        closing_ = true;
+        pending_.clear();
+        asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Abort(); });
+        return;
+    }
+    Write();
+}
+
+void Connection::Write() {
+    if (writeActive_ || pending_.empty() || finished_)
+        return;
+    writing_.swap(pending_);
+    pending_.clear();
+    writeActive_ = true;
+    auto self = shared_from_this();
+    asio::async_write(socket_, asio::buffer(writing_), [this, self](const asio::error_code &ec, std::size_t) {
+        writeActive_ = false;
+        writing_.clear();
+        if (finished_)
+            return;
+        if (ec) {
+            Finish();
+            return;
+        }
+        if (!pending_.empty()) {
+            Write();
+        } else if (closing_) {
+            Finish();
+        }
+    });
+}
+
+void Connection::Close(int reason) {
+    if (closing_ || finished_)
+        return;
+    std::string frame;
+    FrameWriter(frame, static_cast<std::uint16_t>(MessageType::Close), 0, reason).Finish();
+    pending_ += frame;
+    closing_ = true;
+    if (!writeActive_) {
+        Write();
+        if (!writeActive_) {
+            asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Finish(); });
+            return;
+        }
+    }
+    // A peer that does not read its farewell does not keep the connection open.
+    timer_.expires_after(kCloseGrace);
+    timer_.async_wait([this, self = shared_from_this()](const asio::error_code &ec) {
+        if (!ec)
+            Finish();
+    });
+}
+
+void Connection::ArmTimer() {
+    if (finished_ || closing_)
+        return;
+    const auto period = std::clamp<std::chrono::steady_clock::duration>(
+        options_.idleTimeout / 4, std::chrono::milliseconds(10), std::chrono::seconds(5));
+    timer_.expires_after(std::min<std::chrono::steady_clock::duration>(period, options_.helloTimeout));
+    timer_.async_wait([this, self = shared_from_this()](const asio::error_code &ec) {
+        if (ec || finished_ || closing_)
+            return;
+        const auto now = std::chrono::steady_clock::now();
+        if (!hello_ && now - started_ > options_.helloTimeout) {
+            Log("no handshake, closing");
+            Abort();
+            return;
+        }
+        if (now - lastHeard_ > options_.idleTimeout) {
+            Log("idle, closing");
+            Close(kTimeout);
+            return;
+        }
+        ArmTimer();
+    });
+}
+
+void Connection::Abort() {
+    closing_ = true;
+    Finish();
+}
+
+void Connection::Finish() {
+    if (finished_)
+        return;
+    finished_ = true;
+    closing_ = true;
+    asio::error_code ec;
+    socket_.shutdown(asio::ip::tcp::socket::shutdown_both, ec);
+    socket_.close(ec);
+    timer_.cancel();
+    if (hello_)
+        universe_.Detach(this);
+    if (closed_)
+        closed_(this);
+}

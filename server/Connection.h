@@ -1,0 +1,56 @@
+#pragma once
+
+// One client's TCP connection: reads frames (checking every limit before using them), answers the version
+// handshake, hands requests to the universe and writes its output with a bounded backlog.
+
+#include "server/Universe.h"
+
+#include <asio.hpp>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Connection : public ClientLink, public std::enable_shared_from_this<Connection> {
+public:
+    using ClosedHandler = std::function<void(Connection *)>;
+
+    Connection(asio::ip::tcp::socket socket, Universe &universe, const ServerOptions &options, ClosedHandler closed);
+    ~Connection() override;
+
+    void Start();
+    // Closes at once, without a farewell frame: for Stop and for a dropped network.
+    void Abort();
+
+    void Send(const std::string &frames) override;
+    void Close(int reason) override;
+    std::uint32_t Address() const override { return address_; }
+
+private:
+    void Read();
+    void Consume();
+    void HandleFrame(const std::uint8_t *frame, std::size_t size);
+    void Write();
+    void ArmTimer();
+    void Finish();
+    void Log(const std::string &line) const;
+
+    asio::ip::tcp::socket socket_;
+    asio::steady_timer timer_;
+    Universe &universe_;
+    const ServerOptions &options_;
+    ClosedHandler closed_;
+    std::vector<std::uint8_t> in_;
+    std::size_t used_ = 0;
+    std::string pending_;
+    std::string writing_;
+    bool writeActive_ = false;
+    bool hello_ = false;
+    bool closing_ = false;
+    bool finished_ = false;
+    std::uint32_t address_ = 0;
+    std::string peer_;
+    std::chrono::steady_clock::time_point started_;
+    std::chrono::steady_clock::time_point lastHeard_;
+};
