@@ -1,0 +1,252 @@
+#include "chat/ChatLog.h"
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+constexpr std::uint32_t kBold = 1u << 24;
+constexpr std::uint32_t kItalic = 1u << 25;
+constexpr std::uint32_t kUnderline = 1u << 26;
+
+std::uint32_t Pack(const ChatFormat &f) {
+    return (f.colour & 0xFFFFFFu) | (f.bold ? kBold : 0) | (f.italic ? kItalic : 0) | (f.underline ? kUnderline : 0);
+}
+
+ChatFormat Unpack(std::uint32_t packed) {
+    return {packed & 0xFFFFFFu, (packed & kBold) != 0, (packed & kItalic) != 0, (packed & kUnderline) != 0};
+}
+
+bool IsAscii(std::string_view s) {
+    const char *p = s.data();
+    std::size_t n = s.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull) {
+            return false;
+        }
+    }
+    for (; n > 0; ++p, --n) {
+        if (static_cast<unsigned char>(*p) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Length of the well-formed UTF-8 sequence at s[i], or 0 with bad set to the length of its longest valid prefix
+// (at least 1), so that one U+FFFD replaces each maximal ill-formed part.
+std::size_t SequenceLength(std::string_view s, std::size_t i, std::size_t &bad) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = byte(i);
+    std::size_t need;
+    unsigned char low = 0x80, high = 0xBF;
+    if (c < 0x80) {
+        return 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+        need = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        need = 2;
+        low = c == 0xE0 ? 0xA0 : 0x80;
+        high = c == 0xED ? 0x9F : 0xBF;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        need = 3;
+        low = c == 0xF0 ? 0x90 : 0x80;
+        high = c == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        bad = 1;
+        return 0;
+    }
+    for (std::size_t k = 1; k <= need; ++k) {
+        const bool ok =
+            i + k < s.size() && byte(i + k) >= (k == 1 ? low : 0x80) && byte(i + k) <= (k == 1 ? high : 0xBF);
+        if (!ok) {
+            bad = k;
+            return 0;
+        }
+    }
+    return need + 1;
+}
+
+void AppendSanitized(std::string &out, std::string_view in) {
+    out.clear();
+    std::size_t i = 0;
+    while (i < in.size()) {
+        std::size_t bad = 0;
+        const std::size_t n = SequenceLength(in, i, bad);
+        if (n > 0) {
+            out.append(in.data() + i, n);
+            i += n;
+        } else {
+            out.append("\xEF\xBF\xBD");
+            i += bad;
+        }
+    }
+}
+
+// The longest prefix of valid UTF-8 text that has at most limit bytes.
+std::size_t CutAtCharacter(std::string_view s, std::size_t limit) {
+    if (s.size() <= limit) {
+        return s.size();
+    }
+    while (limit > 0 && (static_cast<unsigned char>(s[limit]) & 0xC0) == 0x80) {
+        --limit;
+    }
+    return limit;
+}
+
+} // namespace
+
+ChatLine::ChatLine(const ChatLog::Chunk &chunk, std::size_t index) : chunk_(&chunk) {
+    const ChatLog::LineStart &start = chunk.lines[index];
+    const bool last = index + 1 == chunk.lines.size();
+    textBegin_ = start.text;
+    runBegin_ = start.run;
+    textEnd_ = last ? static_cast<std::uint32_t>(chunk.text.size()) : chunk.lines[index + 1].text;
+    runEnd_ = last ? static_cast<std::uint32_t>(chunk.runs.size()) : chunk.lines[index + 1].run;
+}
+
+std::string_view ChatLine::Text() const {
+    return std::string_view(chunk_->text).substr(textBegin_, textEnd_ - textBegin_);
+}
+
+ChatRun ChatLine::Run(std::size_t k) const {
+    const std::size_t r = runBegin_ + k;
+    const std::uint32_t begin = chunk_->runs[r].offset;
+    const std::uint32_t end = r + 1 < runEnd_ ? chunk_->runs[r + 1].offset : textEnd_;
+    return {std::string_view(chunk_->text).substr(begin, end - begin), begin - textBegin_,
+            Unpack(chunk_->runs[r].format)};
+}
+
+ChatLog::ChatLog(std::size_t lineLimit) : lineLimit_(lineLimit) {}
+
+void ChatLog::Append(std::string_view text, ChatFormat format, bool newline) {
+    if (const void *nul = std::memchr(text.data(), 0, text.size())) {
+        text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
+    }
+    const std::uint32_t packed = Pack(format);
+    std::size_t i = 0;
+    for (;;) {
+        std::size_t j = i;
+        while (j < text.size() && text[j] != '\r' && text[j] != '\n') {
+            ++j;
+        }
+        if (j > i) {
+            AppendPiece(text.substr(i, j - i), packed);
+        }
+        if (j == text.size()) {
+            break;
+        }
+        EndLine();
+        i = j + 1;
+        if (text[j] == '\r' && i < text.size() && text[i] == '\n') {
+            ++i;
+        }
+    }
+    if (newline) {
+        EndLine();
+    }
+}
+
+void ChatLog::AppendPiece(std::string_view piece, std::uint32_t format) {
+    if (!open_) {
+        StartLine();
+    }
+    if (!IsAscii(piece)) {
+        AppendSanitized(scratch_, piece);
+        piece = scratch_;
+    }
+    Chunk &chunk = Last();
+    // Offsets are 32-bit; a chunk never holds more than 4 GiB of text, whatever a caller sends.
+    const std::size_t room = std::numeric_limits<std::uint32_t>::max() - chunk.text.size();
+    piece = piece.substr(0, CutAtCharacter(piece, room));
+    if (piece.empty()) {
+        return;
+    }
+    const bool sameRun = chunk.runs.size() > chunk.lines.back().run && chunk.runs.back().format == format;
+    if (!sameRun) {
+        chunk.runs.push_back({static_cast<std::uint32_t>(chunk.text.size()), format});
+    }
+    chunk.text.append(piece);
+    textBytes_ += piece.size();
+}
+
+void ChatLog::StartLine() {
+    if (chunks_.empty() || Last().lines.size() == kLinesPerChunk) {
+        std::size_t runsHint = 0;
+        if (!chunks_.empty()) {
+            // The full chunk keeps its size from now on: give back what growth reserved.
+            Chunk &full = Last();
+            if (full.text.capacity() > full.text.size() + full.text.size() / 8) {
+                full.text.shrink_to_fit();
+            }
+            if (full.runs.capacity() > full.runs.size() + full.runs.size() / 8) {
+                full.runs.shrink_to_fit();
+            }
+            lastChunkText_ = full.text.size();
+            runsHint = full.runs.size();
+        }
+        Chunk &next = chunks_.emplace_back();
+        next.lines.reserve(kLinesPerChunk);
+        next.text.reserve(lastChunkText_ + lastChunkText_ / 32);
+        next.runs.reserve(runsHint + runsHint / 32);
+    }
+    Chunk &chunk = Last();
+    chunk.lines.push_back(
+        {static_cast<std::uint32_t>(chunk.text.size()), static_cast<std::uint32_t>(chunk.runs.size())});
+    ++lineCount_;
+    open_ = true;
+    if (lineLimit_ != 0 && lineCount_ > lineLimit_) {
+        DropOldest();
+    }
+}
+
+void ChatLog::EndLine() {
+    if (!open_) {
+        StartLine();
+    }
+    open_ = false;
+}
+
+void ChatLog::DropOldest() {
+    textBytes_ -= Line(0).Text().size();
+    ++frontSkip_;
+    --lineCount_;
+    ++firstNumber_;
+    if (frontSkip_ == chunks_.front().lines.size() && chunks_.size() > 1) {
+        chunks_.pop_front();
+        frontSkip_ = 0;
+    }
+}
+
+void ChatLog::Clear() {
+    firstNumber_ += lineCount_;
+    chunks_.clear();
+    chunks_.shrink_to_fit();
+    frontSkip_ = 0;
+    lineCount_ = 0;
+    textBytes_ = 0;
+    open_ = false;
+}
+
+void ChatLog::SetLineLimit(std::size_t lineLimit) {
+    lineLimit_ = lineLimit;
+    while (lineLimit_ != 0 && lineCount_ > lineLimit_) {
+        DropOldest();
+    }
+}
+
+ChatLine ChatLog::Line(std::size_t index) const {
+    const std::size_t at = frontSkip_ + index;
+    return ChatLine(chunks_[at / kLinesPerChunk], at % kLinesPerChunk);
+}
+
+std::size_t ChatLog::MemoryBytes() const {
+    std::size_t bytes = sizeof(*this) + scratch_.capacity();
+    for (const Chunk &chunk : chunks_) {
+        bytes += sizeof(Chunk) + chunk.text.capacity() + chunk.runs.capacity() * sizeof(PackedRun) +
+                 chunk.lines.capacity() * sizeof(LineStart);
+    }
+    return bytes;
+}

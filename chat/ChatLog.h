@@ -1,0 +1,111 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The character format of one run of chat text.
+struct ChatFormat {
+    std::uint32_t colour = 0; // 0xRRGGBB
+    bool bold = false;
+    bool italic = false;
+    bool underline = false;
+
+    bool operator==(const ChatFormat &) const = default;
+};
+
+struct ChatRun {
+    std::string_view text;  // UTF-8, never empty
+    std::size_t offset = 0; // byte offset of the run within its line
+    ChatFormat format;
+};
+
+class ChatLine;
+
+// The text of the chat pane: lines of styled runs in a compact store. Text goes into one buffer per chunk of lines,
+// a run costs 8 bytes and a line 8 bytes more, so a retained line needs no allocation of its own. The oldest lines
+// are dropped whole chunks at a time once the retained-line limit is passed.
+class ChatLog {
+public:
+    static constexpr std::size_t kDefaultLineLimit = 1000000;
+
+    // A limit of 0 keeps every line.
+    explicit ChatLog(std::size_t lineLimit = kDefaultLineLimit);
+
+    // Appends text in one format. Line breaks inside the text (CR LF, a lone CR or a lone LF) end the current line,
+    // as does newline; text without a break continues the current line. The text ends at its first NUL, and bytes
+    // that are not UTF-8 are stored as U+FFFD, so everything read back is valid UTF-8.
+    void Append(std::string_view text, ChatFormat format, bool newline);
+    void Clear();
+
+    void SetLineLimit(std::size_t lineLimit);
+    std::size_t LineLimit() const { return lineLimit_; }
+
+    // Retained lines, oldest first. The last one may still be open (no line break yet).
+    std::size_t LineCount() const { return lineCount_; }
+    ChatLine Line(std::size_t index) const;
+    bool LastLineOpen() const { return open_; }
+
+    // Every line ever appended has a number that never changes; Line(0) has FirstLineNumber(). Dropping and
+    // clearing raise it, so views can keep positions across both.
+    std::uint64_t FirstLineNumber() const { return firstNumber_; }
+    std::uint64_t EndLineNumber() const { return firstNumber_ + lineCount_; }
+
+    // Bytes held on the heap, and the part of it that is line text.
+    std::size_t MemoryBytes() const;
+    std::size_t TextBytes() const { return textBytes_; }
+
+private:
+    friend class ChatLine;
+    struct PackedRun {
+        std::uint32_t offset; // within the chunk's text
+        std::uint32_t format; // colour in the low 24 bits, then bold, italic, underline
+    };
+    struct LineStart {
+        std::uint32_t text;
+        std::uint32_t run;
+    };
+    struct Chunk {
+        std::string text;
+        std::vector<PackedRun> runs;
+        std::vector<LineStart> lines;
+    };
+    static constexpr std::size_t kLinesPerChunk = 4096;
+
+    void AppendPiece(std::string_view piece, std::uint32_t format);
+    void EndLine();
+    void StartLine();
+    void DropOldest();
+    Chunk &Last() { return chunks_.back(); }
+
+    std::deque<Chunk> chunks_;
+    std::size_t frontSkip_ = 0; // dropped lines still stored at the start of the front chunk
+    std::size_t lineCount_ = 0;
+    std::size_t lineLimit_;
+    std::size_t textBytes_ = 0;
+    std::size_t lastChunkText_ = 0; // text size of the last full chunk, to size the next one
+    std::uint64_t firstNumber_ = 0;
+    bool open_ = false;
+    std::string scratch_; // text being made valid UTF-8
+};
+
+// A read-only view of one retained line; valid until the log changes.
+class ChatLine {
+public:
+    std::string_view Text() const; // UTF-8 without the line break
+    std::size_t RunCount() const { return runEnd_ - runBegin_; }
+    ChatRun Run(std::size_t k) const;
+
+private:
+    friend class ChatLog;
+    ChatLine(const ChatLog::Chunk &chunk, std::size_t index);
+
+    const ChatLog::Chunk *chunk_;
+    std::uint32_t textBegin_;
+    std::uint32_t textEnd_;
+    std::uint32_t runBegin_;
+    std::uint32_t runEnd_;
+};

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "chat/ChatPane.h"
+#include "chat/ui/ChatLayoutCache.h"
+
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QTimer>
+
+#include <cstdint>
+#include <vector>
+
+// The chat pane on screen: a read-only view over the chat log that lays out only what it shows, so its cost does
+// not grow with the number of lines kept. However many lines arrive, it repaints once per pass of the event loop.
+// Scrolling is by wrapped rows; the scroll bar counts lines.
+class ChatView : public QAbstractScrollArea, public ChatPaneView {
+    Q_OBJECT
+public:
+    explicit ChatView(const ChatLog &log, QWidget *parent = nullptr);
+
+    void SetBackgroundColour(const QColor &colour);
+    QColor BackgroundColour() const { return background_; }
+    // The face and size of all text; the runs add only colour and emphasis.
+    void SetDefaultFont(const QFont &font) { setFont(font); }
+
+    void ChatChanged() override;
+    void FollowChatEnd() override;
+
+    // Whether the view shows the end of the log and stays there.
+    bool IsAtEnd() const { return atEnd_; }
+    // Puts the line with this index (0 = oldest retained) at the top.
+    void ScrollToLine(std::size_t index);
+    // The index of the first line shown, at least partly.
+    std::size_t TopLineIndex() const;
+
+    bool HasSelection() const { return hasCursor_ && anchor_ != cursor_; }
+    QString SelectedText() const;
+    void SelectAll();
+    void ClearSelection();
+    void Copy() const;
+
+protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void scrollContentsBy(int, int) override {}
+
+private:
+    // A place in the text: a line number and a UTF-16 position within the line.
+    struct Pos {
+        std::uint64_t line = 0;
+        int offset = 0;
+        auto operator<=>(const Pos &) const = default;
+    };
+    struct Placed {
+        ChatBlockId id;
+        int y;
+        int height;
+    };
+    enum class Move { Left, Right, WordLeft, WordRight, Up, Down, PageUp, PageDown, RowStart, RowEnd, Start, End };
+
+    void Sync();
+    void ScheduleSync();
+    void Relayout();
+    bool PlaceFromEnd(std::vector<Placed> &placed);
+    void PlaceFromTop();
+    void UpdateScrollBar();
+    void OnScrollBarValue(int value);
+    void ScrollRows(int rows);
+    void ScrollToTop();
+    void ScrollToEnd();
+    int PageRows() const;
+
+    Pos HitTest(QPoint point);
+    Pos EndPos();
+    Pos Clamp(Pos pos);
+    Pos Moved(Pos from, Move move);
+    Pos MovedRows(Pos from, int rows);
+    void MoveCursor(Move move);
+    void EnsureVisible(Pos pos);
+    void SelectWordAt(Pos pos);
+    void AutoScroll();
+    void CopyToSelectionClipboard() const;
+
+    const ChatLog &log_;
+    ChatLayoutCache cache_;
+    QColor background_ = Qt::white;
+
+    bool atEnd_ = true;
+    ChatBlockId top_; // the first block shown when not at the end, and its first row shown
+    int topRow_ = 0;
+    std::vector<Placed> placed_;
+    bool placedValid_ = false;
+    int maxTop_ = 0; // scroll bar value at the end
+    bool settingScrollBar_ = false;
+    bool syncPending_ = false;
+    int wheelRemainder_ = 0;
+
+    Pos anchor_;
+    Pos cursor_;
+    bool hasCursor_ = false;
+    int desiredX_ = -1;
+    bool dragging_ = false;
+    bool followAfterDrag_ = false;
+    QPoint lastMouse_;
+    QTimer autoScroll_;
+};

@@ -1,0 +1,147 @@
+#include "chat/ChatLog.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr ChatFormat kPlain{0x000000, false, false, false};
+constexpr ChatFormat kStyled{0x0000FF, true, true, true};
+
+struct Piece {
+    std::string_view text;
+    ChatFormat format;
+    bool newline;
+};
+
+// Lines as text, runs separated by '|'.
+std::vector<std::string> Lines(const ChatLog &log) {
+    std::vector<std::string> lines;
+    for (std::size_t i = 0; i < log.LineCount(); ++i) {
+        const ChatLine line = log.Line(i);
+        std::string text;
+        for (std::size_t k = 0; k < line.RunCount(); ++k) {
+            text += (k ? "|" : "") + std::string(line.Run(k).text);
+        }
+        lines.push_back(text);
+    }
+    return lines;
+}
+
+struct SplitCase {
+    const char *name;
+    std::vector<Piece> pieces;
+    std::vector<std::string> lines;
+    bool open;
+};
+
+TEST(ChatLog, SplitsLinesAsAppendedAndKeepsEachRunsFormat) {
+    using namespace std::string_literals;
+    const SplitCase cases[] = {
+        {"one line", {{"abc", kPlain, true}}, {"abc"}, false},
+        {"prefix continued on the same line",
+         {{"[time] ", kPlain, false}, {"line", kStyled, true}},
+         {"[time] |line"},
+         false},
+        {"text without newline stays open", {{"x", kPlain, false}}, {"x"}, true},
+        {"empty text without newline adds nothing", {{"", kPlain, false}}, {}, false},
+        {"empty text with newline is an empty line", {{"", kPlain, true}}, {""}, false},
+        {"CR LF inside the text", {{"a\r\nb", kPlain, true}}, {"a", "b"}, false},
+        {"lone LF and lone CR", {{"a\nb\rc", kPlain, true}}, {"a", "b", "c"}, false},
+        {"trailing CR then newline", {{"a\r", kPlain, true}}, {"a", ""}, false},
+        {"same format continued merges", {{"ab", kPlain, false}, {"cd", kPlain, true}}, {"abcd"}, false},
+        {"text ends at NUL", {{"a\0b"s, kPlain, true}}, {"a"}, false},
+        {"invalid UTF-8 becomes U+FFFD", {{"a\xFF\xC3", kPlain, true}}, {"a\xEF\xBF\xBD\xEF\xBF\xBD"}, false},
+        {"surrogate code and overlong form rejected",
+         {{"\xED\xA0\x80|\xC0\xAF", kPlain, true}},
+         {"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|\xEF\xBF\xBD\xEF\xBF\xBD"},
+         false},
+        {"valid UTF-8 kept",
+         {{"Gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80", kPlain, true}},
+         {"Gr\xC3\xBC\xC3\x9F \xF0\x9F\x98\x80"},
+         false},
+        {"new line after a closed one", {{"a", kPlain, true}, {"b", kStyled, false}}, {"a", "b"}, true},
+    };
+    for (const SplitCase &c : cases) {
+        ChatLog log;
+        for (const Piece &p : c.pieces) {
+            log.Append(p.text, p.format, p.newline);
+        }
+        EXPECT_EQ(Lines(log), c.lines) << c.name;
+        EXPECT_EQ(log.LastLineOpen(), c.open) << c.name;
+    }
+}
+
+TEST(ChatLog, RunsCarryTheirFormatAndOffset) {
+    ChatLog log;
+    log.Append("[time] ", kPlain, false);
+    log.Append("hello", kStyled, true);
+    const ChatLine line = log.Line(0);
+    ASSERT_EQ(line.RunCount(), 2u);
+    EXPECT_EQ(line.Text(), "[time] hello");
+    EXPECT_EQ(line.Run(0).format, kPlain);
+    EXPECT_EQ(line.Run(1).format, kStyled);
+    EXPECT_EQ(line.Run(1).offset, 7u);
+    EXPECT_EQ(line.Run(1).text, "hello");
+}
+
+TEST(ChatLog, DropsTheOldestLinesBeyondTheLimit) {
+    // Sizes on both sides of the store's chunk of lines.
+    for (const std::size_t limit : {std::size_t{1}, std::size_t{3}, std::size_t{5000}}) {
+        ChatLog log(limit);
+        const std::size_t total = 3 * limit + 9000;
+        for (std::size_t i = 0; i < total; ++i) {
+            log.Append("line " + std::to_string(i), kPlain, true);
+        }
+        ASSERT_EQ(log.LineCount(), limit) << "limit " << limit;
+        EXPECT_EQ(log.FirstLineNumber(), total - limit) << "limit " << limit;
+        EXPECT_EQ(log.Line(0).Text(), "line " + std::to_string(total - limit)) << "limit " << limit;
+        EXPECT_EQ(log.Line(limit - 1).Text(), "line " + std::to_string(total - 1)) << "limit " << limit;
+        EXPECT_LT(log.TextBytes(), limit * 16) << "limit " << limit;
+    }
+}
+
+TEST(ChatLog, LoweringTheLimitDropsAtOnceAndZeroKeepsEverything) {
+    ChatLog log(0);
+    for (int i = 0; i < 10000; ++i) {
+        log.Append("x", kPlain, true);
+    }
+    EXPECT_EQ(log.LineCount(), 10000u);
+    log.SetLineLimit(10);
+    EXPECT_EQ(log.LineCount(), 10u);
+    EXPECT_EQ(log.FirstLineNumber(), 9990u);
+}
+
+TEST(ChatLog, TheOpenLastLineIsNeverDropped) {
+    ChatLog log(1);
+    log.Append("a", kPlain, true);
+    log.Append("b", kPlain, false);
+    log.Append("c", kStyled, false);
+    EXPECT_EQ(Lines(log), (std::vector<std::string>{"b|c"}));
+}
+
+TEST(ChatLog, ClearEmptiesAndNumbersGoOn) {
+    ChatLog log;
+    log.Append("a", kPlain, true);
+    log.Append("open", kPlain, false);
+    log.Clear();
+    EXPECT_EQ(log.LineCount(), 0u);
+    EXPECT_EQ(log.TextBytes(), 0u);
+    EXPECT_EQ(log.FirstLineNumber(), 2u);
+    log.Append("b", kPlain, false);
+    EXPECT_EQ(Lines(log), (std::vector<std::string>{"b"})) << "the open line went with the clear";
+    EXPECT_EQ(log.FirstLineNumber(), 2u);
+}
+
+TEST(ChatLog, RetainedLinesCostLittleBeyondTheirText) {
+    ChatLog log(100000);
+    for (int i = 0; i < 250000; ++i) {
+        log.Append("[Thu Jan  1 00:00:00 1970] ", kPlain, false);
+        log.Append("[Someone]: a line of ordinary chat " + std::to_string(i), kStyled, true);
+    }
+    const double perLine = double(log.MemoryBytes() - log.TextBytes()) / double(log.LineCount());
+    EXPECT_LT(perLine, 64.0);
+}
+
+} // namespace
