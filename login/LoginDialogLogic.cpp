@@ -89,7 +89,8 @@ void LoginDialogLogic::AddProfile(const LoginFields &controls) {
     }
     const auto at = std::upper_bound(box_.begin(), box_.end(), *name,
                                      [](const std::string &a, const std::string &b) { return ProfileNameLess(a, b); });
-    const int index = static_cast<int>(box_.insert(at, *name) - box_.begin());
+    const auto inserted = box_.insert(at, *name);
+    const int index = static_cast<int>(inserted - box_.begin());
     view_.ShowProfileBox(box_, index);
     view_.SetFieldsEnabled(true);
     Load(index);
