@@ -1,13 +1,13 @@
 #include "chat/WorldList.h"
 
-#include <algorithm>
-
 #include "common/TextCase.h"
 
-void WorldList::Rebuild(const WorldRecords& records, bool hideEmpty, bool hidePrivate) {
+#include <algorithm>
+
+void WorldList::Rebuild(const WorldRecords &records, bool hideEmpty, bool hidePrivate) {
     rows_.clear();
     rows_.reserve(records.Size());
-    for (const WorldRecords::Record& record : records) {
+    for (const WorldRecords::Record &record : records) {
         if ((hideEmpty && record.users == 0) || (hidePrivate && record.status == 2)) {
             continue;
         }
@@ -27,7 +27,7 @@ void WorldList::HeaderClicked(int column) {
 void WorldList::Sort() {
     const int key = sortKey_;
     // Ties fall back to the name so the order is the same on every rebuild.
-    std::sort(rows_.begin(), rows_.end(), [key](const Row& a, const Row& b) {
+    std::sort(rows_.begin(), rows_.end(), [key](const Row &a, const Row &b) {
         switch (key) {
         case -1:
             return b.key < a.key;

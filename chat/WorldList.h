@@ -1,9 +1,9 @@
 #pragma once
 
+#include "chat/WorldRecords.h"
+
 #include <string>
 #include <vector>
-
-#include "chat/WorldRecords.h"
 
 // The Worlds tab: the world records as of the last complete world-list answer, filtered and sorted. Rows hold
 // copies of their records, so a world removed from the records meanwhile can never be reached through a row.
@@ -19,11 +19,11 @@ public:
     // Sort keys: 1 name ascending, -1 descending, 2 most users first, -2 fewest first.
     int SortKey() const { return sortKey_; }
 
-    void Rebuild(const WorldRecords& records, bool hideEmpty, bool hidePrivate);
+    void Rebuild(const WorldRecords &records, bool hideEmpty, bool hidePrivate);
     // A click on column 0 ("Worlds") or 1 ("Users").
     void HeaderClicked(int column);
 
-    const std::vector<Row>& Rows() const { return rows_; }
+    const std::vector<Row> &Rows() const { return rows_; }
 
 private:
     void Sort();

@@ -2,9 +2,7 @@
 
 #include "common/TextCase.h"
 
-std::string WorldRecords::Key(std::string_view name) {
-    return FoldCase(name);
-}
+std::string WorldRecords::Key(std::string_view name) { return FoldCase(name); }
 
 void WorldRecords::Report(std::string_view name, int status, int users) {
     if (status < 0 || status > 3) {
@@ -30,7 +28,7 @@ void WorldRecords::Report(std::string_view name, int status, int users) {
     ++generation_;
 }
 
-const WorldRecords::Record* WorldRecords::Find(std::string_view name) const {
+const WorldRecords::Record *WorldRecords::Find(std::string_view name) const {
     const auto found = index_.find(Key(name));
     return found == index_.end() ? nullptr : &*found->second;
 }

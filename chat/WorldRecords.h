@@ -20,7 +20,7 @@ public:
     // One report: status 0 to 2 adds or updates the world, 3 removes it, anything else is ignored.
     void Report(std::string_view name, int status, int users);
 
-    const Record* Find(std::string_view name) const;
+    const Record *Find(std::string_view name) const;
     std::size_t Size() const { return records_.size(); }
     auto begin() const { return records_.begin(); }
     auto end() const { return records_.end(); }

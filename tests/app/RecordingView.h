@@ -1,12 +1,12 @@
 #pragma once
 
+#include "app/MainView.h"
+
 #include <deque>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "app/MainView.h"
 
 // A main window that remembers what the session asked of it.
 class RecordingView : public MainView {
@@ -37,7 +37,7 @@ public:
     void SetTitle(std::string_view text) override { title = text; }
     void EnableCommand(int command, bool enabled) override { commands[command] = enabled; }
     void EnableControl(int control, bool enabled) override { controls[control] = enabled; }
-    void SetRights(const std::vector<std::string>& items) override { rights = items; }
+    void SetRights(const std::vector<std::string> &items) override { rights = items; }
     void SetWhisperLabel(std::string_view text) override { whisperLabel = text; }
     std::string SayText() const override { return say; }
     void SetSayText(std::string_view text) override { say = text; }
@@ -58,5 +58,5 @@ public:
     void SetMapManualScale(int) override {}
     void SetMapGrid(int) override {}
     void ApplyMapZoomType() override {}
-    void PlaySound(const std::string& path) override { sounds.push_back(path); }
+    void PlaySound(const std::string &path) override { sounds.push_back(path); }
 };

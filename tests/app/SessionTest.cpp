@@ -1,14 +1,5 @@
 #include "app/Session.h"
 
-#include <chrono>
-#include <functional>
-#include <memory>
-#include <string>
-#include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
-
 #include "RecordingView.h"
 #include "app/Commands.h"
 #include "app/Settings.h"
@@ -17,12 +8,20 @@
 #include "sdk/Sdk.h"
 #include "server/UniverseServer.h"
 
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
 using namespace std::chrono_literals;
 
 namespace {
 
 constexpr int kOwner = 1234;
-constexpr const char* kPassword = "letmein";
+constexpr const char *kPassword = "letmein";
 
 struct Line {
     std::string text;
@@ -42,7 +41,7 @@ protected:
         ASSERT_TRUE(server_->Start()) << server_->LastError();
         ASSERT_TRUE(server_->AddCitizen(kOwner, "Ownerly", kPassword));
         ASSERT_TRUE(server_->AddCitizen(1, "First", "first"));
-        for (const auto& [world, build] : std::vector<std::pair<std::string, int>>{
+        for (const auto &[world, build] : std::vector<std::pair<std::string, int>>{
                  {"Sunset", 39}, {"Oldtown", 16}, {"Middle", 17}, {"Mid22", 22}, {"Mid23", 23}}) {
             ASSERT_TRUE(server_->AddWorld(world, build));
         }
@@ -87,14 +86,14 @@ protected:
 
     std::vector<std::string> Texts() const {
         std::vector<std::string> texts;
-        for (const Line& line : Lines()) {
+        for (const Line &line : Lines()) {
             texts.push_back(line.text);
         }
         return texts;
     }
 
-    bool HasLine(const std::string& text) const {
-        for (const Line& line : Lines()) {
+    bool HasLine(const std::string &text) const {
+        for (const Line &line : Lines()) {
             if (line.text == text) {
                 return true;
             }
@@ -103,7 +102,7 @@ protected:
     }
 
     // Pumps as the window's timer does until the condition holds or the time is up.
-    bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 5000ms) {
+    bool PumpUntil(const std::function<bool()> &done, std::chrono::milliseconds limit = 5000ms) {
         const auto end = std::chrono::steady_clock::now() + limit;
         while (std::chrono::steady_clock::now() < end) {
             session_->Pump();
@@ -115,7 +114,7 @@ protected:
         return false;
     }
 
-    bool PumpUntilLine(const std::string& text) {
+    bool PumpUntilLine(const std::string &text) {
         return PumpUntil([&] { return HasLine(text); });
     }
 
@@ -127,39 +126,48 @@ protected:
     std::unique_ptr<Session> session_;
 };
 
-constexpr const char* kStartLine = "Attempting to start Gabbler Build 35...";
+constexpr const char *kStartLine = "Attempting to start Gabbler Build 35...";
 
 TEST_F(SessionTest, StartStopsAtTheFirstFailingStep) {
     struct Case {
-        const char* name;
-        std::function<void(LoginValues&, UniverseServer&)> change;
+        const char *name;
+        std::function<void(LoginValues &, UniverseServer &)> change;
         std::vector<std::string> lastLines;
     };
     const Case cases[] = {
-        {"citizen 0", [](LoginValues& l, UniverseServer&) { l.citizen = 0; },
+        {"citizen 0",
+         [](LoginValues &l, UniverseServer &) { l.citizen = 0; },
          {"Sorry, you must be a registered citizen."}},
-        {"empty bot name", [](LoginValues& l, UniverseServer&) { l.botName.clear(); },
+        {"empty bot name",
+         [](LoginValues &l, UniverseServer &) { l.botName.clear(); },
          {"You must supply a bot name and a privilege password."}},
-        {"empty password", [](LoginValues& l, UniverseServer&) { l.privilegePassword.clear(); },
+        {"empty password",
+         [](LoginValues &l, UniverseServer &) { l.privilegePassword.clear(); },
          {"You must supply a bot name and a privilege password."}},
-        {"reserved name in other case", [](LoginValues& l, UniverseServer&) { l.botName = "aDmInIsTrAtOr"; },
+        {"reserved name in other case",
+         [](LoginValues &l, UniverseServer &) { l.botName = "aDmInIsTrAtOr"; },
          {"Sorry, use of that bot name is prohibited."}},
-        {"empty world", [](LoginValues& l, UniverseServer&) { l.world.clear(); },
+        {"empty world",
+         [](LoginValues &l, UniverseServer &) { l.world.clear(); },
          {"You must input a world to go to."}},
-        {"nobody listening", [](LoginValues& l, UniverseServer& s) { l.universePort = s.Port() + 1; },
+        {"nobody listening",
+         [](LoginValues &l, UniverseServer &s) { l.universePort = s.Port() + 1; },
          {"Unable to create bot instance (reason: unable to connect)."}},
-        {"wrong password", [](LoginValues& l, UniverseServer&) { l.privilegePassword = "nope"; },
+        {"wrong password",
+         [](LoginValues &l, UniverseServer &) { l.privilegePassword = "nope"; },
          {"You have entered an invalid password.",
           "Please verify that you have entered your privilege password and not your citizen password."}},
-        {"unknown citizen", [](LoginValues& l, UniverseServer&) { l.citizen = 999; },
+        {"unknown citizen",
+         [](LoginValues &l, UniverseServer &) { l.citizen = 999; },
          {"Unable to login (reason: no such citizen)."}},
-        {"no such world", [](LoginValues& l, UniverseServer&) { l.world = "Nowhere"; },
+        {"no such world",
+         [](LoginValues &l, UniverseServer &) { l.world = "Nowhere"; },
          {"Unable to enter world (reason: no such world).", "Gabbler has logged out of the universe."}},
         {"not welcome",
-         [](LoginValues&, UniverseServer& s) { ASSERT_TRUE(s.SetWorld("Sunset", "52", "77")); },
+         [](LoginValues &, UniverseServer &s) { ASSERT_TRUE(s.SetWorld("Sunset", "52", "77")); },
          {"Sorry, your bot doesn't have entrance here.", "Gabbler has logged out of the universe."}},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         TearDown();
         SetUp();
@@ -226,7 +234,7 @@ TEST_F(SessionTest, FirstCitizenGetsUniverseEjections) {
 
 TEST_F(SessionTest, WorldAttributesFollowTheBuildAndRights) {
     struct Case {
-        const char* world;
+        const char *world;
         bool caretaker;
         std::string whisperLabel;
         bool worldEjections;
@@ -239,7 +247,7 @@ TEST_F(SessionTest, WorldAttributesFollowTheBuildAndRights) {
         {"Mid23", true, "Select a name from the userlist.", true, true},
         {"Sunset", true, "Select a name from the userlist.", true, true},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.world);
         TearDown();
         SetUp();
@@ -276,9 +284,9 @@ TEST_F(SessionTest, WithoutSpeechRightTheSayBoxExplains) {
 
 TEST_F(SessionTest, GlobalModeGrantedOnlyToCaretakersOfNewWorlds) {
     struct Case {
-        const char* world;
+        const char *world;
         bool caretaker;
-        const char* line;
+        const char *line;
         bool active;
     };
     const Case cases[] = {
@@ -286,7 +294,7 @@ TEST_F(SessionTest, GlobalModeGrantedOnlyToCaretakersOfNewWorlds) {
         {"Sunset", false, "Global Operator: Unable to enter global mode.", false},
         {"Mid23", true, "Global Operator: Unable to enter global mode.", false},
     };
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(std::string(c.world) + (c.caretaker ? " caretaker" : " visitor"));
         TearDown();
         SetUp();
@@ -333,8 +341,8 @@ TEST_F(SessionTest, LostConnectionReentersWhenAsked) {
     ASSERT_TRUE(session_->Started());
     ASSERT_TRUE(PumpUntil([&] { return !view_.title.empty(); }));
     server_->DropConnections();
-    ASSERT_TRUE(PumpUntilLine(
-        "Immigration Officer: You have been disconnected from this world (reason: connection lost)."));
+    ASSERT_TRUE(
+        PumpUntilLine("Immigration Officer: You have been disconnected from this world (reason: connection lost)."));
     EXPECT_TRUE(session_->ReentryPending());
     ASSERT_TRUE(PumpUntilLine("Immigration Officer: Gabbler has successfully reentered the world."));
     EXPECT_FALSE(session_->ReentryPending());
@@ -368,7 +376,7 @@ TEST_F(SessionTest, SendWhispersThenSays) {
     EXPECT_TRUE(view_.say.empty());
     EXPECT_TRUE(view_.whisper.empty());
     ASSERT_TRUE(PumpUntil([&] {
-        for (const InboxEntry& entry : server_->Inbox(listener)) {
+        for (const InboxEntry &entry : server_->Inbox(listener)) {
             if (entry.kind == InboxEntry::Kind::Whisper && entry.text == "psst") {
                 return true;
             }
@@ -391,15 +399,15 @@ TEST_F(SessionTest, GlobalModeSendsAConsoleMessageWithoutEcho) {
 
 TEST_F(SessionTest, EminentDomainListsGrantTheirCitizens) {
     struct Case {
-        const char* list;
+        const char *list;
         bool granted;
     };
     const Case cases[] = {{"12, 345, *", true}, {"12,1234", true}, {"12 ,  345", false}, {"", false},
-                          {" 1234 ", true}, {"12341", false}, {"1234abc", true}};
+                          {" 1234 ", true},     {"12341", false},  {"1234abc", true}};
     ASSERT_TRUE(server_->SetWorld("Sunset", "50", std::to_string(kOwner))); // build right
     Start();
     ASSERT_TRUE(session_->Started());
-    for (const Case& c : cases) {
+    for (const Case &c : cases) {
         SCOPED_TRACE(c.list);
         SdkSetString(kAttrWorldEminentDomainRight, c.list);
         EXPECT_EQ(session_->EminentDomain(), c.granted);

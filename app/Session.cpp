@@ -1,0 +1,487 @@
+#include "app/Session.h"
+
+#include "app/Commands.h"
+#include "app/MainView.h"
+#include "chat/ChatPane.h"
+#include "common/TextCase.h"
+#include "common/Utf8.h"
+#include "sdk/Attributes.h"
+#include "sdk/ReasonText.h"
+#include "sdk/Sdk.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include <array>
+#include <cctype>
+
+namespace {
+
+constexpr std::uint32_t kBlue = ChatColour::Blue;
+constexpr std::uint32_t kGreen = ChatColour::Green;
+constexpr std::uint32_t kTeal = ChatColour::Teal;
+constexpr std::uint32_t kRed = ChatColour::Red;
+constexpr std::uint32_t kRose = ChatColour::Rose;
+
+constexpr const char *kNoRightToSpeak = "You do not have the right to speak in this world.";
+constexpr const char *kSelectName = "Select a name from the userlist.";
+
+// Names that would pass the bot off as one of the universe's staff.
+constexpr std::array<std::string_view, 9> kReservedBotNames = {
+    "Administrator", "Admin", "Caretaker", "Moderator", "Immigration", "Universe", "System", "Server", "Sysop"};
+
+std::string WithReason(std::string_view format, int code) {
+    // Every "(reason: %s)." message is formed here, each from its own ReasonText call.
+    std::string text(format);
+    const auto at = text.find("%s");
+    if (at != std::string::npos) {
+        text.replace(at, 2, ReasonText(code));
+    }
+    return text;
+}
+
+std::string LongLocalDateTime() {
+    return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::LongFormat).toStdString();
+}
+
+// The leading decimal value of a token, as the C library's conversion reads it.
+bool LeadingNumberEquals(std::string_view token, int number) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
+        negative = token[i] == '-';
+        ++i;
+    }
+    if (i >= token.size() || !std::isdigit(static_cast<unsigned char>(token[i]))) {
+        return number == 0;
+    }
+    long long value = 0;
+    for (; i < token.size() && std::isdigit(static_cast<unsigned char>(token[i])); ++i) {
+        value = value * 10 + (token[i] - '0');
+        if (value > 1LL << 32) {
+            return false; // far beyond any citizen number
+        }
+    }
+    return (negative ? -value : value) == number;
+}
+
+} // namespace
+
+Session::Session(MainView &view, ChatPane &chat, Settings &settings) : view_(view), chat_(chat), settings_(settings) {}
+
+Session::~Session() = default;
+
+bool Session::IsReservedBotName(std::string_view name) {
+    for (const std::string_view reserved : kReservedBotNames) {
+        if (EqualsNoCase(name, reserved)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void Session::Append(const std::string &text, std::uint32_t colour, bool bold, bool italic) {
+    chat_.AppendChatLine(text, colour, bold, italic, false, true);
+}
+
+void Session::StartBot() {
+    const std::string buildText = std::to_string(kGabblerBuild);
+    Append("Attempting to start Gabbler Build " + buildText + "...", kBlue, true);
+    Append("Gabbler is made by the Gabbler developers.", kBlue, true);
+    Append("Release notes and help are in the Help menu.", kBlue, true);
+
+    if (login_.citizen == 0) {
+        Append("Sorry, you must be a registered citizen.", kBlue);
+        return;
+    }
+    if (login_.botName.empty() || login_.privilegePassword.empty()) {
+        Append("You must supply a bot name and a privilege password.", kBlue);
+        return;
+    }
+    if (IsReservedBotName(login_.botName)) {
+        Append("Sorry, use of that bot name is prohibited.", kBlue);
+        return;
+    }
+    if (login_.world.empty()) {
+        Append("You must input a world to go to.", kRed, true, true);
+        return;
+    }
+
+    InstallHandlers();
+
+    if (const int r = SdkCreate(login_.universeHost, login_.universePort, 0); r != 0) {
+        Append(WithReason("Unable to create bot instance (reason: %s).", r), kBlue);
+        return;
+    }
+    SdkSetInt(kAttrLoginCitizen, login_.citizen);
+    SdkSetString(kAttrLoginPassword, login_.privilegePassword);
+    SdkSetString(kAttrApplication, "Gabbler Build " + buildText);
+    SdkSetString(kAttrLoginName, login_.botName);
+    if (const int r = SdkLogin(); r == 43) {
+        Append("You have entered an invalid password.", kBlue);
+        Append("Please verify that you have entered your privilege password and not your citizen password.", kBlue);
+        return;
+    } else if (r != 0) {
+        Append(WithReason("Unable to login (reason: %s).", r), kBlue);
+        return;
+    }
+
+    ownerName_ = SdkCitizenByNumber(login_.citizen) == 0 ? SdkGetString(kAttrCitizenName)
+                                                         : "<" + std::to_string(login_.citizen) + ">";
+
+    reentryPending_ = false;
+    SdkSetBool(kAttrEnterGlobal, settings_.enterGlobal);
+    if (const int r = SdkEnter(login_.world); r == 467) {
+        LogoutAfterFailure("Sorry, your bot doesn't have entrance here.");
+        return;
+    } else if (r != 0) {
+        LogoutAfterFailure(WithReason("Unable to enter world (reason: %s).", r));
+        return;
+    }
+
+    ReportGlobalMode();
+    SdkSetInt(kAttrMyX, login_.startX);
+    SdkSetInt(kAttrMyZ, login_.startZ);
+    SdkSetInt(kAttrMyYaw, login_.startYaw);
+    SdkSetInt(kAttrMyY, login_.startY);
+    SdkSetInt(kAttrMyType, avatarLookup_ ? avatarLookup_(SdkGetString(kAttrWorldName)) : 0);
+    if (const int r = SdkStateChange(); r != 0) {
+        LogoutAfterFailure(WithReason("Unable to change state (reason: %s).", r));
+        return;
+    }
+
+    started_ = true;
+    Append("Bot started at " + LongLocalDateTime() + ".", kBlue, true);
+    AppendWorldInfoLines();
+    view_.SetMapCentre(SdkGetInt(kAttrMyX), SdkGetInt(kAttrMyZ));
+    SdkWorldList();
+    view_.SetMapManualScale(30);
+    view_.SetMapGrid(1000);
+    EnableWorldItems();
+    SetWhisperLabelForBuild();
+    if (settings_.showAvatarMap) {
+        view_.ShowAvatarMap(true);
+    }
+    if (settings_.playLoginSound && !settings_.loginWaveLocation.empty()) {
+        view_.PlaySound(settings_.loginWaveLocation);
+    }
+    if (login_.citizen == 1) {
+        view_.EnableCommand(Command::UniverseEjections, true);
+    }
+    view_.ApplyMapZoomType();
+    // The title, the rights box and the speech rules follow with the world attributes event of this entry.
+    if (people_.worldEntered) {
+        people_.worldEntered();
+    }
+    if (onStarted) {
+        onStarted();
+    }
+}
+
+void Session::EnableWorldItems() {
+    for (const int command :
+         {Command::CitLookup, Command::ChangeAvatar, Command::Planter, Command::Teleport, Command::WorldFeatures,
+          Command::WorldRights, Command::UniverseOptions, Command::MoveNorth, Command::MoveSouth, Command::MoveEast,
+          Command::MoveWest, Command::MoveUp, Command::MoveDown, Command::FaceNorth, Command::FaceSouth,
+          Command::FaceWest, Command::FaceEast, Command::Remember}) {
+        view_.EnableCommand(command, true);
+    }
+    for (const int control : {Control::SayBox, Control::RightsBox, Control::ShowMap, Control::HideMap}) {
+        view_.EnableControl(control, true);
+    }
+}
+
+void Session::SetWhisperLabelForBuild() {
+    view_.SetWhisperLabel(SdkGetInt(kAttrWorldBuildNumber) > 16 ? kSelectName : "World doesn't support whisper.");
+}
+
+void Session::LogoutAfterFailure(const std::string &message) {
+    Append(message, kBlue);
+    SdkDestroy();
+    Append("Gabbler has logged out of the universe.", kBlue);
+}
+
+void Session::InstallHandlers() {
+    // The roster installs events 0, 6, 2, 1, 20, 21 and 29 in their places; the world events are the session's.
+    if (people_.install) {
+        people_.install();
+    }
+    SdkSetEventHandler(kEventWorldAttributes, [this] { OnWorldAttributes(); });
+    SdkSetEventHandler(kEventWorldDisconnect, [this] { OnWorldDisconnected(); });
+    SdkSetEventHandler(kEventWorldInfo, [this] { OnWorldInfo(); });
+    SdkSetEventHandler(kEventUniverseTime, [this] { OnUniverseTime(); });
+    SdkSetCallbackHandler(kCallbackWorldListResult, [this](int result) {
+        if (result != 0) {
+            Append("Unable to query world list.", kRed);
+            return;
+        }
+        if (SdkGetBool(kAttrWorldListMore)) {
+            SdkWorldList();
+            return;
+        }
+        if (onWorldListComplete) {
+            onWorldListComplete();
+        }
+    });
+}
+
+void Session::SessionReset() {
+    if (people_.reset) {
+        people_.reset();
+    }
+    selectedUser = {};
+    view_.SetWhisperText("");
+    view_.SetWhisperLabel(kSelectName);
+    view_.EnableControl(Control::WhisperBox, false);
+}
+
+void Session::SetNowhereTitle() { view_.SetTitle("Gabbler - [" + login_.botName + "] in nowhere"); }
+
+void Session::EnterWorld() {
+    SessionReset();
+    SdkSetCallbackHandler(kCallbackEnterResult, [this](int result) { OnEnterResult(result, false); });
+    Append("Immigration Officer: Attempting to enter world.", kGreen);
+    reentryPending_ = false;
+    SdkSetBool(kAttrEnterGlobal, settings_.enterGlobal);
+    SdkEnter(worldToEnter_);
+    SetNowhereTitle();
+}
+
+void Session::EnterWorldAt(const std::string &world, int z, int x, int y, int yaw) {
+    SessionReset();
+    SdkSetCallbackHandler(kCallbackEnterResult, [this](int result) { OnEnterResult(result, true); });
+    Append("Immigration Officer: Attempting to enter " + world + ".", kGreen);
+    SetNowhereTitle();
+    pendingArrival_ = Position{x, y, z, yaw};
+    reentryPending_ = false;
+    SdkSetBool(kAttrEnterGlobal, settings_.enterGlobal);
+    SdkEnter(world);
+}
+
+void Session::OnEnterResult(int result, bool atPendingPosition) {
+    SdkSetCallbackHandler(kCallbackEnterResult, {});
+    if (result == 467) {
+        Append("Immigration Officer: Sorry, your bot doesn't have entrance here.", kGreen);
+        return;
+    }
+    if (result != 0) {
+        Append(WithReason("Immigration Officer: Unable to enter world (reason: %s).", result), kGreen);
+        return;
+    }
+    ReportGlobalMode();
+    const Position arrival = atPendingPosition ? pendingArrival_ : Position{};
+    SdkSetInt(kAttrMyX, arrival.x);
+    SdkSetInt(kAttrMyY, arrival.y);
+    SdkSetInt(kAttrMyZ, arrival.z);
+    SdkSetInt(kAttrMyYaw, arrival.yaw);
+    SdkSetInt(kAttrMyType, avatarLookup_ ? avatarLookup_(SdkGetString(kAttrWorldName)) : 0);
+    SdkStateChange();
+    view_.SetMapCentre(SdkGetInt(kAttrMyX), SdkGetInt(kAttrMyZ));
+    OnWorldAttributes();
+    AppendWorldInfoLines();
+    SetWhisperLabelForBuild();
+    if (people_.worldEntered) {
+        people_.worldEntered();
+    }
+}
+
+void Session::ReportGlobalMode() {
+    if (!settings_.enterGlobal) {
+        globalMode_ = false;
+        return;
+    }
+    if (SdkGetBool(kAttrEnterGlobal) && SdkGetBool(kAttrWorldCaretaker) && SdkGetInt(kAttrWorldBuildNumber) >= 39) {
+        chat_.AppendChatLine("Global Operator: Gabbler has successfully entered global mode.", kTeal, false, false,
+                             false, true);
+        globalMode_ = true;
+        return;
+    }
+    Append("Global Operator: Unable to enter global mode.", kRose);
+    globalMode_ = false;
+}
+
+bool Session::EminentDomain() const {
+    if (!SdkGetBool(kAttrWorldBuild)) {
+        return false;
+    }
+    const std::string list = SdkGetString(kAttrWorldEminentDomainRight);
+    std::size_t at = 0;
+    while (at < list.size()) {
+        const std::size_t start = list.find_first_not_of(", ", at);
+        if (start == std::string::npos) {
+            break;
+        }
+        std::size_t stop = list.find_first_of(", ", start);
+        if (stop == std::string::npos) {
+            stop = list.size();
+        }
+        const std::string_view token(list.data() + start, stop - start);
+        if (token.find('*') != std::string_view::npos || LeadingNumberEquals(token, login_.citizen)) {
+            return true;
+        }
+        at = stop;
+    }
+    return false;
+}
+
+void Session::OnWorldAttributes() {
+    const int build = SdkGetInt(kAttrWorldBuildNumber);
+    const bool speech = SdkGetBool(kAttrWorldSpeech);
+    const bool eminent = EminentDomain();
+    std::vector<std::string> rights{"Rights:"};
+    view_.SetTitle("Gabbler - [" + login_.botName + "] in " + SdkGetString(kAttrWorldName) + " world");
+    if (SdkGetBool(kAttrWorldBuild)) {
+        rights.push_back("Build");
+    }
+    if (SdkGetBool(kAttrWorldCaretaker)) {
+        rights.push_back("Caretaker");
+    }
+    if (SdkGetBool(kAttrWorldEject)) {
+        rights.push_back("Eject");
+    }
+    if (eminent) {
+        rights.push_back("Eminent Domain");
+    }
+    if (SdkGetBool(kAttrWorldPublicSpeaker)) {
+        rights.push_back("Public Speaker");
+    }
+    view_.EnableCommand(Command::WorldEjections, SdkGetBool(kAttrWorldCaretaker) && build >= 23);
+    view_.EnableCommand(Command::LoadObject, eminent && build >= 21);
+    if (build <= 16) {
+        rights.push_back("Speech");
+        view_.SetWhisperText("");
+        view_.EnableControl(Control::WhisperBox, false);
+        view_.EnableControl(Control::SayBox, true);
+    } else {
+        if (speech) {
+            rights.push_back("Speech");
+            view_.EnableControl(Control::SayBox, true);
+        }
+        view_.SetWhisperText("");
+        if (!speech) {
+            view_.EnableControl(Control::SayBox, false);
+            view_.SetSayText(kNoRightToSpeak);
+        } else if (view_.SayText() == kNoRightToSpeak) {
+            view_.SetSayText("");
+        }
+    }
+    view_.SetRights(rights);
+    view_.ApplyMapZoomType();
+    if (reentryPending_) {
+        Append("Immigration Officer: Gabbler has successfully reentered the world.", kGreen);
+        reentryPending_ = false;
+    }
+}
+
+void Session::OnWorldInfo() {
+    worlds_.Report(SdkGetString(kAttrWorldListName), SdkGetInt(kAttrWorldListStatus), SdkGetInt(kAttrWorldListUsers));
+}
+
+void Session::OnWorldDisconnected() {
+    reentryPending_ = false;
+    const int reason = SdkGetInt(kAttrDisconnectReason);
+    if (people_.reset) {
+        people_.reset();
+    }
+    view_.SetWhisperText("");
+    view_.SetWhisperLabel(kSelectName);
+    view_.EnableControl(Control::WhisperBox, false);
+    if (settings_.reenterWorld && reason == 471) {
+        reentryPending_ = true;
+        Append(WithReason("Immigration Officer: You have been disconnected from this world (reason: %s).", reason),
+               kGreen);
+        return;
+    }
+    SdkExit();
+    if (reason == 466) {
+        Append("Immigration Officer: You have been ejected from this world.", kGreen);
+        pendingDisconnectBox_ = "You have been ejected from this world.";
+    } else {
+        Append(WithReason("Immigration Officer: You have been disconnected from this world (reason: %s).", reason),
+               kGreen);
+        pendingDisconnectBox_ = WithReason("You have been disconnected from this world (reason: %s).", reason);
+    }
+}
+
+void Session::OnUniverseTime() {
+    const int universeTime = SdkGetInt(kAttrUniverseTime);
+    if (universeTime != 0) {
+        universeTimeOffset_ = static_cast<std::int64_t>(std::time(nullptr)) - universeTime;
+        universeTimeKnown_ = true;
+    }
+}
+
+void Session::AppendWorldInfoLines() {
+    const std::string welcome = SdkGetString(kAttrWorldWelcomeMessage);
+    Append(welcome.empty() ? "Immigration Officer: You have entered the world." : "Immigration Officer: " + welcome,
+           kGreen);
+    const std::string homePage = SdkGetString(kAttrWorldHomePage);
+    Append(homePage.empty() ? "Immigration Officer: This world doesn't have a default homepage set."
+                            : "Immigration Officer: The webpage for this world is:  " + homePage,
+           kGreen);
+    static constexpr const char *kRatings[] = {"G", "PG", "R", "X"};
+    const int rating = SdkGetInt(kAttrWorldRating);
+    if (rating >= 0 && rating <= 3) {
+        Append(std::string("Immigration Officer: This world is rated ") + kRatings[rating] + ".", kGreen);
+    }
+}
+
+void Session::Pump() {
+    SdkWait(0);
+    if (pendingDisconnectBox_) {
+        const std::string text = std::move(*pendingDisconnectBox_);
+        pendingDisconnectBox_.reset();
+        view_.ShowError(text);
+        if (const auto target = view_.AskTeleport()) {
+            EnterWorldAt(target->world, target->position.z, target->position.x, target->position.y,
+                         target->position.yaw);
+        }
+    }
+}
+
+void Session::RequestWorldList() { SdkWorldList(); }
+
+std::string Session::ClockText(std::time_t now) const {
+    return ChatPane::ClockText(now, universeTimeOffset_, universeTimeKnown_, settings_.use12HourTime);
+}
+
+void Session::Send() {
+    const std::string whisper = TruncateUtf8(view_.WhisperText(), kMaxStringLength);
+    const std::string say = TruncateUtf8(view_.SayText(), kMaxStringLength);
+    const int build = SdkGetInt(kAttrWorldBuildNumber);
+    if (!whisper.empty() && build > 16) {
+        if (settings_.timestampMsgs) {
+            chat_.AppendTimestampPrefix();
+        }
+        SdkWhisper(whisperTarget.session, whisper);
+        chat_.AppendChatLine("[" + login_.botName + "] (to " + whisperTarget.name + "): " + whisper, kBlue, false, true,
+                             false, true);
+        view_.SetWhisperText("");
+    }
+    if (say.empty() || (build > 16 && !SdkGetBool(kAttrWorldSpeech))) {
+        return;
+    }
+    if (settings_.timestampMsgs) {
+        chat_.AppendTimestampPrefix();
+    }
+    if (globalMode_) {
+        SdkSetString(kAttrConsoleMessage, "[" + login_.botName + "]:\t" + say);
+        SdkSetInt(kAttrConsoleRed, settings_.globalChat.red);
+        SdkSetInt(kAttrConsoleGreen, settings_.globalChat.green);
+        SdkSetInt(kAttrConsoleBlue, settings_.globalChat.blue);
+        SdkSetBool(kAttrConsoleBold, settings_.chatBold);
+        SdkSetBool(kAttrConsoleItalics, settings_.chatItalics);
+        SdkConsoleMessage(0);
+        view_.SetSayText("");
+        return;
+    }
+    SdkSay(say);
+    view_.SetSayText("");
+    chat_.AppendChatLine("[" + login_.botName + "]: " + say, kBlue, SdkGetBool(kAttrWorldPublicSpeaker), false, false,
+                         true);
+}
+
+void Session::Shutdown() {
+    SdkDestroy();
+    SdkTerm();
+}

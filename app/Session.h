@@ -1,0 +1,133 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "chat/WorldRecords.h"
+#include "login/LoginValues.h"
+#include "places/Position.h"
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+class ChatPane;
+class MainView;
+
+// The program's name and build as other people and the universe see them.
+inline constexpr int kGabblerBuild = 35;
+
+// Who a command or a whisper is addressed to: a name from the Users list and its session.
+struct PersonRef {
+    std::string name;
+    int session = 0;
+    bool operator==(const PersonRef &) const = default;
+};
+
+// The bot's session with the universe: the login, the world entries, the reactions to world and connection events,
+// and sending from the say and whisper boxes. Everything runs on the window's thread; SDK handlers run inside Pump.
+class Session {
+public:
+    // Lines and a reset of the people lists belong to the roster; until it is attached these do nothing.
+    struct PeopleHooks {
+        std::function<void()> reset;        // empty the roster, the Users list, the counters and the map marks
+        std::function<void()> install;      // install the people and chat event handlers
+        std::function<void()> worldEntered; // after an entry (first or later) succeeded
+    };
+
+    Session(MainView &view, ChatPane &chat, Settings &settings);
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    void SetLoginValues(const LoginValues &values) { login_ = values; }
+    const LoginValues &Login() const { return login_; }
+    void SetPeopleHooks(PeopleHooks hooks) { people_ = std::move(hooks); }
+    // Looks up the avatar number remembered for a world (0 when none).
+    void SetAvatarLookup(std::function<int(const std::string &world)> lookup) { avatarLookup_ = std::move(lookup); }
+
+    // The start sequence, run once after the login dialog. Every failure is a chat-pane line.
+    void StartBot();
+    // Enters the world picked in the Worlds list, at its centre.
+    void EnterWorld();
+    void SetWorldToEnter(std::string world) { worldToEnter_ = std::move(world); }
+    // Enters a world at a position: a teleport.
+    void EnterWorldAt(const std::string &world, int z, int x, int y, int yaw);
+    // Empties what belongs to the world being left.
+    void SessionReset();
+
+    // Timer 42: delivers SDK events, then shows what they asked to show once the pump has returned.
+    void Pump();
+    // Timer 43: asks for the world list again.
+    void RequestWorldList();
+    // Timer 44: the clock label's text now.
+    std::string ClockText(std::time_t now) const;
+
+    // SEND, or Enter in either box.
+    void Send();
+
+    // The handlers of the world and connection events (public so the window and tests can drive them).
+    void OnWorldAttributes();
+    void OnWorldInfo();
+    void OnWorldDisconnected();
+    void OnUniverseTime();
+    void OnEnterResult(int result, bool atPendingPosition);
+
+    void AppendWorldInfoLines();
+    void ReportGlobalMode();
+    bool EminentDomain() const;
+
+    // Shutdown: destroys the bot instance (the settings and lists are written by the owner).
+    void Shutdown();
+
+    // Session state read by the other parts of the program.
+    bool Started() const { return started_; }
+    const std::string &OwnerName() const { return ownerName_; }
+    bool GlobalModeActive() const { return globalMode_; }
+    bool ReentryPending() const { return reentryPending_; }
+    const WorldRecords &Worlds() const { return worlds_; }
+    std::int64_t UniverseTimeOffset() const { return universeTimeOffset_; }
+    bool UniverseTimeKnown() const { return universeTimeKnown_; }
+    const Position &PendingArrival() const { return pendingArrival_; }
+
+    PersonRef selectedUser;  // the Users-list row the people menu was last opened on; cleared by SessionReset
+    PersonRef whisperTarget; // the row last clicked; receives the whisper box; never cleared
+
+    // Called once the bot has started in its first world.
+    std::function<void()> onStarted;
+    // Called with the world list rows changed (the last batch arrived), so the Worlds list can rebuild.
+    std::function<void()> onWorldListComplete;
+
+    static bool IsReservedBotName(std::string_view name);
+
+private:
+    void Append(const std::string &text, std::uint32_t colour, bool bold = false, bool italic = false);
+    void InstallHandlers();
+    void ArriveAt(const Position &position);
+    void AfterEntry();
+    void LogoutAfterFailure(const std::string &message);
+    void SetWhisperLabelForBuild();
+    void EnableWorldItems();
+    void SetNowhereTitle();
+
+    MainView &view_;
+    ChatPane &chat_;
+    Settings &settings_;
+    LoginValues login_;
+    PeopleHooks people_;
+    std::function<int(const std::string &)> avatarLookup_;
+
+    bool started_ = false;
+    std::string ownerName_;
+    std::string worldToEnter_;
+    Position pendingArrival_;
+    bool globalMode_ = false;
+    bool reentryPending_ = false;
+    std::int64_t universeTimeOffset_ = 0;
+    bool universeTimeKnown_ = false;
+    WorldRecords worlds_;
+    // A disconnection's message box and Teleport dialog wait until the pump has returned: a modal dialog inside a
+    // handler would hold the SDK's delivery open.
+    std::optional<std::string> pendingDisconnectBox_;
+};
