@@ -1,6 +1,7 @@
 #include "common/IniFile.h"
 
 #include "common/Decimal.h"
+#include "common/TextCase.h"
 
 #include <filesystem>
 #include <iterator>
@@ -18,19 +19,6 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 std::string WithoutLineBreaks(std::string_view text) {
@@ -112,11 +100,11 @@ std::string IniFile::Text() const {
 
 const IniFile::Line *IniFile::Find(std::string_view section, std::string_view key) const {
     for (const auto &s : sections_) {
-        if (!s.header || !SameName(s.name, section)) {
+        if (!s.header || !EqualsNoCase(s.name, section)) {
             continue;
         }
         for (const auto &line : s.lines) {
-            if (line.entry && SameName(line.key, key)) {
+            if (line.entry && EqualsNoCase(line.key, key)) {
                 return &line;
             }
         }
@@ -154,7 +142,7 @@ void IniFile::SetString(std::string_view section, std::string_view key, std::str
     }
     Line line{true, std::string(Trim(WithoutLineBreaks(key))), cleanValue, {}};
     for (auto &s : sections_) {
-        if (s.header && SameName(s.name, section)) {
+        if (s.header && EqualsNoCase(s.name, section)) {
             // After the last key, so the blank lines and comments that end the section stay between sections.
             auto at = s.lines.end();
             while (at != s.lines.begin() && !std::prev(at)->entry) {

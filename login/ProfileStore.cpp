@@ -1,6 +1,7 @@
 #include "login/ProfileStore.h"
 
 #include "common/Decimal.h"
+#include "common/TextCase.h"
 
 #include <algorithm>
 #include <array>
@@ -20,8 +21,6 @@ std::string_view Trim(std::string_view text) {
     }
     return text;
 }
-
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 } // namespace
 
@@ -51,14 +50,11 @@ std::optional<std::string> UnsavableFieldMessage(std::string_view what, std::str
     return std::nullopt;
 }
 
-bool SameProfileName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
+bool SameProfileName(std::string_view a, std::string_view b) { return EqualsNoCase(a, b); }
 
 bool ProfileNameLess(std::string_view a, std::string_view b) {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(Lower(x)) < static_cast<unsigned char>(Lower(y));
+        return static_cast<unsigned char>(FoldChar(x)) < static_cast<unsigned char>(FoldChar(y));
     });
 }
 
