@@ -50,7 +50,8 @@ bool ChatLayoutCache::Retained(std::uint64_t line) const {
 }
 
 const ChatLayoutCache::Split &ChatLayoutCache::SplitOf(std::uint64_t line) {
-    const std::string_view text = log_.Line(line - log_.FirstLineNumber()).Text();
+    // A line that is gone reads as empty, so a stale position can never reach into the log.
+    const std::string_view text = Retained(line) ? log_.Line(line - log_.FirstLineNumber()).Text() : std::string_view();
     if (text.size() <= kSegmentBytes) {
         shortSplit_.bytes = text.size();
         shortSplit_.utf16Length = Utf16Count(text);
@@ -98,6 +99,9 @@ std::uint32_t ChatLayoutCache::SegmentCount(std::uint64_t line) {
 int ChatLayoutCache::LineLength(std::uint64_t line) { return SplitOf(line).utf16Length; }
 
 QString ChatLayoutCache::LineText(std::uint64_t line) const {
+    if (!Retained(line)) {
+        return {};
+    }
     const std::string_view text = log_.Line(line - log_.FirstLineNumber()).Text();
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }

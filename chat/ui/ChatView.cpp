@@ -644,6 +644,7 @@ void ChatView::mouseReleaseEvent(QMouseEvent *event) {
         return;
     }
     if (dragging_) {
+        cursor_ = HitTest(event->position().toPoint());
         dragging_ = false;
         autoScroll_.stop();
         CopyToSelectionClipboard();
@@ -741,7 +742,7 @@ void ChatView::SelectAll() {
 }
 
 void ChatView::ClearSelection() {
-    anchor_ = cursor_;
+    hasCursor_ = false; // the next keyboard selection starts from what is on screen
     viewport()->update();
 }
 

@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
-WorldListModel::WorldListModel(WorldList& list, std::function<QIcon(int)> icon, QObject* parent)
+WorldListModel::WorldListModel(WorldList &list, std::function<QIcon(int)> icon, QObject *parent)
     : QAbstractTableModel(parent), list_(list), icon_(std::move(icon)) {
     for (int status = 0; status < 3; ++status) {
         // Images by status: 0 open (status 1), 1 private (status 2), 2 anything else.
@@ -16,19 +16,17 @@ void WorldListModel::Refresh() {
     endResetModel();
 }
 
-int WorldListModel::rowCount(const QModelIndex& parent) const {
+int WorldListModel::rowCount(const QModelIndex &parent) const {
     return parent.isValid() ? 0 : static_cast<int>(list_.Rows().size());
 }
 
-int WorldListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
-}
+int WorldListModel::columnCount(const QModelIndex &parent) const { return parent.isValid() ? 0 : 2; }
 
-QVariant WorldListModel::data(const QModelIndex& index, int role) const {
+QVariant WorldListModel::data(const QModelIndex &index, int role) const {
     if (!index.isValid() || index.row() >= static_cast<int>(list_.Rows().size())) {
         return {};
     }
-    const WorldList::Row& row = list_.Rows()[static_cast<std::size_t>(index.row())];
+    const WorldList::Row &row = list_.Rows()[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole) {
         return index.column() == 0 ? QVariant(QString::fromStdString(row.name)) : QVariant(row.users);
     }
@@ -45,7 +43,7 @@ QVariant WorldListModel::headerData(int section, Qt::Orientation orientation, in
     return section == 0 ? QStringLiteral("Worlds") : QStringLiteral("Users");
 }
 
-WorldListView::WorldListView(WorldList& list, std::function<QIcon(int)> icon, QWidget* parent)
+WorldListView::WorldListView(WorldList &list, std::function<QIcon(int)> icon, QWidget *parent)
     : QTreeView(parent), list_(list), model_(list, std::move(icon)) {
     setModel(&model_);
     setRootIsDecorated(false);
@@ -63,13 +61,13 @@ WorldListView::WorldListView(WorldList& list, std::function<QIcon(int)> icon, QW
     connect(this, &QTreeView::clicked, this, &WorldListView::EnterRow);
 }
 
-void WorldListView::EnterRow(const QModelIndex& index) {
+void WorldListView::EnterRow(const QModelIndex &index) {
     if (index.isValid() && onWorldClicked && index.row() < static_cast<int>(list_.Rows().size())) {
         onWorldClicked(list_.Rows()[static_cast<std::size_t>(index.row())].name);
     }
 }
 
-void WorldListView::keyPressEvent(QKeyEvent* event) {
+void WorldListView::keyPressEvent(QKeyEvent *event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         EnterRow(currentIndex());
         return;

@@ -1,31 +1,31 @@
 #pragma once
 
-#include <functional>
-#include <string>
+#include "chat/WorldList.h"
 
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QTreeView>
 
-#include "chat/WorldList.h"
+#include <functional>
+#include <string>
 
 // The rows of a WorldList as a two-column model, "Worlds" and "Users".
 class WorldListModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    WorldListModel(WorldList& list, std::function<QIcon(int status)> icon, QObject* parent = nullptr);
+    WorldListModel(WorldList &list, std::function<QIcon(int status)> icon, QObject *parent = nullptr);
 
     // The list was rebuilt or re-sorted: show it anew.
     void Refresh();
 
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    WorldList& list_;
+    WorldList &list_;
     std::function<QIcon(int)> icon_;
     QIcon icons_[3];
 };
@@ -35,17 +35,17 @@ class WorldListView : public QTreeView {
     Q_OBJECT
 
 public:
-    WorldListView(WorldList& list, std::function<QIcon(int status)> icon, QWidget* parent = nullptr);
+    WorldListView(WorldList &list, std::function<QIcon(int status)> icon, QWidget *parent = nullptr);
 
     void Refresh() { model_.Refresh(); }
-    std::function<void(const std::string& world)> onWorldClicked;
+    std::function<void(const std::string &world)> onWorldClicked;
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void EnterRow(const QModelIndex& index);
+    void EnterRow(const QModelIndex &index);
 
-    WorldList& list_;
+    WorldList &list_;
     WorldListModel model_;
 };

@@ -1,0 +1,207 @@
+#include "chat/ui/ChatView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontMetrics>
+#include <QScrollBar>
+#include <QTest>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override { app_ = new QApplication(argc_, argv_); }
+    void TearDown() override { delete app_; }
+
+private:
+    int argc_ = 1;
+    char name_[16] = "test_chat_view";
+    char *argv_[2] = {name_, nullptr};
+    QApplication *app_ = nullptr;
+};
+[[maybe_unused]] auto *const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+class PaintCounter : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
+class ChatViewTest : public ::testing::Test {
+protected:
+    explicit ChatViewTest(std::size_t scrollback = ChatLog::kDefaultLineLimit) : pane(scrollback), view(pane.Log()) {
+        pane.SetView(&view);
+        view.resize(600, 300);
+        view.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
+        Settle();
+    }
+    // Lets the event loop run its passes: the view's update, then its paint.
+    static void Settle() {
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+        }
+    }
+    void Fill(int from, int to) {
+        for (int i = from; i < to; ++i) {
+            pane.AppendChatLine("line " + std::to_string(i), ChatColour::Blue, 0, 0, 0, 1);
+        }
+        Settle();
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(&view, static_cast<Qt::Key>(key), modifiers);
+    }
+    QString Copied() {
+        QApplication::clipboard()->clear();
+        Key(Qt::Key_C, Qt::ControlModifier);
+        return QApplication::clipboard()->text();
+    }
+    int RowHeight() const { return QFontMetrics(view.font()).height(); }
+
+    ChatPane pane;
+    ChatView view;
+};
+
+TEST_F(ChatViewTest, FollowsTheEndAndRepaintsOncePerPass) {
+    PaintCounter counter;
+    view.viewport()->installEventFilter(&counter);
+    Fill(0, 500);
+    EXPECT_EQ(counter.paints, 1) << "500 appends in one pass of the event loop";
+    QScrollBar *bar = view.verticalScrollBar();
+    EXPECT_TRUE(view.IsAtEnd());
+    EXPECT_GT(bar->maximum(), 400);
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    Key(Qt::Key_PageUp);
+    EXPECT_FALSE(view.IsAtEnd());
+    EXPECT_LT(bar->value(), bar->maximum());
+    Fill(500, 501);
+    EXPECT_TRUE(view.IsAtEnd()) << "an append shows the end even after the user scrolled up";
+    EXPECT_EQ(bar->value(), bar->maximum());
+
+    QWheelEvent wheel(QPointF(10, 10), view.mapToGlobal(QPoint(10, 10)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+    EXPECT_FALSE(view.IsAtEnd());
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(view.TopLineIndex(), 0u);
+    EXPECT_EQ(bar->value(), 0);
+    bar->setValue(250);
+    EXPECT_EQ(view.TopLineIndex(), 250u);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    EXPECT_EQ(view.TopLineIndex(), 252u);
+    bar->setValue(bar->maximum());
+    EXPECT_TRUE(view.IsAtEnd());
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    Key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_TRUE(view.IsAtEnd());
+}
+
+TEST_F(ChatViewTest, SelectsWithTheKeyboardAndCopiesPlainText) {
+    Fill(0, 20);
+    pane.AppendChatLine("<b>not bold</b> {\\b}", ChatColour::Black, 0, 0, 0, 1);
+    Settle();
+    Key(Qt::Key_Home, Qt::ShiftModifier);
+    EXPECT_EQ(Copied(), "<b>not bold</b> {\\b}");
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_EQ(Copied(), "line 19\n<b>not bold</b> {\\b}");
+    Key(Qt::Key_Right, Qt::ShiftModifier);
+    Key(Qt::Key_Right, Qt::ShiftModifier | Qt::ControlModifier);
+    EXPECT_EQ(Copied(), "19\n<b>not bold</b> {\\b}");
+
+    Key(Qt::Key_A, Qt::ControlModifier);
+    QString all;
+    for (int i = 0; i < 20; ++i) {
+        all += QString("line %1\n").arg(i);
+    }
+    EXPECT_EQ(Copied(), all + "<b>not bold</b> {\\b}");
+}
+
+TEST_F(ChatViewTest, SelectsWithTheMouse) {
+    Fill(0, 50);
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    QWidget *area = view.viewport();
+    const int row = RowHeight();
+    QTest::mouseDClick(area, Qt::LeftButton, Qt::NoModifier, QPoint(8, row / 2));
+    EXPECT_EQ(view.SelectedText(), "line");
+
+    QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(2, row / 2));
+    QTest::mouseMove(area, QPoint(500, row + row / 2));
+    QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(500, row + row / 2));
+    EXPECT_EQ(view.SelectedText(), "line 0\nline 1");
+
+    // Lines arriving while the button is down do not pull the view away from the selection.
+    QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(2, row / 2));
+    Fill(50, 60);
+    EXPECT_FALSE(view.IsAtEnd());
+    QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(500, row / 2));
+    Settle();
+    EXPECT_EQ(view.SelectedText(), "line 0");
+    EXPECT_TRUE(view.IsAtEnd());
+}
+
+TEST_F(ChatViewTest, AVeryLongLineScrollsSelectsAndWraps) {
+    std::string longLine;
+    while (longLine.size() < 100000) {
+        longLine += "word" + std::to_string(longLine.size() % 97) + ' ';
+    }
+    longLine.resize(100000);
+    Fill(0, 3);
+    pane.AppendChatLine(longLine, ChatColour::Red, 1, 0, 0, 1);
+    Fill(3, 6);
+    EXPECT_TRUE(view.IsAtEnd());
+    for (int i = 0; i < 40; ++i) {
+        Key(Qt::Key_PageUp);
+    }
+    EXPECT_FALSE(view.IsAtEnd());
+    view.resize(250, 300);
+    Settle();
+    for (int i = 0; i < 40; ++i) {
+        Key(Qt::Key_PageDown);
+    }
+    Key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view.SelectedText().size(), 6 * 6 + 100000 + 6);
+    Key(Qt::Key_Home, Qt::ControlModifier);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    Key(Qt::Key_Down);
+    view.ClearSelection();
+    for (int i = 0; i < 5; ++i) {
+        Key(Qt::Key_Down, Qt::ShiftModifier);
+    }
+    EXPECT_TRUE(view.SelectedText().startsWith("word")) << view.SelectedText().left(40).toStdString();
+}
+
+class ChatViewScrollbackTest : public ChatViewTest {
+protected:
+    ChatViewScrollbackTest() : ChatViewTest(50) {}
+};
+
+TEST_F(ChatViewScrollbackTest, SelectionSurvivesDroppedLinesAndClear) {
+    Fill(0, 100);
+    Key(Qt::Key_A, Qt::ControlModifier);
+    Fill(100, 130);
+    const QString selected = view.SelectedText();
+    EXPECT_TRUE(selected.startsWith("line 80\n")) << selected.left(20).toStdString();
+    EXPECT_TRUE(selected.endsWith("line 99")) << selected.right(20).toStdString();
+
+    pane.ClearBuffer();
+    Settle();
+    EXPECT_FALSE(view.HasSelection());
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    Key(Qt::Key_A, Qt::ControlModifier);
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(view.SelectedText(), "");
+    Fill(0, 1);
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+}
+
+} // namespace
