@@ -58,5 +58,5 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 # Only the program's own folders use Qt; protocol/, sdk/ and server/ stay plain C++.
-find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test Multimedia)
 set(CMAKE_AUTOMOC ON)

@@ -430,3 +430,38 @@ TEST_F(SessionTest, WorldInformationKeepsOneRecordPerName) {
 }
 
 } // namespace
+
+TEST(SessionDemo, FounderIsCaretakerOfTheDemoTown) {
+    ServerOptions options;
+    options.port = 0;
+    options.demo = true;
+    options.demoPeople = false;
+    UniverseServer server(options);
+    ASSERT_TRUE(server.Start()) << server.LastError();
+    ASSERT_EQ(SdkInit(kSdkBuild), 0);
+    RecordingView view;
+    ChatPane chat;
+    Settings settings;
+    Session session(view, chat, settings);
+    LoginValues login;
+    login.citizen = 1;
+    login.privilegePassword = "founder";
+    login.botName = "Gabbler";
+    login.world = "Town";
+    login.universeHost = "127.0.0.1";
+    login.universePort = server.Port();
+    session.SetLoginValues(login);
+    session.StartBot();
+    ASSERT_TRUE(session.Started());
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (view.title.empty() && std::chrono::steady_clock::now() < end) {
+        session.Pump();
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_EQ(view.title, "Gabbler - [Gabbler] in Town world");
+    EXPECT_NE(std::find(view.rights.begin(), view.rights.end(), "Caretaker"), view.rights.end())
+        << testing::PrintToString(view.rights);
+    EXPECT_TRUE(view.ControlOn(Control::SayBox));
+    session.Shutdown();
+    server.Stop();
+}

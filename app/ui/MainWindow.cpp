@@ -1,0 +1,442 @@
+#include "app/ui/MainWindow.h"
+
+#include "app/Commands.h"
+#include "app/Session.h"
+#include "app/Settings.h"
+#include "app/ui/Pictures.h"
+#include "chat/ChatPane.h"
+#include "chat/ui/ChatView.h"
+#include "sdk/Sdk.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The client area, with the gradient stretched over it when the setting asks for it.
+class Backdrop : public QWidget {
+public:
+    explicit Backdrop(QWidget *parent) : QWidget(parent), gradient_(Pictures::Gradient()) {}
+    void SetGradient(bool on) {
+        on_ = on;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override {
+        if (on_) {
+            QPainter(this).drawPixmap(rect(), gradient_);
+        }
+    }
+
+private:
+    QPixmap gradient_;
+    bool on_ = true;
+};
+
+QTreeWidget *MakeCounter(const QString &title, QWidget *parent) {
+    auto *counter = new QTreeWidget(parent);
+    counter->setColumnCount(1);
+    counter->setHeaderLabels({title});
+    counter->setRootIsDecorated(false);
+    counter->setSelectionMode(QAbstractItemView::NoSelection);
+    counter->setFocusPolicy(Qt::NoFocus);
+    counter->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    counter->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    counter->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("0")}));
+    const int rowHeight = counter->fontMetrics().height() + 6;
+    counter->setFixedHeight(counter->header()->sizeHint().height() + rowHeight + 4);
+    return counter;
+}
+
+} // namespace
+
+MainWindow::MainWindow(ChatPane &chat, Settings &settings, QWidget *parent)
+    : QMainWindow(parent), chat_(chat), settings_(settings) {
+    setWindowTitle(QStringLiteral("Gabbler"));
+    setWindowIcon(Pictures::AppIcon());
+    BuildMenus();
+    BuildControls();
+    SetChatBackground(settings_.chatBox);
+    SetChatFont(settings_.enableFonts ? &settings_.font : nullptr);
+    RepaintBackdrop();
+    resize(800, 520);
+}
+
+MainWindow::~MainWindow() = default;
+
+QAction *MainWindow::AddCommand(QMenu *menu, int command, const QString &caption, const QKeySequence &shortcut) {
+    auto *action = menu->addAction(caption);
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        action->setShortcutContext(Qt::ApplicationShortcut);
+    }
+    action->setEnabled(false);
+    connect(action, &QAction::triggered, this, [this, command] {
+        if (const auto found = commandActions_.find(command); found != commandActions_.end() && found->second) {
+            found->second();
+        }
+    });
+    actions_[command] = action;
+    return action;
+}
+
+void MainWindow::BuildMenus() {
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    AddCommand(file, Command::Exit, QStringLiteral("E&xit"));
+
+    QMenu *teleport = menuBar()->addMenu(QStringLiteral("&Teleport"));
+    AddCommand(teleport, Command::Teleport, QStringLiteral("&Teleport"));
+    QMenu *quick = teleport->addMenu(QStringLiteral("&Quick Move"));
+    AddCommand(quick, Command::MoveNorth, QStringLiteral("5 meters north (Ctrl + N)"),
+               QKeySequence(Qt::CTRL | Qt::Key_N));
+    AddCommand(quick, Command::MoveSouth, QStringLiteral("5 meters south (Ctrl + S)"),
+               QKeySequence(Qt::CTRL | Qt::Key_S));
+    AddCommand(quick, Command::MoveWest, QStringLiteral("5 meters west (Ctrl + W)"),
+               QKeySequence(Qt::CTRL | Qt::Key_W));
+    AddCommand(quick, Command::MoveEast, QStringLiteral("5 meters east (Ctrl + E)"),
+               QKeySequence(Qt::CTRL | Qt::Key_E));
+    AddCommand(quick, Command::MoveUp, QStringLiteral("5 meters up (Ctrl + U)"), QKeySequence(Qt::CTRL | Qt::Key_U));
+    AddCommand(quick, Command::MoveDown, QStringLiteral("5 meters down (Ctrl + D)"),
+               QKeySequence(Qt::CTRL | Qt::Key_D));
+    quick->addSeparator();
+    AddCommand(quick, Command::FaceNorth, QStringLiteral("Face north"));
+    AddCommand(quick, Command::FaceSouth, QStringLiteral("Face south"));
+    AddCommand(quick, Command::FaceWest, QStringLiteral("Face west"));
+    AddCommand(quick, Command::FaceEast, QStringLiteral("Face east"));
+    AddCommand(teleport, Command::Remember, QStringLiteral("&Remember"));
+
+    QMenu *feedback = menuBar()->addMenu(QStringLiteral("F&eedback"));
+    AddCommand(feedback, Command::Feedback, QStringLiteral("&Send Bug Report/Suggestion"));
+
+    QMenu *log = menuBar()->addMenu(QStringLiteral("&Log"));
+    AddCommand(log, Command::SaveLog, QStringLiteral("Sa&ve Log"));
+    AddCommand(log, Command::ClearBuffer, QStringLiteral("C&lear Buffer"));
+
+    QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
+    AddCommand(options, Command::Settings, QStringLiteral("&Settings"));
+    QMenu *world = options->addMenu(QStringLiteral("&World"));
+    AddCommand(world, Command::WorldFeatures, QStringLiteral("&Features"));
+    AddCommand(world, Command::WorldRights, QStringLiteral("&Rights"));
+    AddCommand(world, Command::WorldEjections, QStringLiteral("&Ejections"));
+    QMenu *universe = options->addMenu(QStringLiteral("&Universe"));
+    AddCommand(universe, Command::UniverseOptions, QStringLiteral("&Options"));
+    AddCommand(universe, Command::UniverseEjections, QStringLiteral("&Ejections"));
+
+    QMenu *utilities = menuBar()->addMenu(QStringLiteral("&Utilities"));
+    AddCommand(utilities, Command::CitLookup, QStringLiteral("&Cit Lookup"));
+    AddCommand(utilities, Command::ChangeAvatar, QStringLiteral("C&hange Avatar"));
+    AddCommand(utilities, Command::Planter, QStringLiteral("Plant&er"));
+    AddCommand(utilities, Command::LoadObject, QStringLiteral("&Load Object"));
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    AddCommand(help, Command::Contents, QStringLiteral("&Contents"));
+    AddCommand(help, Command::ReleaseNotes, QStringLiteral("&Release Notes"));
+    help->addSeparator();
+    AddCommand(help, Command::About, QStringLiteral("&About..."));
+
+    // Always available: they need no bot in a world.
+    SetCommandAction(Command::Exit, [this] { close(); });
+    SetCommandAction(Command::About, [this] { ShowAbout(); });
+}
+
+void MainWindow::BuildControls() {
+    auto *backdrop = new Backdrop(this);
+    setCentralWidget(backdrop);
+
+    chatView_ = new ChatView(chat_.Log(), backdrop);
+    chat_.SetView(chatView_);
+    initialChatFont_ = chatView_->font();
+    tabs_ = new QTabWidget(backdrop);
+    tabs_->setUsesScrollButtons(false);
+    for (int tab = 0; tab < 3; ++tab) {
+        static const char *const kTitles[] = {"Users", "Worlds", "Teleports"};
+        auto *page = new QWidget(tabs_);
+        auto *layout = new QVBoxLayout(page);
+        layout->setContentsMargins(0, 0, 0, 0);
+        tabs_->addTab(page, Pictures::TabIcon(tab), QString::fromLatin1(kTitles[tab]));
+    }
+    connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
+        if (onTab) {
+            onTab(tab);
+        }
+    });
+
+    userCounter_ = MakeCounter(QStringLiteral("Users"), backdrop);
+    botCounter_ = MakeCounter(QStringLiteral("Bots"), backdrop);
+    clock_ = new QLabel(Q(ChatPaneText::ClockInitial), backdrop);
+    rights_ = new QComboBox(backdrop);
+    rights_->setEnabled(false);
+    whisperLabel_ = new QLabel(QStringLiteral("Select a name from the userlist."), backdrop);
+    whisperLabel_->setWordWrap(true);
+    showMap_ = new QPushButton(QStringLiteral("Show Avatar Map"), backdrop);
+    hideMap_ = new QPushButton(QStringLiteral("Hide Avatar Map"), backdrop);
+    showMap_->setEnabled(false);
+    hideMap_->setEnabled(false);
+    sayBox_ = new QLineEdit(backdrop);
+    whisperBox_ = new QLineEdit(backdrop);
+    sayBox_->setMaxLength(255);
+    whisperBox_->setMaxLength(255);
+    sayBox_->setEnabled(false);
+    whisperBox_->setEnabled(false);
+    sayBox_->setPlaceholderText(QStringLiteral("Say"));
+    whisperBox_->setPlaceholderText(QStringLiteral("Whisper"));
+    sendButton_ = new QPushButton(backdrop);
+    sendButton_->setIcon(QIcon(Pictures::SendButton()));
+    sendButton_->setIconSize(Pictures::SendButton().size());
+    sendButton_->setToolTip(QStringLiteral("SEND"));
+    sendButton_->setAccessibleName(QStringLiteral("SEND"));
+    sendButton_->setDefault(true);
+
+    const auto send = [this] {
+        if (onSend) {
+            onSend();
+        }
+    };
+    connect(sendButton_, &QPushButton::clicked, this, send);
+    connect(sayBox_, &QLineEdit::returnPressed, this, send);
+    connect(whisperBox_, &QLineEdit::returnPressed, this, send);
+    connect(showMap_, &QPushButton::clicked, this, [this] { ShowAvatarMap(true); });
+    connect(hideMap_, &QPushButton::clicked, this, [this] { ShowAvatarMap(false); });
+
+    // The chat pane grows both ways; the lists grow down; the small controls keep to the bottom and the boxes
+    // grow to the right, with SEND and Hide Avatar Map in the bottom-right corner.
+    auto *counters = new QHBoxLayout;
+    counters->addWidget(userCounter_);
+    counters->addWidget(botCounter_);
+    auto *left = new QVBoxLayout;
+    left->addWidget(tabs_, 1);
+    left->addLayout(counters);
+    left->addWidget(clock_);
+    left->addWidget(rights_);
+    left->addWidget(whisperLabel_);
+    left->addWidget(showMap_);
+    auto *boxes = new QGridLayout;
+    boxes->addWidget(sayBox_, 0, 0);
+    boxes->addWidget(hideMap_, 0, 1);
+    boxes->addWidget(whisperBox_, 1, 0);
+    boxes->addWidget(sendButton_, 1, 1);
+    boxes->setColumnStretch(0, 1);
+    auto *right = new QVBoxLayout;
+    right->addWidget(chatView_, 1);
+    right->addLayout(boxes);
+    auto *columns = new QHBoxLayout(backdrop);
+    columns->setContentsMargins(6, 6, 6, 6);
+    columns->addLayout(left);
+    columns->addLayout(right, 1);
+    // The left column keeps the width it starts with; only the chat pane and the boxes take up new width.
+    const int leftWidth = std::max(tabs_->sizeHint().width(), 250);
+    for (QWidget *widget : std::initializer_list<QWidget *>{tabs_, clock_, rights_, whisperLabel_, showMap_}) {
+        widget->setFixedWidth(leftWidth);
+    }
+    userCounter_->setFixedWidth((leftWidth - counters->spacing()) / 2);
+    botCounter_->setFixedWidth(leftWidth - counters->spacing() - (leftWidth - counters->spacing()) / 2);
+}
+
+void MainWindow::SetCommandAction(int command, std::function<void()> action) {
+    commandActions_[command] = std::move(action);
+    if (QAction *item = CommandAction(command)) {
+        const bool always = command == Command::Exit || command == Command::About || command == Command::Contents ||
+                            command == Command::ReleaseNotes || command == Command::Settings ||
+                            command == Command::SaveLog || command == Command::ClearBuffer ||
+                            command == Command::Feedback;
+        item->setEnabled(always || enabledBySession_.count(command) > 0);
+    }
+}
+
+QAction *MainWindow::CommandAction(int command) const {
+    const auto found = actions_.find(command);
+    return found == actions_.end() ? nullptr : found->second;
+}
+
+void MainWindow::SetUsersList(QWidget *list) { tabs_->widget(0)->layout()->addWidget(list); }
+
+void MainWindow::SetWorldsList(QWidget *list) { tabs_->widget(1)->layout()->addWidget(list); }
+
+void MainWindow::SetTeleportsList(QWidget *list) { tabs_->widget(2)->layout()->addWidget(list); }
+
+void MainWindow::SetCounters(int users, int bots) {
+    userCounter_->topLevelItem(0)->setText(0, QString::number(users));
+    botCounter_->topLevelItem(0)->setText(0, QString::number(bots));
+}
+
+void MainWindow::SetClockText(const QString &text) { clock_->setText(text); }
+
+void MainWindow::SetAvatarMapWindow(QWidget *map) { mapWindow_ = map; }
+
+void MainWindow::RepaintBackdrop() { static_cast<Backdrop *>(centralWidget())->SetGradient(settings_.showGradient); }
+
+void MainWindow::SetAlwaysOnTop(bool onTop) {
+    if (windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop) {
+        return;
+    }
+    const QRect where = geometry();
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    setGeometry(where);
+    if (shown) {
+        show(); // changing the flags hides the window
+    }
+}
+
+void MainWindow::SetChatBackground(Rgb colour) {
+    chatView_->SetBackgroundColour(QColor(colour.red, colour.green, colour.blue));
+}
+
+void MainWindow::SetChatFont(const ChatFont *font) {
+    if (!font || font->faceName.empty()) {
+        chatView_->SetDefaultFont(initialChatFont_);
+        return;
+    }
+    // Only face and size reach the pane: the stored effects are cleared at set-up.
+    QFont chosen(QString::fromStdString(font->faceName));
+    chosen.setPointSizeF(font->size > 0 ? font->size / 20.0 : initialChatFont_.pointSizeF());
+    chatView_->SetDefaultFont(chosen);
+}
+
+void MainWindow::SetScrollbackLines(int lines) { chat_.SetScrollbackLines(static_cast<std::size_t>(lines)); }
+
+void MainWindow::ShowAbout() {
+    QDialog about(this);
+    about.setWindowTitle(QStringLiteral("About Gabbler"));
+    auto *layout = new QVBoxLayout(&about);
+    auto *picture = new QLabel(&about);
+    picture->setPixmap(Pictures::AboutPicture());
+    layout->addWidget(picture, 0, Qt::AlignHCenter);
+    layout->addWidget(new QLabel(QStringLiteral("Gabbler Build %1").arg(kGabblerBuild), &about));
+    layout->addWidget(new QLabel(QStringLiteral("This version of Gabbler uses SDK Build %1.").arg(kSdkBuild), &about));
+    layout->addWidget(new QLabel(QStringLiteral("Written by the Gabbler developers."), &about));
+    layout->addWidget(new QLabel(QStringLiteral("Bots, worlds and a universe of your own on one machine."), &about));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
+    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
+    layout->addWidget(buttons);
+    about.exec();
+}
+
+void MainWindow::SetTitle(std::string_view title) { setWindowTitle(Q(title)); }
+
+void MainWindow::EnableCommand(int command, bool enabled) {
+    if (enabled) {
+        enabledBySession_.insert(command);
+    } else {
+        enabledBySession_.erase(command);
+    }
+    if (QAction *item = CommandAction(command)) {
+        item->setEnabled(enabled && commandActions_.count(command) > 0);
+    }
+}
+
+void MainWindow::EnableControl(int control, bool enabled) {
+    switch (control) {
+    case Control::SayBox:
+        sayBox_->setEnabled(enabled);
+        break;
+    case Control::WhisperBox:
+        whisperBox_->setEnabled(enabled);
+        break;
+    case Control::RightsBox:
+        rights_->setEnabled(enabled);
+        break;
+    case Control::ShowMap:
+        showMap_->setEnabled(enabled);
+        break;
+    case Control::HideMap:
+        hideMap_->setEnabled(enabled);
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::SetRights(const std::vector<std::string> &items) {
+    rights_->clear();
+    for (const std::string &item : items) {
+        rights_->addItem(QString::fromStdString(item));
+    }
+    rights_->setCurrentIndex(0);
+}
+
+void MainWindow::SetWhisperLabel(std::string_view text) { whisperLabel_->setText(Q(text)); }
+
+std::string MainWindow::SayText() const { return sayBox_->text().toStdString(); }
+
+void MainWindow::SetSayText(std::string_view text) { sayBox_->setText(Q(text)); }
+
+std::string MainWindow::WhisperText() const { return whisperBox_->text().toStdString(); }
+
+void MainWindow::SetWhisperText(std::string_view text) { whisperBox_->setText(Q(text)); }
+
+void MainWindow::ShowError(std::string_view text) { QMessageBox::critical(this, QStringLiteral("Gabbler"), Q(text)); }
+
+std::optional<TeleportTarget> MainWindow::AskTeleport() { return onAskTeleport ? onAskTeleport() : std::nullopt; }
+
+void MainWindow::ShowAvatarMap(bool shown) {
+    if (!mapWindow_) {
+        return;
+    }
+    if (shown) {
+        mapWindow_->show();
+        mapWindow_->raise();
+    } else {
+        mapWindow_->hide();
+    }
+}
+
+void MainWindow::SetMapCentre(int x, int z) {
+    if (onMapCentre) {
+        onMapCentre(x, z);
+    }
+}
+
+void MainWindow::SetMapManualScale(int scale) {
+    if (onMapManualScale) {
+        onMapManualScale(scale);
+    }
+}
+
+void MainWindow::SetMapGrid(int grid) {
+    if (onMapGrid) {
+        onMapGrid(grid);
+    }
+}
+
+void MainWindow::ApplyMapZoomType() {
+    if (onApplyMapZoomType) {
+        onApplyMapZoomType();
+    }
+}
+
+void MainWindow::PlaySound(const std::string &path) {
+    if (onPlaySound) {
+        onPlaySound(path);
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent *event) {
+    if (!closing_) {
+        closing_ = true;
+        if (onClosed) {
+            onClosed();
+        }
+    }
+    event->accept();
+}

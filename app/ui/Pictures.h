@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+
+// The program's pictures, drawn at start rather than shipped as files.
+namespace Pictures {
+QIcon AppIcon();             // the window icon
+QPixmap Gradient();          // 200 by 200, stretched over the main window when ShowGradient is set
+QPixmap SendButton();        // the SEND button's face
+QIcon WorldIcon(int status); // 16 by 16: open, private, other
+QIcon TabIcon(int tab);      // 16 by 16: Users, Worlds, Teleports
+QPixmap AboutPicture();      // the About box's picture
+} // namespace Pictures
