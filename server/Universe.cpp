@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstring>
 #include <ctime>
+#include <random>
 
 namespace {
 
@@ -1527,7 +1528,17 @@ bool Universe::AddWorld(const std::string &world, int build) {
     w->record.attributes = DefaultWorldAttributes(w->record.name);
     if (!store_.AddWorld(w->record))
         return false;
-    worlds_.push_back(std::move(w));
+    // Kept in name order, as the store lists them, so the world list reads the same after a restart.
+    const auto lowered = [](std::string s) {
+        for (char &c : s)
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    };
+    const std::string key = lowered(w->record.name);
+    const auto at = std::find_if(worlds_.begin(), worlds_.end(),
+                                 [&](const std::unique_ptr<World> &o) { return lowered(o->record.name) > key; });
+    worlds_.insert(at, std::move(w));
     return true;
 }
 

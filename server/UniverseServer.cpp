@@ -64,6 +64,7 @@ private:
     std::shared_mutex lifecycle_;
     bool running_ = false;
     int port_ = 0;
+    int stickyPort_ = 0; // the free port picked at the first start, kept for the next ones
     std::string error_;
 
     std::unique_ptr<asio::io_context> io_;
@@ -113,8 +114,8 @@ bool UniverseServer::Impl::Start() {
     io_ = std::make_unique<asio::io_context>(1);
     try {
         asio::ip::tcp::resolver resolver(*io_);
-        const auto endpoints =
-            resolver.resolve(options_.host, std::to_string(options_.port), asio::ip::resolver_base::passive);
+        const int port = options_.port != 0 ? options_.port : stickyPort_;
+        const auto endpoints = resolver.resolve(options_.host, std::to_string(port), asio::ip::resolver_base::passive);
         if (endpoints.empty())
             return Fail("cannot resolve " + options_.host);
         const asio::ip::tcp::endpoint endpoint = *endpoints.begin();
@@ -126,6 +127,8 @@ bool UniverseServer::Impl::Start() {
         acceptor_->listen();
         std::lock_guard state(state_);
         port_ = acceptor_->local_endpoint().port();
+        if (options_.port == 0)
+            stickyPort_ = port_;
     } catch (const std::exception &e) {
         return Fail("cannot listen on " + options_.host + ":" + std::to_string(options_.port) + ": " + e.what());
     }

@@ -9,7 +9,8 @@
 //     ...
 //     server.Stop();                     // closes every connection, waits for the thread, closes the store
 //
-// Start after Stop works again, on the same port and data folder: nothing confirmed is lost.
+// Start after Stop works again, on the same port and data folder: nothing confirmed is lost. With port 0 the first
+// Start picks a free port and the later ones bind that same port again.
 //
 // The control functions below are for tests and for the demo: they act on the running server as a person in a
 // world would, and they return only after the server has done it, so the events a bot should see are already on
