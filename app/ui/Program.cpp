@@ -163,9 +163,10 @@ public:
 
     // Set-up after the window exists: the login values, the timers, the bot start.
     void Run(const std::optional<LoginValues> &fromCommandLine) {
-        window_->SetAlwaysOnTop(settings_.AlwaysOnTopActive());
-        window_->show();
-        window_->setMinimumSize(window_->size());
+        // The timers run from the window's creation, whether or not a bot gets logged in.
+        pump_.start();
+        worldListTimer_.start();
+        clock_.start();
         LoginValues values;
         if (fromCommandLine) {
             values = *fromCommandLine;
@@ -176,9 +177,9 @@ public:
             dialog.exec();
             values = dialog.Values().value_or(LoginValues{});
         }
-        pump_.start();
-        worldListTimer_.start();
-        clock_.start();
+        window_->SetAlwaysOnTop(settings_.AlwaysOnTopActive());
+        window_->show();
+        window_->setMinimumSize(window_->size());
         session_->SetLoginValues(values);
         session_->StartBot();
     }
