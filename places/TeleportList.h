@@ -1,0 +1,76 @@
+#pragma once
+
+#include "common/AtomicFile.h"
+#include "places/Position.h"
+
+#include <QCollator>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One remembered place. The location is "world coordinates" text; it never holds a colon when read from the file,
+// while the name may.
+struct TeleportEntry {
+    std::string name;
+    std::string location;
+    bool operator==(const TeleportEntry &) const = default;
+};
+
+// The order of the Teleports list, the same wherever rows are placed: the user's locale, case ignored; names that
+// still compare equal fall back to their bytes, so the order never depends on the order of insertion.
+class TeleportNameOrder {
+public:
+    TeleportNameOrder();
+    bool Less(std::string_view a, std::string_view b) const;
+
+private:
+    QCollator collator_;
+};
+
+inline constexpr const char *kTeleportListCaption = "Gabbler Teleport List";
+inline constexpr const char *kEmptyTeleportNameText = "You must enter in a name for the teleport.";
+std::string DeleteTeleportQuestion(std::string_view name); // "Are you sure you wish to delete '%s' ?"
+
+// The remembered places, kept sorted by name. teleport.txt holds one "location:name" line per place, split at the
+// first colon; rows are addressed by their position in the sorted order.
+class TeleportList {
+public:
+    // Empties the list and reads the file. A missing file is an empty list; so is an unreadable one, but then
+    // Save leaves that file alone.
+    void Load(const std::string &path);
+    void LoadText(std::string_view content);
+
+    // Replaces the file with every row in order, "location:name" and CR LF each.
+    FileResult Save(const std::string &path) const;
+    std::string SaveText() const;
+
+    // "location:name" becomes a row in its sorted place; empty text or text without a colon adds nothing.
+    std::optional<std::size_t> AddLine(std::string_view line);
+
+    // The bot's current world and position under a name; nothing for an empty name.
+    std::optional<std::size_t> Remember(std::string_view world, const Position &bot, std::string_view name);
+
+    // Replaces a row by the line "location:name" (so a colon typed into the location moves its rest into the
+    // name). Nothing when the row does not exist.
+    std::optional<std::size_t> Edit(std::size_t row, std::string_view location, std::string_view name);
+
+    bool Delete(std::size_t row);
+
+    // Where a click on the row leads, read from its location.
+    std::optional<TeleportTarget> Destination(std::size_t row) const;
+
+    std::size_t Size() const { return rows_.size(); }
+    const TeleportEntry &Row(std::size_t row) const { return rows_.at(row); }
+    const std::vector<TeleportEntry> &Rows() const { return rows_; }
+
+    // The line Remember adds: "world coordinates:name".
+    static std::string RememberLine(std::string_view world, const Position &bot, std::string_view name);
+
+private:
+    std::vector<TeleportEntry> rows_;
+    TeleportNameOrder order_;
+    bool keepFile_ = false; // the file existed but could not be read
+};

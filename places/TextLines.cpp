@@ -1,0 +1,61 @@
+#include "places/TextLines.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+} // namespace
+
+std::vector<std::string_view> SplitFileLines(std::string_view content) {
+    constexpr std::string_view bom = "\xEF\xBB\xBF";
+    if (content.substr(0, bom.size()) == bom) {
+        content.remove_prefix(bom.size());
+    }
+    std::vector<std::string_view> lines;
+    while (!content.empty()) {
+        const auto end = content.find_first_of("\r\n");
+        std::string_view line = content.substr(0, end);
+        if (const auto nul = line.find('\0'); nul != std::string_view::npos) {
+            line = line.substr(0, nul);
+        }
+        lines.push_back(line);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        const bool crlf = content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n';
+        content.remove_prefix(end + (crlf ? 2 : 1));
+    }
+    return lines;
+}
+
+std::string_view TrimLine(std::string_view line) {
+    while (!line.empty() && IsWhite(line.back())) {
+        line.remove_suffix(1);
+    }
+    while (!line.empty() && IsWhite(line.front())) {
+        line.remove_prefix(1);
+    }
+    return line;
+}
+
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char &c : out) {
+        if (c == '\r' || c == '\n' || c == '\0') {
+            c = ' ';
+        }
+    }
+    return out;
+}
+
+bool ExistsButUnreadable(const std::string &path) {
+    std::error_code error;
+    const bool exists = std::filesystem::exists(path, error);
+    if (error) {
+        return true; // cannot even tell: treat it as something worth keeping
+    }
+    return exists && !std::ifstream(path, std::ios::binary);
+}

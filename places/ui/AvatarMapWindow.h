@@ -1,0 +1,63 @@
+#pragma once
+
+#include "places/AvatarMap.h"
+#include "places/Movement.h"
+
+#include <QWidget>
+
+class AvatarMapView;
+class QPushButton;
+class QRadioButton;
+
+// The map window's restored rectangle as the settings keep it.
+struct MapWindowRect {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// "Avatar Map": the map view, the zoom controls and four buttons that step the bot. It is made once, hidden,
+// and closing it only hides it. The owner moves the bot when asked and recentres the view on the bot.
+class AvatarMapWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit AvatarMapWindow(QWidget *parent = nullptr);
+
+    AvatarMapView &View() { return *view_; }
+
+    // The stored zoom type (0 automatic, 1 manual; other values count as automatic), applied at once.
+    void SetZoomType(int type);
+    int ZoomType() const { return zoom_.Type(); }
+    // Gives the view the scale of the current zoom type and enables "+" and "-" for manual zoom.
+    void ApplyZoomType();
+    int ManualZoomLevel() const { return zoom_.ManualZoomLevel(); }
+
+    // Moves the window to a stored rectangle; all zero keeps its place. A position no screen shows is not taken.
+    void RestoreRect(const MapWindowRect &rect);
+    // The window's normal rectangle, to be stored.
+    MapWindowRect StoredRect() const;
+
+signals:
+    // A direction button or arrow key: the owner steps the bot and recentres the view.
+    void stepRequested(MoveCommand command);
+    // The view changed size: the owner recentres it on the bot's position.
+    void recentreRequested();
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QPushButton *StepButton(const QString &name, const QString &mnemonic, int icon, MoveCommand command);
+    void ZoomIn();
+    void ZoomOut();
+
+    MapZoom zoom_;
+    AvatarMapView *view_ = nullptr;
+    QRadioButton *automatic_ = nullptr;
+    QRadioButton *manual_ = nullptr;
+    QPushButton *plus_ = nullptr;
+    QPushButton *minus_ = nullptr;
+};
