@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Settings.h"
+#include "common/Version.h"
 #include "chat/WorldRecords.h"
 #include "login/LoginValues.h"
 #include "places/Position.h"
@@ -15,8 +16,6 @@
 class ChatPane;
 class MainView;
 
-// The program's name and build as other people and the universe see them.
-inline constexpr int kGabblerBuild = 35;
 
 // Who a command or a whisper is addressed to: a name from the Users list and its session.
 struct PersonRef {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Version.h"
+
 #include "mail/MailRelay.h"
 #include "mail/SmtpConnection.h"
 
@@ -19,7 +21,6 @@ struct FeedbackSender {
     std::string ownerName; // the name found at login, or "<number>"
 };
 
-inline constexpr int kGabblerBuild = 35;
 inline constexpr std::uint32_t kFeedbackSentColour = 0x006F6F; // teal
 
 std::string FeedbackSubject(FeedbackKind kind, const FeedbackSender &sender);

@@ -1,19 +1,11 @@
 #include "app/ui/Program.h"
 
-#include "app/Commands.h"
 #include "app/Session.h"
 #include "app/Settings.h"
-#include "app/ui/MainWindow.h"
+#include "app/ui/GabblerApp.h"
 #include "app/ui/Pictures.h"
-#include "app/ui/SettingsDialog.h"
-#include "app/ui/Sound.h"
-#include "chat/ChatPane.h"
-#include "chat/WorldList.h"
-#include "chat/ui/ChatView.h"
-#include "chat/ui/WorldListView.h"
 #include "common/DataFolder.h"
 #include "login/ProfileStore.h"
-#include "login/ui/LoginDialog.h"
 #include "places/Coordinates.h"
 #include "sdk/Sdk.h"
 #include "server/DemoContent.h"
@@ -21,19 +13,13 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QDesktopServices>
 #include <QElapsedTimer>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QShortcut>
 #include <QTimer>
-#include <QUrl>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,143 +95,6 @@ LoginProfile DemoLoginProfile(int port) {
     return profile;
 }
 
-// The manual and the release notes are shipped in the doc folder beside the executable.
-void OpenDocument(const char *name) {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/doc/") + QLatin1String(name)));
-}
-
-// Everything of one run, built in the order the window's set-up asks for and taken down in the reverse.
-class Gabbler {
-public:
-    Gabbler(std::string home, Settings settings) : home_(std::move(home)), settings_(std::move(settings)) {}
-
-    std::string File(const char *name) const { return home_ + "/" + name; }
-
-    void Build() {
-        chat_ = std::make_unique<ChatPane>(static_cast<std::size_t>(settings_.scrollbackLines));
-        window_ = std::make_unique<MainWindow>(*chat_, settings_);
-        session_ = std::make_unique<Session>(*window_, *chat_, settings_);
-        sound_ = std::make_unique<Sound>();
-        window_->onPlaySound = [this](const std::string &path) { sound_->Play(path); };
-        window_->onSend = [this] { session_->Send(); };
-        window_->onClosed = [this] { Shutdown(); };
-
-        worldList_ = std::make_unique<WorldList>();
-        auto *worlds = new WorldListView(*worldList_, &Pictures::WorldIcon);
-        worlds->onWorldClicked = [this](const std::string &world) {
-            session_->SetWorldToEnter(world);
-            session_->EnterWorld();
-        };
-        window_->SetWorldsList(worlds);
-        session_->onWorldListComplete = [this, worlds] {
-            worldList_->Rebuild(session_->Worlds(), settings_.dontShowEmptyWorlds, settings_.dontShowPrivateWorlds);
-            worlds->Refresh();
-        };
-
-        window_->SetCommandAction(Command::Settings, [this] { OpenSettings(); });
-        window_->SetCommandAction(Command::ClearBuffer, [this] { ClearBuffer(); });
-        window_->SetCommandAction(Command::SaveLog, [this] { SaveLog(); });
-        window_->SetCommandAction(Command::Contents, [] { OpenDocument("manual.html"); });
-        window_->SetCommandAction(Command::ReleaseNotes, [] { OpenDocument("gbreadme.txt"); });
-        auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_.get());
-        QObject::connect(escape, &QShortcut::activated, window_.get(), &QWidget::close);
-
-        pump_.setInterval(200);
-        QObject::connect(&pump_, &QTimer::timeout, [this] { session_->Pump(); });
-        worldListTimer_.setInterval(30000);
-        QObject::connect(&worldListTimer_, &QTimer::timeout, [this] { session_->RequestWorldList(); });
-        clock_.setInterval(1000);
-        QObject::connect(&clock_, &QTimer::timeout, [this] {
-            window_->SetClockText(QString::fromStdString(session_->ClockText(std::time(nullptr))));
-        });
-    }
-
-    // Set-up after the window exists: the login values, the timers, the bot start.
-    void Run(const std::optional<LoginValues> &fromCommandLine) {
-        // The timers run from the window's creation, whether or not a bot gets logged in.
-        pump_.start();
-        worldListTimer_.start();
-        clock_.start();
-        LoginValues values;
-        if (fromCommandLine) {
-            values = *fromCommandLine;
-        } else {
-            LoginDialog dialog(File("profiles.txt"),
-                               QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(),
-                               window_.get());
-            dialog.exec();
-            values = dialog.Values().value_or(LoginValues{});
-        }
-        window_->SetAlwaysOnTop(settings_.AlwaysOnTopActive());
-        window_->show();
-        window_->setMinimumSize(window_->size());
-        session_->SetLoginValues(values);
-        session_->StartBot();
-    }
-
-    Session &GetSession() { return *session_; }
-    ChatPane &Chat() { return *chat_; }
-
-    void Shutdown() {
-        if (shutDown_) {
-            return;
-        }
-        shutDown_ = true;
-        pump_.stop();
-        worldListTimer_.stop();
-        clock_.stop();
-        session_->Shutdown();
-        settings_.Save(File("gabbler.ini"));
-    }
-
-private:
-    void OpenSettings() {
-        SettingsDialog dialog(settings_, *window_, window_.get());
-        dialog.exec();
-    }
-
-    void ClearBuffer() {
-        const auto answer = QMessageBox::question(window_.get(), QString::fromUtf8(ChatPaneText::ClearTitle.data()),
-                                                  QString::fromUtf8(ChatPaneText::ClearQuestion.data()),
-                                                  QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Cancel);
-        if (answer == QMessageBox::Ok) {
-            chat_->ClearBuffer();
-        }
-    }
-
-    void SaveLog() {
-        QFileDialog dialog(window_.get(), QString::fromUtf8(ChatPaneText::SaveTitle.data()));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter(QString::fromUtf8(ChatPaneText::SaveFilter.data()));
-        dialog.selectFile(QString::fromUtf8(ChatPaneText::SaveFileName.data()));
-        dialog.setOption(QFileDialog::DontUseNativeDialog, false);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-            return;
-        }
-        const std::string path = dialog.selectedFiles().front().toStdString();
-        const FileResult result = chat_->SaveLog(path);
-        if (!result.ok) {
-            QMessageBox::warning(window_.get(), QStringLiteral("Gabbler"), QString::fromStdString(result.error));
-            return;
-        }
-        QMessageBox::information(window_.get(), QString::fromUtf8(ChatPaneText::SavedTitle.data()),
-                                 QString::fromStdString(ChatPane::SavedLogMessage(path)));
-    }
-
-    std::string home_;
-    Settings settings_;
-    std::unique_ptr<ChatPane> chat_;
-    std::unique_ptr<MainWindow> window_;
-    std::unique_ptr<Session> session_;
-    std::unique_ptr<Sound> sound_;
-    std::unique_ptr<WorldList> worldList_;
-    QTimer pump_;
-    QTimer worldListTimer_;
-    QTimer clock_;
-    bool shutDown_ = false;
-};
-
 } // namespace
 
 int RunGabbler(int argc, char **argv) {
@@ -302,8 +151,7 @@ int RunGabbler(int argc, char **argv) {
     }
     int result = 0;
     {
-        Gabbler gabbler(folder.path, Settings::Load(folder.path + "/gabbler.ini"));
-        gabbler.Build();
+        GabblerApp gabbler(folder.path, Settings::Load(folder.path + "/gabbler.ini"));
         if (options.quitAfterStart) {
             gabbler.GetSession().onStarted = [&] {
                 std::printf("started in %lld ms\n", static_cast<long long>(started.elapsed()));

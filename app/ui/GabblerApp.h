@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "login/LoginValues.h"
+
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class ChatPane;
+class MainWindow;
+class Session;
+class Sound;
+class WorldList;
+class WorldListView;
+
+// Everything of one run of the program: the settings, the chat pane, the main window, the session and the lists,
+// built in the order the window's set-up asks for and taken down in the reverse. The user's files live in home.
+class GabblerApp {
+public:
+    GabblerApp(std::string home, Settings settings);
+    ~GabblerApp();
+    GabblerApp(const GabblerApp &) = delete;
+    GabblerApp &operator=(const GabblerApp &) = delete;
+
+    // Starts the timers, takes the login values (the login dialog when none are given), shows the window and
+    // starts the bot.
+    void Run(const std::optional<LoginValues> &fromCommandLine);
+    // Stops the timers, destroys the bot instance and writes the settings and lists. Harmless when repeated.
+    void Shutdown();
+
+    std::string File(const char *name) const { return home_ + "/" + name; }
+    Session &GetSession() { return *session_; }
+    ChatPane &Chat() { return *chat_; }
+    MainWindow &Window() { return *window_; }
+    Settings &GetSettings() { return settings_; }
+
+    // Log menu commands, public for the window's tests.
+    void ClearBuffer();
+    void SaveLog();
+
+private:
+    void OpenSettings();
+    void OpenFeedback();
+
+    std::string home_;
+    Settings settings_;
+    std::unique_ptr<ChatPane> chat_;
+    std::unique_ptr<MainWindow> window_;
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<Sound> sound_;
+    std::unique_ptr<WorldList> worldList_;
+    WorldListView *worldsView_ = nullptr;
+    QTimer pump_;
+    QTimer worldListTimer_;
+    QTimer clock_;
+    bool shutDown_ = false;
+};

@@ -1,0 +1,171 @@
+#include "app/ui/MainWindow.h"
+
+#include "TempDir.h"
+#include "app/Commands.h"
+#include "app/Session.h"
+#include "app/ui/GabblerApp.h"
+#include "app/ui/SettingsDialog.h"
+#include "chat/ChatPane.h"
+#include "common/AtomicFile.h"
+#include "sdk/Sdk.h"
+#include "server/UniverseServer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+int argc = 1;
+char name[] = "test_app_main_window";
+char *argv[] = {name, nullptr};
+
+// Runs action on the next modal dialog once it is shown (the code under test blocks in its exec()).
+void OnNextModal(std::function<void(QWidget *)> action) {
+    auto *timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { app_ = new QApplication(argc, argv); }
+    static void TearDownTestSuite() {
+        delete app_;
+        app_ = nullptr;
+    }
+
+    void SetUp() override {
+        ServerOptions options;
+        options.port = 0;
+        options.passwordIterations = 1;
+        server_ = std::make_unique<UniverseServer>(options);
+        ASSERT_TRUE(server_->Start()) << server_->LastError();
+        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
+        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
+        ASSERT_EQ(SdkInit(kSdkBuild), 0);
+        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
+        LoginValues login;
+        login.citizen = 1234;
+        login.privilegePassword = "secret";
+        login.botName = "Tester";
+        login.world = "Sunset";
+        login.universeHost = "127.0.0.1";
+        login.universePort = server_->Port();
+        gabbler_->Run(login);
+        ASSERT_TRUE(gabbler_->GetSession().Started());
+    }
+
+    void TearDown() override {
+        gabbler_.reset();
+        SdkTerm();
+        server_->Stop();
+    }
+
+    std::string LastLine() const {
+        const ChatLog &log = gabbler_->Chat().Log();
+        return log.LineCount() ? std::string(log.Line(log.LineCount() - 1).Text()) : std::string();
+    }
+
+    inline static QApplication *app_ = nullptr;
+    TempDir home_;
+    std::unique_ptr<UniverseServer> server_;
+    std::unique_ptr<GabblerApp> gabbler_;
+};
+
+TEST_F(MainWindowTest, SendSpeaksAndEmptiesTheSayBox) {
+    MainWindow &window = gabbler_->Window();
+    QTRY_VERIFY_WITH_TIMEOUT(window.SayBox()->isEnabled(), 5000);
+    QTest::keyClicks(window.SayBox(), "hello world");
+    QTest::mouseClick(window.SendButton(), Qt::LeftButton);
+    EXPECT_EQ(LastLine(), "[Tester]: hello world");
+    EXPECT_TRUE(window.SayBox()->text().isEmpty());
+    // Enter in the box presses SEND as well.
+    QTest::keyClicks(window.SayBox(), "again");
+    QTest::keyClick(window.SayBox(), Qt::Key_Return);
+    EXPECT_EQ(LastLine(), "[Tester]: again");
+}
+
+TEST_F(MainWindowTest, ClearBufferAsksFirst) {
+    const std::size_t lines = gabbler_->Chat().Log().LineCount();
+    ASSERT_GT(lines, 0u);
+    QString question;
+    OnNextModal([&](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        ASSERT_NE(box, nullptr);
+        question = box->text();
+        box->button(QMessageBox::Cancel)->click();
+    });
+    gabbler_->Window().CommandAction(Command::ClearBuffer)->trigger();
+    EXPECT_EQ(question, "Are you sure you wish to clear the chat buffer?");
+    EXPECT_EQ(gabbler_->Chat().Log().LineCount(), lines) << "Cancel leaves the pane alone";
+
+    OnNextModal([](QWidget *modal) { qobject_cast<QMessageBox *>(modal)->button(QMessageBox::Ok)->click(); });
+    gabbler_->Window().CommandAction(Command::ClearBuffer)->trigger();
+    EXPECT_EQ(gabbler_->Chat().Log().LineCount(), 0u);
+}
+
+TEST_F(MainWindowTest, SettingsChangeOnlyOnOk) {
+    const auto toggleTimestamps = [](QWidget *modal) {
+        for (QCheckBox *box : modal->findChildren<QCheckBox *>()) {
+            if (box->text() == "Timestamp messages") {
+                box->click();
+            }
+        }
+    };
+    OnNextModal([&](QWidget *modal) {
+        toggleTimestamps(modal);
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    gabbler_->Window().CommandAction(Command::Settings)->trigger();
+    EXPECT_FALSE(gabbler_->GetSettings().timestampMsgs);
+
+    OnNextModal([&](QWidget *modal) {
+        toggleTimestamps(modal);
+        qobject_cast<QDialog *>(modal)->accept();
+    });
+    gabbler_->Window().CommandAction(Command::Settings)->trigger();
+    EXPECT_TRUE(gabbler_->GetSettings().timestampMsgs);
+
+    // Closing the window writes the settings.
+    gabbler_->Window().close();
+    const auto ini = ReadWholeFile(gabbler_->File("gabbler.ini"));
+    ASSERT_TRUE(ini.has_value());
+    EXPECT_NE(ini->find("TimestampMsgs=1"), std::string::npos) << *ini;
+}
+
+TEST_F(MainWindowTest, WorldItemsNeedTheirActions) {
+    MainWindow &window = gabbler_->Window();
+    EXPECT_TRUE(window.CommandAction(Command::SaveLog)->isEnabled());
+    EXPECT_TRUE(window.CommandAction(Command::Settings)->isEnabled());
+    // Enabled by the start, but greyed while nothing handles it.
+    window.EnableCommand(Command::Planter, true);
+    EXPECT_FALSE(window.CommandAction(Command::Planter)->isEnabled());
+    bool ran = false;
+    window.SetCommandAction(Command::Planter, [&] { ran = true; });
+    EXPECT_TRUE(window.CommandAction(Command::Planter)->isEnabled());
+    window.CommandAction(Command::Planter)->trigger();
+    EXPECT_TRUE(ran);
+}
+
+} // namespace
