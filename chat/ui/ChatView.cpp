@@ -110,6 +110,8 @@ void ChatView::ScheduleSync() {
 
 void ChatView::Sync() {
     syncPending_ = false;
+    const bool hadCursor = hasCursor_;
+    const Pos anchor = anchor_, cursor = cursor_;
     if (log_.LineCount() == 0) {
         hasCursor_ = false;
     } else if (hasCursor_) {
@@ -121,11 +123,54 @@ void ChatView::Sync() {
             cursor_ = Clamp(cursor_);
         }
     }
-    placedValid_ = false;
-    if (isVisible()) {
-        Relayout();
+    const bool selectionKept = hadCursor == hasCursor_ && anchor == anchor_ && cursor == cursor_;
+    const bool mayScroll = placedValid_ && atEnd_ && selectionKept && isVisible();
+    std::vector<Placed> before;
+    if (mayScroll) {
+        before = placed_;
     }
-    viewport()->update();
+    placedValid_ = false;
+    if (!isVisible()) {
+        viewport()->update();
+        return;
+    }
+    Relayout();
+    if (!(mayScroll && atEnd_ && ScrollPixels(before))) {
+        viewport()->update();
+    }
+}
+
+bool ChatView::ScrollPixels(const std::vector<Placed> &before) {
+    // With a few lines arriving at a time most of the screen is only moved up: move its pixels and paint the new
+    // rows alone. That holds when the blocks kept are unchanged, moved alike, and all above the new ones.
+    std::optional<int> shift;
+    int dirtyTop = viewport()->height();
+    std::size_t j = 0;
+    for (const Placed &now : placed_) {
+        while (j < before.size() && before[j].id < now.id) {
+            ++j;
+        }
+        const bool kept = j < before.size() && before[j].id == now.id && before[j].height == now.height &&
+                          before[j].byteEnd == now.byteEnd;
+        if (!kept) {
+            dirtyTop = std::min(dirtyTop, now.y);
+            continue;
+        }
+        if (dirtyTop < viewport()->height() || (shift && *shift != now.y - before[j].y)) {
+            return false;
+        }
+        shift = now.y - before[j].y;
+    }
+    if (!shift) {
+        return false;
+    }
+    if (*shift != 0) {
+        viewport()->scroll(0, *shift);
+    }
+    if (dirtyTop < viewport()->height()) {
+        viewport()->update(0, dirtyTop, viewport()->width(), viewport()->height() - dirtyTop);
+    }
+    return true;
 }
 
 ChatView::Pos ChatView::EndPos() {
@@ -181,7 +226,7 @@ bool ChatView::PlaceFromEnd(std::vector<Placed> &placed) {
             break;
         }
         bottom -= block->height;
-        placed.push_back({*id, bottom, block->height});
+        placed.push_back({*id, bottom, block->height, block->byteEnd});
         id = cache_.Prev(*id);
     }
     std::reverse(placed.begin(), placed.end());
@@ -214,7 +259,7 @@ void ChatView::PlaceFromTop() {
     std::optional<ChatBlockId> id = top_;
     while (id && y < height) {
         block = cache_.Get(*id);
-        placed_.push_back({*id, y, block->height});
+        placed_.push_back({*id, y, block->height, block->byteEnd});
         y += block->height;
         id = cache_.Next(*id);
     }

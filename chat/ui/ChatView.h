@@ -65,11 +65,13 @@ private:
         ChatBlockId id;
         int y;
         int height;
+        std::size_t byteEnd;
     };
     enum class Move { Left, Right, WordLeft, WordRight, Up, Down, PageUp, PageDown, RowStart, RowEnd, Start, End };
 
     void Sync();
     void ScheduleSync();
+    bool ScrollPixels(const std::vector<Placed> &before);
     void Relayout();
     bool PlaceFromEnd(std::vector<Placed> &placed);
     void PlaceFromTop();

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetrics>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -103,6 +104,30 @@ TEST_F(ChatViewTest, FollowsTheEndAndRepaintsOncePerPass) {
     Key(Qt::Key_Home, Qt::ControlModifier);
     Key(Qt::Key_End, Qt::ControlModifier);
     EXPECT_TRUE(view.IsAtEnd());
+}
+
+// Lines arriving a few at a time move the pixels already shown; what is on screen must equal a fresh paint.
+TEST_F(ChatViewTest, PaintingOnlyTheNewRowsShowsWhatAFullPaintShows) {
+    QScreen *screen = view.screen();
+    if (screen->grabWindow(view.winId()).isNull()) {
+        GTEST_SKIP() << "this platform cannot read back the screen";
+    }
+    const auto shown = [&] {
+        const QRect area(view.viewport()->mapTo(&view, QPoint(0, 0)), view.viewport()->size());
+        return screen->grabWindow(view.winId(), area.x(), area.y(), area.width(), area.height()).toImage();
+    };
+    const auto fresh = [&] { return view.viewport()->grab().toImage(); };
+    Fill(0, 5);
+    for (int pass = 0; pass < 40; ++pass) {
+        pane.AppendTimestampPrefix(1700000000 + pass);
+        if (pass % 3 != 0) {
+            Settle(); // the prefix shown alone, then continued
+        }
+        pane.AppendChatLine("line " + std::to_string(pass) + (pass % 7 ? "" : std::string(200, 'w')), ChatColour::Red,
+                            pass % 2, 0, 0, 1);
+        Settle();
+        ASSERT_EQ(shown(), fresh()) << "pass " << pass;
+    }
 }
 
 TEST_F(ChatViewTest, SelectsWithTheKeyboardAndCopiesPlainText) {
