@@ -43,6 +43,8 @@ public:
 
     ~ScriptedPeer() {
         stop_ = true;
+        if (const int c = client_; c >= 0)
+            ::shutdown(c, SHUT_RDWR);
         ::shutdown(listen_, SHUT_RDWR);
         ::close(listen_);
         thread_.join();
@@ -96,6 +98,7 @@ private:
         const int s = ::accept(listen_, nullptr, nullptr);
         if (s < 0)
             return;
+        client_ = s;
         std::string frame, out;
         if (ReadFrame(s, frame)) {
             FrameWriter(out, static_cast<std::uint16_t>(MessageType::HelloReply), IdOf(frame), 0).Finish();
@@ -108,7 +111,9 @@ private:
                 .Finish();
             Write(s, out);
         }
-        script_(s, *this);
+        if (!stop_)
+            script_(s, *this);
+        client_ = -1;
         ::close(s);
     }
 
@@ -116,6 +121,7 @@ private:
     int listen_ = -1;
     int port_ = 0;
     std::atomic<bool> stop_{false};
+    std::atomic<int> client_{-1};
     std::thread thread_;
 };
 
@@ -177,7 +183,7 @@ TEST_F(SdkPeerTest, AnOwedCallbackAndTheWorldReportTheLostConnection) {
     ScriptedPeer peer([&](int s, ScriptedPeer &) {
         std::string frame;
         ScriptedPeer::ReadFrame(s, frame); // the citizen request, never answered
-        while (!drop)
+        while (!drop && !peer.Stopping())
             std::this_thread::sleep_for(5ms);
     });
     ASSERT_EQ(LoginTo(peer), 0);
@@ -203,7 +209,7 @@ TEST_F(SdkPeerTest, GarbageFromThePeerEndsTheConnectionWithoutReconnecting) {
     const Case cases[] = {
         {"a length beyond any frame", std::string("\xff\xff\xff\x7f", 4) + std::string(64, 'x')},
         {"a string running past its frame",
-         std::string("\x16\x00\x00\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\xcf\x00\x03\xff\x00ab", 24)},
+         std::string("\x13\x00\x00\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\xcf\x00\x03\xff\x00ab", 23)},
         {"a message type nobody knows", unknown},
         {"the peer's own protocol error", close},
     };
