@@ -10,7 +10,7 @@ constexpr ChatFormat kPlain{0x000000, false, false, false};
 constexpr ChatFormat kStyled{0x0000FF, true, true, true};
 
 struct Piece {
-    std::string_view text;
+    std::string text;
     ChatFormat format;
     bool newline;
 };
