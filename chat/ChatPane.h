@@ -26,7 +26,8 @@ inline constexpr std::string_view ClearQuestion = "Are you sure you wish to clea
 inline constexpr std::string_view ClearTitle = "Gabbler";
 inline constexpr std::string_view SaveTitle = "Save chatlog to:";
 inline constexpr std::string_view SaveFileName = "chatlog.rtf";
-// Qt's form of the filter "RichTextFormat files (*.rtf)|*.rtf|All Files(*.*)|*.*||"; no default suffix is added.
+// Qt's form of the filter "RichTextFormat files (*.rtf)|*.rtf|All Files(*.*)|*.*||". The second pattern is "*",
+// since "*.*" would hide names without a dot here. No default suffix may be set: a name is used as typed.
 inline constexpr std::string_view SaveFilter = "RichTextFormat files (*.rtf);;All Files(*.*) (*)";
 inline constexpr std::string_view SavedTitle = "Saved Log";
 inline constexpr std::string_view ClockInitial = "VRT Clock";

@@ -104,7 +104,15 @@ void ChatView::FollowChatEnd() {
 void ChatView::ScheduleSync() {
     if (!syncPending_) {
         syncPending_ = true;
-        QMetaObject::invokeMethod(this, &ChatView::Sync, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { FlushSync(); }, Qt::QueuedConnection);
+    }
+}
+
+void ChatView::FlushSync() {
+    // Input may arrive before the queued update: it must see the log as it is now.
+    if (syncPending_) {
+        Sync();
     }
 }
 
@@ -299,6 +307,7 @@ void ChatView::OnScrollBarValue(int value) {
     if (settingScrollBar_) {
         return;
     }
+    FlushSync();
     if (value >= maxTop_) {
         ScrollToEnd();
         return;
@@ -307,6 +316,7 @@ void ChatView::OnScrollBarValue(int value) {
 }
 
 void ChatView::ScrollToLine(std::size_t index) {
+    FlushSync();
     if (index >= log_.LineCount()) {
         ScrollToEnd();
         return;
@@ -419,6 +429,7 @@ bool ChatView::event(QEvent *event) {
 }
 
 void ChatView::keyPressEvent(QKeyEvent *event) {
+    FlushSync();
     struct Selecting {
         QKeySequence::StandardKey key;
         Move move;
@@ -463,6 +474,7 @@ void ChatView::keyPressEvent(QKeyEvent *event) {
 }
 
 void ChatView::wheelEvent(QWheelEvent *event) {
+    FlushSync();
     wheelRemainder_ += event->angleDelta().y();
     const int steps = wheelRemainder_ / 120;
     wheelRemainder_ -= steps * 120;
@@ -494,6 +506,9 @@ ChatView::Pos ChatView::HitTest(QPoint point) {
         y = hit->y + hit->height - 1;
     }
     const ChatBlock *block = cache_.Get(hit->id);
+    if (!block) {
+        return EndPos();
+    }
     const qreal local = y - hit->y;
     QTextLine row = block->layout.lineAt(block->layout.lineCount() - 1);
     for (int i = 0; i < block->layout.lineCount(); ++i) {
@@ -650,6 +665,7 @@ void ChatView::EnsureVisible(Pos pos) {
 }
 
 void ChatView::mousePressEvent(QMouseEvent *event) {
+    FlushSync();
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mousePressEvent(event);
         return;
@@ -668,6 +684,7 @@ void ChatView::mousePressEvent(QMouseEvent *event) {
 }
 
 void ChatView::mouseMoveEvent(QMouseEvent *event) {
+    FlushSync();
     if (!dragging_) {
         return;
     }
@@ -684,6 +701,7 @@ void ChatView::mouseMoveEvent(QMouseEvent *event) {
 }
 
 void ChatView::mouseReleaseEvent(QMouseEvent *event) {
+    FlushSync();
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;
@@ -701,6 +719,7 @@ void ChatView::mouseReleaseEvent(QMouseEvent *event) {
 }
 
 void ChatView::mouseDoubleClickEvent(QMouseEvent *event) {
+    FlushSync();
     if (event->button() != Qt::LeftButton) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
@@ -734,6 +753,7 @@ void ChatView::SelectWordAt(Pos pos) {
 }
 
 void ChatView::AutoScroll() {
+    FlushSync();
     if (!dragging_) {
         autoScroll_.stop();
         return;
@@ -747,6 +767,7 @@ void ChatView::AutoScroll() {
 }
 
 void ChatView::contextMenuEvent(QContextMenuEvent *event) {
+    FlushSync();
     QMenu menu(this);
     QAction *copy = menu.addAction(tr("&Copy"), this, [this] { Copy(); });
     copy->setShortcut(QKeySequence::Copy);
@@ -776,6 +797,7 @@ QString ChatView::SelectedText() const {
 }
 
 void ChatView::SelectAll() {
+    FlushSync();
     if (log_.LineCount() == 0) {
         return;
     }

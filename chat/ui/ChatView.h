@@ -69,6 +69,7 @@ private:
     };
     enum class Move { Left, Right, WordLeft, WordRight, Up, Down, PageUp, PageDown, RowStart, RowEnd, Start, End };
 
+    void FlushSync();
     void Sync();
     void ScheduleSync();
     bool ScrollPixels(const std::vector<Placed> &before);

@@ -218,6 +218,15 @@ TEST_F(ChatViewScrollbackTest, SelectionSurvivesDroppedLinesAndClear) {
     EXPECT_TRUE(selected.startsWith("line 80\n")) << selected.left(20).toStdString();
     EXPECT_TRUE(selected.endsWith("line 99")) << selected.right(20).toStdString();
 
+    // Input that comes before the view caught up with a flood that dropped everything it shows.
+    for (int i = 200; i < 300; ++i) {
+        pane.AppendChatLine("line " + std::to_string(i), ChatColour::Blue, 0, 0, 0, 1);
+    }
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_TRUE(view.SelectedText().startsWith("line")) << view.SelectedText().toStdString();
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    EXPECT_TRUE(view.SelectedText().startsWith(" 2")) << view.SelectedText().toStdString();
+
     pane.ClearBuffer();
     Settle();
     EXPECT_FALSE(view.HasSelection());
