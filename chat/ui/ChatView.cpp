@@ -81,6 +81,17 @@ ChatView::ChatView(const ChatLog &log, QWidget *parent) : QAbstractScrollArea(pa
     connect(&autoScroll_, &QTimer::timeout, this, &ChatView::AutoScroll);
 }
 
+ChatView::ChatView(ChatPane &pane, QWidget *parent) : ChatView(pane.Log(), parent) {
+    pane_ = &pane;
+    pane.SetView(this);
+}
+
+ChatView::~ChatView() {
+    if (pane_) {
+        pane_->SetView(nullptr);
+    }
+}
+
 void ChatView::SetBackgroundColour(const QColor &colour) {
     background_ = colour;
     viewport()->update();

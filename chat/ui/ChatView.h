@@ -17,6 +17,9 @@ class ChatView : public QAbstractScrollArea, public ChatPaneView {
     Q_OBJECT
 public:
     explicit ChatView(const ChatLog &log, QWidget *parent = nullptr);
+    // Shows the pane's log and is the pane's view until destroyed.
+    explicit ChatView(ChatPane &pane, QWidget *parent = nullptr);
+    ~ChatView() override;
 
     void SetBackgroundColour(const QColor &colour);
     QColor BackgroundColour() const { return background_; }
@@ -95,6 +98,7 @@ private:
     void CopyToSelectionClipboard() const;
 
     const ChatLog &log_;
+    ChatPane *pane_ = nullptr;
     ChatLayoutCache cache_;
     QColor background_ = Qt::white;
 

@@ -37,8 +37,7 @@ public:
 
 class ChatViewTest : public ::testing::Test {
 protected:
-    explicit ChatViewTest(std::size_t scrollback = ChatLog::kDefaultLineLimit) : pane(scrollback), view(pane.Log()) {
-        pane.SetView(&view);
+    explicit ChatViewTest(std::size_t scrollback = ChatLog::kDefaultLineLimit) : pane(scrollback), view(pane) {
         view.resize(600, 300);
         view.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
@@ -236,6 +235,20 @@ TEST_F(ChatViewScrollbackTest, SelectionSurvivesDroppedLinesAndClear) {
     EXPECT_EQ(view.SelectedText(), "");
     Fill(0, 1);
     EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ChatViewLifetime, AViewLeavesItsPaneWhenDestroyed) {
+    ChatPane pane;
+    {
+        ChatView view(pane);
+        pane.AppendChatLine("shown", ChatColour::Black, 0, 0, 0, 1);
+    }
+    pane.AppendChatLine("after the view is gone", ChatColour::Black, 0, 0, 0, 1);
+    EXPECT_EQ(pane.Log().LineCount(), 2u);
 }
 
 } // namespace
