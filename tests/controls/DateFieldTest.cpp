@@ -24,8 +24,6 @@ namespace {
 
 class DateFieldTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { EnsureQtApp(); }
-
     void SetUp() override {
         window = std::make_unique<QWidget>();
         window->resize(400, 300);
@@ -205,7 +203,6 @@ private:
 
 class EditDateDialogTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { EnsureQtApp(); }
     void SetUp() override {
         const char *old = std::getenv("TZ");
         if (old)

@@ -9,12 +9,7 @@
 
 namespace {
 
-class SmallControlsTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { EnsureQtApp(); }
-};
-
-TEST_F(SmallControlsTest, SwatchAnnouncesOnlyAColourThePersonPicked) {
+TEST(SmallControls, SwatchAnnouncesOnlyAColourThePersonPicked) {
     ColorSwatch swatch;
     swatch.resize(40, 20);
     std::vector<QColor> offered;
@@ -57,7 +52,7 @@ TEST_F(SmallControlsTest, SwatchAnnouncesOnlyAColourThePersonPicked) {
     EXPECT_FALSE(swatch.grab().isNull());
 }
 
-TEST_F(SmallControlsTest, LinkOpensOnAClickAndTheKeys) {
+TEST(SmallControls, LinkOpensOnAClickAndTheKeys) {
     LinkLabel link(QStringLiteral("<b>the web site</b>"), QUrl(QStringLiteral("https://example.org/gabbler")));
     link.resize(120, 20);
     std::vector<QUrl> opened;
