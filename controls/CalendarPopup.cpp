@@ -17,6 +17,8 @@ CalendarPopup::CalendarPopup(const CalendarNames &names, CalendarDate date, QWid
     : QWidget(owner, Qt::Popup), names_(names), date_(ClampDate(date)) {
     setFocusPolicy(Qt::StrongFocus);
     setAutoFillBackground(true);
+    // A click on the field that closes the calendar must not reach the field again and reopen it.
+    setAttribute(Qt::WA_NoMouseReplay);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, colours.color(QPalette::ToolTipBase));
     colours.setColor(QPalette::WindowText, colours.color(QPalette::ToolTipText));

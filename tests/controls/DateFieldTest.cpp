@@ -149,6 +149,10 @@ TEST_F(DateFieldTest, EscapeAndAClickOutsideCancel) {
              // Through the window system, as a real click comes, so the application sees it is outside.
              QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, other->geometry().center());
          }},
+        {"a click on the field, which must not reopen it",
+         [this](CalendarPopup *) {
+             QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, field->geometry().center());
+         }},
         {"the dialog hiding", [this](CalendarPopup *) { window->hide(); }},
     };
     for (const auto &way : ways) {
