@@ -768,6 +768,8 @@ int Universe::Login(Client &c, const FrameReader &r, Reply &reply) {
 }
 
 int Universe::Enter(Session &s, const FrameReader &r, Reply &reply) {
+    // Asking to enter leaves the current world whatever the answer, as the client empties its lists first.
+    RemoveFromWorld(s);
     std::string_view name;
     r.FindString(kFieldWorld, name);
     World *w = FindWorld(name);
@@ -775,7 +777,6 @@ int Universe::Enter(Session &s, const FrameReader &r, Reply &reply) {
         return kResultNoSuchWorld;
     if (const int refused = CheckEntry(*w, s))
         return refused;
-    RemoveFromWorld(s);
     bool wantGlobal = false;
     r.FindBool(kAttrEnterGlobal, wantGlobal);
     s.x = s.y = s.z = s.yaw = 0;
@@ -1542,10 +1543,12 @@ bool Universe::AddWorld(const std::string &world, int build) {
     return true;
 }
 
-bool Universe::AddCitizen(int number, const std::string &name, const std::string &password) {
+bool Universe::AddCitizen(int number, const std::string &name, const std::string &password,
+                          const std::string &homePage) {
     CitizenRecord c;
     c.number = number;
     c.name = RepairUtf8(name.substr(0, kMaxStringLength));
     c.passwordHash = HashPassword(password, options_.passwordIterations);
+    c.homePage = RepairUtf8(homePage.substr(0, kMaxStringLength));
     return number > 0 && !c.name.empty() && store_.AddCitizen(c);
 }

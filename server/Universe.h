@@ -56,7 +56,7 @@ public:
     std::vector<InboxEntry> Inbox(int session) const;
     bool SetWorld(const std::string &world, const std::string &field, const std::string &value);
     bool AddWorld(const std::string &world, int build);
-    bool AddCitizen(int number, const std::string &name, const std::string &password);
+    bool AddCitizen(int number, const std::string &name, const std::string &password, const std::string &homePage = {});
     std::vector<std::string> WorldNames() const;
     std::vector<int> BotsIn(const std::string &world) const; // sessions of connected bots, for the demo
     std::string NameOf(int session) const;

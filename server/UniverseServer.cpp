@@ -286,8 +286,9 @@ bool UniverseServer::SetWorld(const std::string &world, const std::string &field
 bool UniverseServer::AddWorld(const std::string &world, int build) {
     return impl_->Call([&](Universe &u) { return u.AddWorld(world, build); });
 }
-bool UniverseServer::AddCitizen(int number, const std::string &name, const std::string &password) {
-    return impl_->Call([&](Universe &u) { return u.AddCitizen(number, name, password); });
+bool UniverseServer::AddCitizen(int number, const std::string &name, const std::string &password,
+                                const std::string &homePage) {
+    return impl_->Call([&](Universe &u) { return u.AddCitizen(number, name, password, homePage); });
 }
 void UniverseServer::AdvanceClock(std::chrono::seconds by) {
     impl_->Call([&](Universe &u) {

@@ -113,7 +113,7 @@ public:
     // "caretakers", "build", "status", "max_users", "size", "expiration". Bots in the world get event 11.
     bool SetWorld(const std::string &world, const std::string &field, const std::string &value);
     bool AddWorld(const std::string &world, int build);
-    bool AddCitizen(int number, const std::string &name, const std::string &password);
+    bool AddCitizen(int number, const std::string &name, const std::string &password, const std::string &homePage = {});
     void AdvanceClock(std::chrono::seconds by); // the server's clock, for ejection expiry
     std::int64_t Now();                         // the server's clock, seconds since 1970
     // Drops every client connection at once (as a network failure would), keeping the server running.
