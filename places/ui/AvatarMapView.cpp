@@ -13,33 +13,56 @@ const QColor kMark(0x00, 0xFF, 0x00);
 const QColor kGrid(0x40, 0x40, 0x40);
 const QColor kText(0x00, 0x80, 0x00);
 
-// A small plus sign: five pixels across and five down, centred on (x, y).
-void Cross(QPainter &p, int x, int y, const QColor &colour) {
-    p.fillRect(x - 2, y, 5, 1, colour);
-    p.fillRect(x, y - 2, 1, 5, colour);
-}
-
 } // namespace
 
-const QStaticText &MapTextCache::Text(const std::string &name, const QFont &font) {
-    if (font != font_) {
-        texts_.clear();
+void MapTextCache::Prepare(const QFont &font, qreal pixelRatio) {
+    if (font != font_ || pixelRatio != pixelRatio_) {
+        names_.clear();
+        crosses_.clear();
         font_ = font;
+        pixelRatio_ = pixelRatio;
     }
-    auto it = texts_.find(name);
-    if (it == texts_.end()) {
-        QStaticText text(QString::fromStdString(name));
-        text.setTextFormat(Qt::PlainText);
-        text.setPerformanceHint(QStaticText::AggressiveCaching);
-        text.prepare(QTransform(), font);
-        it = texts_.emplace(name, std::move(text)).first;
+}
+
+const QImage &MapTextCache::Name(const std::string &name) {
+    auto it = names_.find(name);
+    if (it == names_.end()) {
+        const QString text = QString::fromStdString(name);
+        const QFontMetrics metrics(font_);
+        // Room for glyphs that reach past their advance on either side.
+        const int width = metrics.horizontalAdvance(text) + 2 * kNamePad;
+        const int height = metrics.height() + 1;
+        QImage picture(QSize(width, height) * pixelRatio_, QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(pixelRatio_);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.setFont(font_);
+        painter.setPen(kText);
+        painter.drawText(kNamePad, metrics.ascent(), text);
+        painter.end();
+        it = names_.emplace(name, std::move(picture)).first;
+    }
+    return it->second;
+}
+
+const QImage &MapTextCache::Cross(const QColor &colour) {
+    auto it = crosses_.find(colour.rgb());
+    if (it == crosses_.end()) {
+        QImage picture(QSize(5, 5) * pixelRatio_, QImage::Format_ARGB32_Premultiplied);
+        picture.setDevicePixelRatio(pixelRatio_);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        painter.fillRect(0, 2, 5, 1, colour);
+        painter.fillRect(2, 0, 1, 5, colour);
+        painter.end();
+        it = crosses_.emplace(colour.rgb(), std::move(picture)).first;
     }
     return it->second;
 }
 
 void MapTextCache::Trim(std::size_t markCount) {
-    if (texts_.size() > 2 * markCount + 64) {
-        texts_.clear();
+    if (names_.size() > 2 * markCount + 64) {
+        names_.clear();
     }
 }
 
@@ -85,6 +108,9 @@ void PaintAvatarMap(QPainter &p, const AvatarMap &map, int width, int height, co
     // A mark reaches 2 pixels left and up of its point and its name starts 3 right and down of it; names are
     // bounded by the widest glyph, which spares measuring the marks that lie far off to the left.
     const std::int64_t widestGlyph = std::max(metrics.maxWidth(), 1);
+    const qreal ratio = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+    cache.Prepare(font, ratio);
+    const QImage &markCross = cache.Cross(kMark);
     for (const auto &mark : map.Marks()) {
         const std::int64_t px = f.Column(mark.x);
         const std::int64_t py = f.Row(mark.z);
@@ -95,15 +121,15 @@ void PaintAvatarMap(QPainter &p, const AvatarMap &map, int width, int height, co
         const int x = static_cast<int>(px);
         const int y = static_cast<int>(py);
         if (px + 2 >= 0 && py + 2 >= 0) {
-            Cross(p, x, y, kMark);
+            p.drawImage(x - 2, y - 2, markCross);
         }
         if (!mark.name.empty()) {
-            p.drawStaticText(x + 3, y + 3, cache.Text(mark.name, font));
+            p.drawImage(x + 3 - MapTextCache::kNamePad, y + 3, cache.Name(mark.name));
         }
     }
     cache.Trim(map.Marks().size());
 
-    Cross(p, f.midX, f.midY, kBot);
+    p.drawImage(f.midX - 2, f.midY - 2, cache.Cross(kBot));
     p.restore();
 }
 

@@ -2,25 +2,36 @@
 
 #include "places/AvatarMap.h"
 
+#include <QColor>
 #include <QFont>
 #include <QFrame>
-#include <QStaticText>
+#include <QImage>
 
 #include <string>
 #include <unordered_map>
 
 class QPainter;
 
-// Laid-out names of the marks, kept between paints: shaping text is the dear part of drawing thousands of marks.
+// Pictures of the marks' names and of the crosses, made once and then only copied: drawing thousands of names
+// as text each paint is several times slower than copying their pictures.
 class MapTextCache {
 public:
-    const QStaticText &Text(const std::string &name, const QFont &font);
+    // Called before each paint: a new font or pixel ratio makes every picture anew.
+    void Prepare(const QFont &font, qreal pixelRatio);
+    // The name in the map's text colour on a transparent ground; its text starts kNamePad pixels in.
+    const QImage &Name(const std::string &name);
+    // A plus sign five pixels across in the colour, centred in a 5 by 5 picture.
+    const QImage &Cross(const QColor &colour);
     // Drops names no longer needed once the cache holds far more than the marks.
     void Trim(std::size_t markCount);
 
+    static constexpr int kNamePad = 2;
+
 private:
-    std::unordered_map<std::string, QStaticText> texts_;
+    std::unordered_map<std::string, QImage> names_;
+    std::unordered_map<QRgb, QImage> crosses_;
     QFont font_;
+    qreal pixelRatio_ = 1;
 };
 
 // Paints the map into a width by height area whose top-left is the painter's origin: black ground, grid, scale

@@ -1,0 +1,271 @@
+#include "places/ui/AvatarMapView.h"
+#include "places/ui/AvatarMapWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace {
+
+const QRgb kBlack = qRgb(0, 0, 0);
+const QRgb kRed = qRgb(0xFF, 0, 0);
+const QRgb kGreen = qRgb(0, 0xFF, 0);
+const QRgb kGrey = qRgb(0x40, 0x40, 0x40);
+const QRgb kText = qRgb(0, 0x80, 0);
+
+QApplication &App() {
+    static int argc = 1;
+    static char name[] = "places_map_view";
+    static char *argv[] = {name, nullptr};
+    static QApplication app(argc, argv);
+    return app;
+}
+
+QImage Render(const AvatarMap &map, int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white); // anything the map fails to paint shows up
+    QPainter painter(&image);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(8);
+    MapTextCache cache;
+    PaintAvatarMap(painter, map, width, height, font, cache);
+    return image;
+}
+
+// Text is smoothed, so its pixels are the text colour blended into the black ground.
+bool AnyTextPixel(const QImage &image, const QRect &area) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qRed(p) == 0 && qBlue(p) == 0 && qGreen(p) > 0 && qGreen(p) <= qGreen(kText)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool AnyPixel(const QImage &image, const QRect &area, QRgb colour) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if (image.pixel(x, y) == colour) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+struct Pixel {
+    const char *what;
+    int x, y;
+    QRgb colour;
+};
+
+TEST(PaintAvatarMap, DrawsGridMarksAndBotWhereTheArithmeticPutsThem) {
+    App();
+    AvatarMap map;
+    map.SetGrid(1000);
+    map.SetManualScale(10);
+    map.AddOrUpdateMark(1, "Alice", -500, -700); // 50 px east, 70 px south of the bot
+    map.AddOrUpdateMark(2, "Far", -200000, 0);   // off the view
+    map.SetCentre(0, 0);
+    const QImage image = Render(map, 300, 300);
+    if (const char *keep = std::getenv("GABBLER_KEEP_MAP")) {
+        image.save(QString::fromUtf8(keep));
+    }
+
+    const Pixel pixels[] = {
+        {"bot centre", 150, 150, kRed},
+        {"bot left arm", 148, 150, kRed},
+        {"bot right arm", 152, 150, kRed},
+        {"bot top arm", 150, 148, kRed},
+        {"bot bottom arm", 150, 152, kRed},
+        {"grid past the bot's arm", 153, 150, kGrey},
+        {"grid column west", 50, 100, kGrey},
+        {"grid column east", 250, 100, kGrey},
+        {"grid row south", 100, 250, kGrey},
+        {"grid reaches the bottom row", 50, 299, kGrey},
+        {"beside a grid column", 51, 100, kBlack},
+        {"between the lines", 100, 100, kBlack},
+        {"mark centre", 200, 220, kGreen},
+        {"mark left end", 198, 220, kGreen},
+        {"mark right end", 202, 220, kGreen},
+        {"mark top end", 200, 218, kGreen},
+        {"mark bottom end", 200, 222, kGreen},
+        {"past the mark's left end", 197, 220, kBlack},
+        {"past the mark's right end", 203, 220, kBlack},
+        {"past the mark's bottom end", 200, 223, kBlack},
+        {"mark's corner", 201, 221, kBlack},
+    };
+    for (const auto &p : pixels) {
+        EXPECT_EQ(image.pixel(p.x, p.y), p.colour) << p.what << " at " << p.x << "," << p.y;
+    }
+    EXPECT_TRUE(AnyTextPixel(image, QRect(203, 223, 60, 16))) << "the mark's name right below its cross";
+    EXPECT_TRUE(AnyTextPixel(image, QRect(0, 0, 100, 14))) << "top-left corner label";
+    EXPECT_TRUE(AnyTextPixel(image, QRect(200, 286, 100, 14))) << "bottom-right corner label";
+    EXPECT_TRUE(AnyTextPixel(image, QRect(120, 0, 60, 14))) << "scale label";
+    EXPECT_FALSE(AnyPixel(image, image.rect(), qRgb(255, 255, 255))) << "every pixel is painted";
+}
+
+TEST(PaintAvatarMap, ViewsTooSmallToScaleShowOnlyTheGround) {
+    App();
+    AvatarMap map;
+    map.SetGrid(1000);
+    map.AddOrUpdateMark(1, "Alice", 0, 0);
+    map.SetCentre(0, 0);
+    for (const auto &[w, h] : {std::pair{2, 300}, std::pair{300, 2}, std::pair{1, 1}}) {
+        const QImage image = Render(map, w, h);
+        EXPECT_FALSE(AnyPixel(image, image.rect(), kRed)) << w << " by " << h;
+        EXPECT_FALSE(AnyPixel(image, image.rect(), qRgb(255, 255, 255))) << w << " by " << h;
+    }
+}
+
+TEST(PaintAvatarMap, ThousandsOfMarksStaySmooth) {
+    App();
+    AvatarMap map;
+    map.SetGrid(1000);
+    for (int i = 0; i < 5000; ++i) {
+        // Spread over the whole automatic view, so every one is visible.
+        map.AddOrUpdateMark(i, "[bot" + std::to_string(i % 500) + "]", (i * 7919) % 20000 - 10000,
+                            (i * 104729) % 20000 - 10000);
+    }
+    map.SetCentre(0, 0);
+    QImage image(400, 400, QImage::Format_RGB32);
+    QFont font(QStringLiteral("Arial"));
+    font.setPointSize(8);
+    MapTextCache cache;
+    qint64 best = std::numeric_limits<qint64>::max();
+    for (int round = 0; round < 5; ++round) {
+        QPainter painter(&image);
+        QElapsedTimer timer;
+        timer.start();
+        PaintAvatarMap(painter, map, 400, 400, font, cache);
+        best = std::min(best, timer.nsecsElapsed());
+    }
+    // Generous against a loaded machine and sanitizers; a paint that shapes text anew each time is far slower.
+    EXPECT_LT(best / 1000000, 15) << "best paint of 5,000 marks took " << best / 1000 << " microseconds";
+    std::cout << "[          ] 5,000 marks painted in " << best / 1000 << " microseconds\n";
+}
+
+TEST(AvatarMapView, PaintsInsideItsFrame) {
+    App();
+    AvatarMapView view;
+    view.resize(302, 302);
+    view.SetCentre(0, 0);
+    view.AddOrUpdateMark(1, "", -500, 0);
+    view.SetManualScale(10);
+    const QRect area = view.contentsRect();
+    QImage image(view.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    view.render(&image);
+    const QPoint middle = area.topLeft() + QPoint(area.width() / 2, area.height() / 2);
+    EXPECT_EQ(image.pixel(middle), kRed);
+    EXPECT_EQ(image.pixel(middle + QPoint(50, 0)), kGreen);
+    EXPECT_EQ(view.Map().Marks().size(), 1u);
+    view.RemoveMarks(1);
+    EXPECT_TRUE(view.Map().Marks().empty());
+}
+
+QPushButton *ButtonWithText(QWidget &window, const QString &text) {
+    for (auto *button : window.findChildren<QPushButton *>()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+TEST(AvatarMapWindow, ZoomControls) {
+    App();
+    AvatarMapWindow window;
+    QPushButton *plus = ButtonWithText(window, QStringLiteral("+"));
+    QPushButton *minus = ButtonWithText(window, QStringLiteral("-"));
+    ASSERT_TRUE(plus && minus);
+    EXPECT_FALSE(plus->isEnabled());
+    EXPECT_EQ(window.View().Map().ManualScale(), 0);
+
+    window.SetZoomType(1);
+    EXPECT_TRUE(plus->isEnabled() && minus->isEnabled());
+    EXPECT_EQ(window.View().Map().ManualScale(), 30);
+    minus->click();
+    EXPECT_EQ(window.View().Map().ManualScale(), 31);
+    plus->click();
+    plus->click();
+    EXPECT_EQ(window.View().Map().ManualScale(), 29);
+
+    window.View().SetManualScale(30); // the bot's start sets its own scale; applying the zoom type replaces it
+    window.ApplyZoomType();
+    EXPECT_EQ(window.View().Map().ManualScale(), 29);
+
+    window.SetZoomType(5);
+    EXPECT_EQ(window.ZoomType(), 0);
+    EXPECT_FALSE(minus->isEnabled());
+    EXPECT_EQ(window.View().Map().ManualScale(), 0);
+}
+
+TEST(AvatarMapWindow, ArrowsStepHidingAndSize) {
+    App();
+    QWidget owner;
+    auto *window = new AvatarMapWindow(&owner);
+    QSignalSpy steps(window, &AvatarMapWindow::stepRequested);
+    QSignalSpy recentre(window, &AvatarMapWindow::recentreRequested);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+
+    const std::pair<Qt::Key, MoveCommand> arrows[] = {{Qt::Key_Up, MoveCommand::North},
+                                                      {Qt::Key_Down, MoveCommand::South},
+                                                      {Qt::Key_Left, MoveCommand::West},
+                                                      {Qt::Key_Right, MoveCommand::East}};
+    for (const auto &[key, command] : arrows) {
+        steps.clear();
+        QTest::keyClick(window, key);
+        ASSERT_EQ(steps.count(), 1) << "key " << key;
+        EXPECT_EQ(steps.first().first().value<MoveCommand>(), command) << "key " << key;
+    }
+
+    recentre.clear();
+    window->resize(400, 450);
+    QApplication::processEvents();
+    EXPECT_GE(recentre.count(), 1) << "a size change recentres";
+    window->resize(50, 50);
+    EXPECT_GE(window->width(), kMapMinimumSize);
+    EXPECT_GE(window->height(), kMapMinimumSize);
+
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible()) << "Escape hides";
+    EXPECT_EQ(owner.findChildren<AvatarMapWindow *>().size(), 1) << "hidden, not destroyed";
+}
+
+TEST(AvatarMapWindow, StoredRectangleRoundTrip) {
+    App();
+    AvatarMapWindow window;
+    window.RestoreRect({40, 50, 340, 450});
+    const MapWindowRect stored = window.StoredRect();
+    EXPECT_EQ(stored.right - stored.left, 300);
+    EXPECT_EQ(stored.bottom - stored.top, 400);
+    EXPECT_EQ(stored.left, 40);
+    EXPECT_EQ(stored.top, 50);
+
+    window.RestoreRect({0, 0, 0, 0});
+    EXPECT_EQ(window.StoredRect().left, 40) << "never stored: the window stays";
+    window.RestoreRect({-100000, -100000, -99000, -99000});
+    EXPECT_EQ(window.StoredRect().left, 40) << "a place no screen shows is not taken";
+    EXPECT_EQ(window.width(), 1000);
+}
+
+} // namespace
