@@ -1,3 +1,4 @@
+#include "QtApp.h"
 #include "places/ui/AvatarMapView.h"
 #include "places/ui/AvatarMapWindow.h"
 
@@ -21,14 +22,6 @@ const QRgb kRed = qRgb(0xFF, 0, 0);
 const QRgb kGreen = qRgb(0, 0xFF, 0);
 const QRgb kGrey = qRgb(0x40, 0x40, 0x40);
 const QRgb kText = qRgb(0, 0x80, 0);
-
-QApplication &App() {
-    static int argc = 1;
-    static char name[] = "places_map_view";
-    static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 QImage Render(const AvatarMap &map, int width, int height) {
     QImage image(width, height, QImage::Format_RGB32);
@@ -72,7 +65,6 @@ struct Pixel {
 };
 
 TEST(PaintAvatarMap, DrawsGridMarksAndBotWhereTheArithmeticPutsThem) {
-    App();
     AvatarMap map;
     map.SetGrid(1000);
     map.SetManualScale(10);
@@ -118,7 +110,6 @@ TEST(PaintAvatarMap, DrawsGridMarksAndBotWhereTheArithmeticPutsThem) {
 }
 
 TEST(PaintAvatarMap, ViewsTooSmallToScaleShowOnlyTheGround) {
-    App();
     AvatarMap map;
     map.SetGrid(1000);
     map.AddOrUpdateMark(1, "Alice", 0, 0);
@@ -131,7 +122,6 @@ TEST(PaintAvatarMap, ViewsTooSmallToScaleShowOnlyTheGround) {
 }
 
 TEST(PaintAvatarMap, ThousandsOfMarksStaySmooth) {
-    App();
     AvatarMap map;
     map.SetGrid(1000);
     for (int i = 0; i < 5000; ++i) {
@@ -158,7 +148,6 @@ TEST(PaintAvatarMap, ThousandsOfMarksStaySmooth) {
 }
 
 TEST(AvatarMapView, PaintsInsideItsFrame) {
-    App();
     AvatarMapView view;
     view.resize(302, 302);
     view.SetCentre(0, 0);
@@ -186,7 +175,6 @@ QPushButton *ButtonWithText(QWidget &window, const QString &text) {
 }
 
 TEST(AvatarMapWindow, ZoomControls) {
-    App();
     AvatarMapWindow window;
     QPushButton *plus = ButtonWithText(window, QStringLiteral("+"));
     QPushButton *minus = ButtonWithText(window, QStringLiteral("-"));
@@ -214,7 +202,6 @@ TEST(AvatarMapWindow, ZoomControls) {
 }
 
 TEST(AvatarMapWindow, ArrowsStepHidingAndSize) {
-    App();
     QWidget owner;
     auto *window = new AvatarMapWindow(&owner);
     QSignalSpy steps(window, &AvatarMapWindow::stepRequested);
@@ -252,7 +239,6 @@ TEST(AvatarMapWindow, ArrowsStepHidingAndSize) {
 }
 
 TEST(AvatarMapWindow, StoredRectangleRoundTrip) {
-    App();
     AvatarMapWindow window;
     window.RestoreRect({40, 50, 340, 450});
     const MapWindowRect stored = window.StoredRect();

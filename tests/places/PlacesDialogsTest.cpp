@@ -1,4 +1,5 @@
 #include "PlacesFakes.h"
+#include "QtApp.h"
 #include "places/ui/ChangeAvatarDialog.h"
 #include "places/ui/TeleportDialog.h"
 #include "places/ui/TeleportEntryDialogs.h"
@@ -18,14 +19,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QApplication &App() {
-    static int argc = 1;
-    static char name[] = "places_dialogs";
-    static char *argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
 
 // Runs act on the next modal window to open (a dialog's exec() or a message box), once it is up.
 void WhenModal(std::function<void(QWidget *)> act) {
@@ -52,7 +45,6 @@ void AnswerBox(QMessageBox::StandardButton answer, QString *seen) {
 }
 
 TEST(TeleportDialog, PrefillAndReading) {
-    App();
     TeleportDialog atOrigin("Sunset", Position{0, 0, 0, 0});
     EXPECT_EQ(atOrigin.windowTitle(), "Teleport");
     EXPECT_EQ(atOrigin.WorldField()->text(), "Sunset");
@@ -75,7 +67,6 @@ TEST(TeleportDialog, PrefillAndReading) {
 }
 
 TEST(TeleportListView, ClickTeleportsEditAndDeleteAsk) {
-    App();
     TeleportList list;
     list.LoadText("Sunset 12.3N 4.5W:Home\r\n12N:Dock\r\n");
     TeleportListModel model(list);
@@ -117,7 +108,6 @@ TEST(TeleportListView, ClickTeleportsEditAndDeleteAsk) {
 }
 
 TEST(RememberLocation, AsksForANameThenTakesTheBotsPlace) {
-    App();
     TeleportList list;
     TeleportListModel model(list);
     PlacesLog log;
@@ -143,7 +133,6 @@ TEST(RememberLocation, AsksForANameThenTakesTheBotsPlace) {
 }
 
 TEST(ChangeAvatarDialog, DigitsOnlyAndAnIntegerRequired) {
-    App();
     ChangeAvatarDialog dialog(12);
     EXPECT_EQ(dialog.windowTitle(), "Change Avatar");
     bool current = false;
