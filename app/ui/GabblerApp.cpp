@@ -12,6 +12,15 @@
 #include "chat/ui/WorldListView.h"
 #include "login/ui/LoginDialog.h"
 #include "mail/ui/FeedbackDialog.h"
+#include "places/Movement.h"
+#include "places/ui/AvatarMapView.h"
+#include "places/ui/AvatarMapWindow.h"
+#include "places/ui/ChangeAvatarDialog.h"
+#include "places/ui/TeleportDialog.h"
+#include "places/ui/TeleportEntryDialogs.h"
+#include "places/ui/TeleportListView.h"
+#include "sdk/Attributes.h"
+#include "sdk/Sdk.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -56,6 +65,8 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
         worldsView_->Refresh();
     };
 
+    BuildPlaces();
+
     window_->SetCommandAction(Command::Settings, [this] { OpenSettings(); });
     window_->SetCommandAction(Command::ClearBuffer, [this] { ClearBuffer(); });
     window_->SetCommandAction(Command::SaveLog, [this] { SaveLog(); });
@@ -72,6 +83,85 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
     clock_.setInterval(1000);
     QObject::connect(&clock_, &QTimer::timeout,
                      [this] { window_->SetClockText(Q(session_->ClockText(std::time(nullptr)))); });
+}
+
+void GabblerApp::BuildPlaces() {
+    teleports_.Load(File("teleport.txt"));
+    avatars_.Load(File("avatars.txt"));
+    session_->SetAvatarLookup([this](const std::string &world) { return avatars_.LookupAvatar(world); });
+
+    teleportModel_ = std::make_unique<TeleportListModel>(teleports_);
+    teleportsView_ = new TeleportListView(*teleportModel_);
+    window_->SetTeleportsList(teleportsView_);
+    QObject::connect(teleportsView_, &TeleportListView::teleportRequested, [this](const TeleportTarget &target) {
+        const Position &p = target.position;
+        session_->EnterWorldAt(target.world, p.z, p.x, p.y, p.yaw);
+    });
+    QObject::connect(teleportsView_, &TeleportListView::rememberRequested, [this] { RememberPlace(); });
+
+    map_ = new AvatarMapWindow(window_.get());
+    window_->SetAvatarMapWindow(map_);
+    map_->RestoreRect({settings_.avMapLeft, settings_.avMapTop, settings_.avMapRight, settings_.avMapBottom});
+    map_->SetZoomType(settings_.avatarMapZoomType);
+    window_->onMapCentre = [this](int x, int z) { map_->View().SetCentre(x, z); };
+    window_->onMapManualScale = [this](int scale) { map_->View().SetManualScale(scale); };
+    window_->onMapGrid = [this](int grid) { map_->View().SetGrid(grid); };
+    window_->onApplyMapZoomType = [this] { map_->ApplyZoomType(); };
+    window_->onAskTeleport = [this] { return AskTeleport(); };
+    QObject::connect(map_, &AvatarMapWindow::stepRequested,
+                     [this](MoveCommand command) { RunMapStep(command, placesSdk_, placesReport_); });
+    QObject::connect(map_, &AvatarMapWindow::recentreRequested,
+                     [this] { map_->View().SetCentre(SdkGetInt(kAttrMyX), SdkGetInt(kAttrMyZ)); });
+
+    window_->SetCommandAction(Command::Teleport, [this] { OpenTeleport(); });
+    window_->SetCommandAction(Command::Remember, [this] { RememberPlace(); });
+    window_->SetCommandAction(Command::ChangeAvatar, [this] { ChangeAvatar(); });
+    const std::pair<int, MoveCommand> moves[] = {
+        {Command::MoveNorth, MoveCommand::North},     {Command::MoveSouth, MoveCommand::South},
+        {Command::MoveWest, MoveCommand::West},       {Command::MoveEast, MoveCommand::East},
+        {Command::MoveUp, MoveCommand::Up},           {Command::MoveDown, MoveCommand::Down},
+        {Command::FaceNorth, MoveCommand::FaceNorth}, {Command::FaceSouth, MoveCommand::FaceSouth},
+        {Command::FaceWest, MoveCommand::FaceWest},   {Command::FaceEast, MoveCommand::FaceEast},
+    };
+    for (const auto &[command, move] : moves) {
+        window_->SetCommandAction(command, [this, move = move] { RunMenuMove(move, placesSdk_, placesReport_); });
+    }
+}
+
+void GabblerApp::PlacesReport::AppendChatLine(const std::string &text, std::uint32_t colour, bool bold, bool italic,
+                                              bool underline, bool newline) {
+    app_.chat_->AppendChatLine(text, colour, bold, italic, underline, newline);
+}
+
+void GabblerApp::PlacesReport::SetMapCentre(int x, int z) { app_.map_->View().SetCentre(x, z); }
+
+std::optional<TeleportTarget> GabblerApp::AskTeleport() {
+    TeleportDialog dialog(SdkGetString(kAttrWorldName), ReadBotPosition(placesSdk_), window_.get());
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.Target();
+}
+
+void GabblerApp::OpenTeleport() {
+    if (const auto target = AskTeleport()) {
+        const Position &p = target->position;
+        session_->EnterWorldAt(target->world, p.z, p.x, p.y, p.yaw);
+    }
+}
+
+void GabblerApp::RememberPlace() {
+    RememberLocationDialog dialog(window_.get());
+    if (dialog.exec() == QDialog::Accepted) {
+        teleportModel_->Remember(SdkGetString(kAttrWorldName), ReadBotPosition(placesSdk_), dialog.Name());
+    }
+}
+
+void GabblerApp::ChangeAvatar() {
+    ChangeAvatarDialog dialog(SdkGetInt(kAttrMyType), window_.get());
+    if (dialog.exec() == QDialog::Accepted) {
+        RunChangeAvatar(dialog.AvatarNumber(), placesSdk_, avatars_, placesReport_);
+    }
 }
 
 GabblerApp::~GabblerApp() { Shutdown(); }
@@ -106,8 +196,16 @@ void GabblerApp::Shutdown() {
     worldListTimer_.stop();
     clock_.stop();
     session_->Shutdown();
-    // A settings file that cannot be written is not worth a message at exit; the next run takes the defaults.
+    const MapWindowRect rect = map_->StoredRect();
+    settings_.avMapLeft = rect.left;
+    settings_.avMapTop = rect.top;
+    settings_.avMapRight = rect.right;
+    settings_.avMapBottom = rect.bottom;
+    settings_.avatarMapZoomType = map_->ZoomType();
+    // Files that cannot be written at exit are not worth a message box on the way out; each keeps its old version.
     settings_.Save(File("gabbler.ini"));
+    teleports_.Save(File("teleport.txt"));
+    avatars_.Save(File("avatars.txt"));
 }
 
 void GabblerApp::OpenSettings() {
@@ -148,7 +246,8 @@ void GabblerApp::SaveLog() {
         return;
     }
     const std::string path = dialog.selectedFiles().front().toStdString();
-    const FileResult result = chat_->SaveLog(path);
+    const QFont font = window_->Chat()->font();
+    const FileResult result = chat_->SaveLog(path, RtfFont{font.family().toStdString(), font.pointSize()});
     if (!result.ok) {
         QMessageBox::warning(window_.get(), QStringLiteral("Gabbler"), Q(result.error));
         return;

@@ -2,6 +2,9 @@
 
 #include "app/Settings.h"
 #include "login/LoginValues.h"
+#include "places/AvatarTable.h"
+#include "places/PlacesSdk.h"
+#include "places/TeleportList.h"
 
 #include <QTimer>
 
@@ -9,7 +12,10 @@
 #include <optional>
 #include <string>
 
+class AvatarMapWindow;
 class ChatPane;
+class TeleportListModel;
+class TeleportListView;
 class MainWindow;
 class Session;
 class Sound;
@@ -41,9 +47,30 @@ public:
     void ClearBuffer();
     void SaveLog();
 
+    AvatarMapWindow &Map() { return *map_; }
+    const TeleportList &Teleports() const { return teleports_; }
+    const AvatarTable &Avatars() const { return avatars_; }
+
 private:
+    // Where the movement and avatar commands report: the chat pane and the map's centre.
+    class PlacesReport : public PlacesOutput {
+    public:
+        explicit PlacesReport(GabblerApp &app) : app_(app) {}
+        void AppendChatLine(const std::string &text, std::uint32_t colour, bool bold, bool italic, bool underline,
+                            bool newline) override;
+        void SetMapCentre(int x, int z) override;
+
+    private:
+        GabblerApp &app_;
+    };
+
+    void BuildPlaces();
     void OpenSettings();
     void OpenFeedback();
+    void OpenTeleport();
+    void RememberPlace();
+    void ChangeAvatar();
+    std::optional<TeleportTarget> AskTeleport();
 
     std::string home_;
     Settings settings_;
@@ -53,6 +80,13 @@ private:
     std::unique_ptr<Sound> sound_;
     std::unique_ptr<WorldList> worldList_;
     WorldListView *worldsView_ = nullptr;
+    TeleportList teleports_;
+    AvatarTable avatars_;
+    LivePlacesSdk placesSdk_;
+    PlacesReport placesReport_{*this};
+    std::unique_ptr<TeleportListModel> teleportModel_;
+    TeleportListView *teleportsView_ = nullptr;
+    AvatarMapWindow *map_ = nullptr; // owned by the main window
     QTimer pump_;
     QTimer worldListTimer_;
     QTimer clock_;

@@ -6,11 +6,13 @@
 #include "app/ui/Pictures.h"
 #include "chat/ChatPane.h"
 #include "chat/ui/ChatView.h"
+#include "controls/LinkLabel.h"
 #include "sdk/Sdk.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -24,6 +26,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -163,8 +166,7 @@ void MainWindow::BuildControls() {
     auto *backdrop = new Backdrop(this);
     setCentralWidget(backdrop);
 
-    chatView_ = new ChatView(chat_.Log(), backdrop);
-    chat_.SetView(chatView_);
+    chatView_ = new ChatView(chat_, backdrop);
     initialChatFont_ = chatView_->font();
     tabs_ = new QTabWidget(backdrop);
     tabs_->setUsesScrollButtons(false);
@@ -326,6 +328,9 @@ void MainWindow::ShowAbout() {
     layout->addWidget(new QLabel(QStringLiteral("This version of Gabbler uses SDK Build %1.").arg(kSdkBuild), &about));
     layout->addWidget(new QLabel(QStringLiteral("Written by the Gabbler developers."), &about));
     layout->addWidget(new QLabel(QStringLiteral("Bots, worlds and a universe of your own on one machine."), &about));
+    layout->addWidget(new LinkLabel(
+        QStringLiteral("The Gabbler manual"),
+        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/doc/manual.html")), &about));
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
     connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
     layout->addWidget(buttons);
