@@ -58,7 +58,6 @@ EjectionDialog::EjectionDialog(AdminSdk &sdk, EjectionDatabase database, QWidget
     comment_->setObjectName(QStringLiteral("comment"));
     comment_->setTabChangesFocus(true);
     comment_->setMaximumHeight(comment_->fontMetrics().lineSpacing() * 4);
-    comment_->setEnabled(logic_.CommentsEnabled());
     if (world) {
         connect(comment_, &QPlainTextEdit::textChanged, this, [this] {
             // The world server's comment field takes a fixed number of characters.
@@ -113,6 +112,7 @@ EjectionDialog::EjectionDialog(AdminSdk &sdk, EjectionDatabase database, QWidget
     layout->addLayout(buttons);
 
     logic_.Open();
+    comment_->setEnabled(logic_.CommentsEnabled());
 }
 
 QPushButton *EjectionDialog::Button(const char *text, const char *name) {
