@@ -15,14 +15,17 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -95,6 +98,35 @@ LoginProfile DemoLoginProfile(int port) {
     return profile;
 }
 
+// SIGTERM and SIGINT (a log-out, Ctrl+C in the terminal) end the program the way File, Exit does, so the settings
+// and lists are written. The handler only writes a byte; the event loop does the rest.
+int signalPipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
+}
+
+void QuitOnTerminate() {
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, [] {
+        char byte = 0;
+        while (::read(signalPipe[0], &byte, 1) > 0) {
+        }
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
 } // namespace
 
 int RunGabbler(int argc, char **argv) {
@@ -105,6 +137,7 @@ int RunGabbler(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gabbler"));
     QApplication::setWindowIcon(Pictures::AppIcon());
+    QuitOnTerminate();
 
     const Options options = ReadOptions(QApplication::arguments());
     if (!options.error.empty()) {
