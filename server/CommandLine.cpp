@@ -15,6 +15,7 @@ const char *const kUniverseUsage = R"(Usage:
       PORT 0 picks a free port; the default address is 127.0.0.1:5870. SIGINT or SIGTERM stops it cleanly.
       --demo             fill an empty store with the demo citizens and worlds, and run simulated people
       --no-people        with --demo: no simulated people
+      --population PERCENT   with --demo: how many simulated people (100, about thirty; 1000 gives hundreds)
       --max-connections N    (default 1000)
       --idle-timeout SECONDS (default 120)
       --radius METRES        hearing radius for chat and avatars (default 200)
@@ -98,6 +99,10 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
             c.options.demo = true;
         } else if (a == "--no-people") {
             c.options.demoPeople = false;
+        } else if (a == "--population") {
+            if (!value(v) || !ToInt(v, n) || n < 0 || n > 100000)
+                return fail("--population needs a percentage");
+            c.options.demoPopulationPercent = static_cast<int>(n);
         } else if (a == "--quiet") {
             c.quiet = true;
         } else if (a == "--max-connections") {

@@ -46,8 +46,8 @@ void DemoPeople::Tick() {
         const int wanted = PopulationOf(w.name) * populationPercent_ / 100;
         const auto present =
             std::count_if(people_.begin(), people_.end(), [&](const Person &p) { return p.world == w.name; });
-        // Arrivals trickle in instead of all coming at the first tick.
-        if (present < wanted && Random(0, 7) == 0)
+        // Arrivals trickle in instead of all coming at the first tick; a large shortfall fills faster.
+        if (present < wanted && (Random(0, 7) == 0 || wanted - present > 16))
             Arrive(w.name);
     }
     for (std::size_t i = 0; i < people_.size();) {

@@ -134,7 +134,7 @@ bool UniverseServer::Impl::Start() {
     }
     Accept();
     if (options_.demo && options_.demoPeople) {
-        demo_ = std::make_unique<DemoPeople>(*universe_, options_.demoSeed);
+        demo_ = std::make_unique<DemoPeople>(*universe_, options_.demoSeed, options_.demoPopulationPercent);
         demoTimer_ = std::make_unique<asio::steady_timer>(*io_);
         DemoTick();
     }

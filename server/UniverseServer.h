@@ -26,12 +26,13 @@
 #include <vector>
 
 struct ServerOptions {
-    std::string host = "127.0.0.1"; // address to listen on
-    int port = 5870;                // 0 picks a free port
-    std::string dataFolder;         // holds universe.db; empty keeps the store in memory (lost at Stop)
-    bool demo = false;              // fill an empty store with the demo content and run the demo's people
-    bool demoPeople = true;         // with demo: run the simulated people's scheduler
-    unsigned demoSeed = 1;          // the simulated people's choices are repeatable for one seed
+    std::string host = "127.0.0.1";  // address to listen on
+    int port = 5870;                 // 0 picks a free port
+    std::string dataFolder;          // holds universe.db; empty keeps the store in memory (lost at Stop)
+    bool demo = false;               // fill an empty store with the demo content and run the demo's people
+    bool demoPeople = true;          // with demo: run the simulated people's scheduler
+    unsigned demoSeed = 1;           // the simulated people's choices are repeatable for one seed
+    int demoPopulationPercent = 100; // with demo: how many simulated people; 100 gives about thirty
 
     std::size_t maxConnections = 1000;             // further connections are closed at once
     std::size_t maxOutputBytes = 8 * 1024 * 1024;  // a reader slower than this backlog is disconnected
