@@ -3,7 +3,6 @@
 #include "places/ui/AvatarMapWindow.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QPushButton>
@@ -119,32 +118,6 @@ TEST(PaintAvatarMap, ViewsTooSmallToScaleShowOnlyTheGround) {
         EXPECT_FALSE(AnyPixel(image, image.rect(), kRed)) << w << " by " << h;
         EXPECT_FALSE(AnyPixel(image, image.rect(), qRgb(255, 255, 255))) << w << " by " << h;
     }
-}
-
-TEST(PaintAvatarMap, ThousandsOfMarksStaySmooth) {
-    AvatarMap map;
-    map.SetGrid(1000);
-    for (int i = 0; i < 5000; ++i) {
-        // Spread over the whole automatic view, so every one is visible.
-        map.AddOrUpdateMark(i, "[bot" + std::to_string(i % 500) + "]", (i * 7919) % 20000 - 10000,
-                            (i * 104729) % 20000 - 10000);
-    }
-    map.SetCentre(0, 0);
-    QImage image(400, 400, QImage::Format_RGB32);
-    QFont font(QStringLiteral("Arial"));
-    font.setPointSize(8);
-    MapTextCache cache;
-    qint64 best = std::numeric_limits<qint64>::max();
-    for (int round = 0; round < 5; ++round) {
-        QPainter painter(&image);
-        QElapsedTimer timer;
-        timer.start();
-        PaintAvatarMap(painter, map, 400, 400, font, cache);
-        best = std::min(best, timer.nsecsElapsed());
-    }
-    // Generous against a loaded machine and sanitizers; a paint that shapes text anew each time is far slower.
-    EXPECT_LT(best / 1000000, 15) << "best paint of 5,000 marks took " << best / 1000 << " microseconds";
-    std::cout << "[          ] 5,000 marks painted in " << best / 1000 << " microseconds\n";
 }
 
 TEST(AvatarMapView, PaintsInsideItsFrame) {
