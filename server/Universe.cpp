@@ -45,6 +45,7 @@ constexpr int kResultTypeMismatch = 449;
 constexpr int kResultStringTooLong = 450;
 constexpr int kResultWorldFull = 465;
 constexpr int kResultEjected = 466;
+constexpr int kResultTouristsNotAllowed = 84;
 constexpr int kResultNotWelcome = 467;
 constexpr int kResultNotAvailable = 474;
 constexpr int kResultInvalidArgument = 505;
@@ -1298,6 +1299,9 @@ int Universe::AddPerson(const std::string &worldName, const PersonSpec &spec) {
     }
     if (const int refused = CheckEntry(*w, *s))
         return -refused;
+    const auto tourists = universe_.find(kAttrUniverseAllowTourists);
+    if (s->citizen == 0 && tourists != universe_.end() && tourists->second == AttrValue(false))
+        return -kResultTouristsNotAllowed;
     ++nextSession_;
     Session &placed = *s;
     sessions_[s->id] = std::move(s);

@@ -90,7 +90,7 @@ public:
 
     // ---- Control: people ----------------------------------------------------------------------------------------
     // A simulated person enters `world`. Returns its session, or the refusal as a negative reason code (-27 no
-    // such world, -465 full, -466 ejected, -467 not welcome).
+    // such world, -465 full, -466 ejected, -467 not welcome, -84 a tourist while the universe allows none).
     int AddPerson(const std::string &world, const PersonSpec &person);
     bool Say(int session, const std::string &text); // public chat, heard within the radius
     bool Whisper(int session, int toSession, const std::string &text);

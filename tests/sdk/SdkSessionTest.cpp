@@ -99,6 +99,16 @@ TEST_F(SdkTest, EntryFailuresGiveTheirCodes) {
         EXPECT_EQ(SdkEnter(c.world), c.expected) << c.world;
 }
 
+TEST_F(SdkTest, TouristsStayOutWhenTheUniverseAllowsNone) {
+    ASSERT_EQ(Login(), 0);
+    SdkSetBool(kAttrUniverseAllowTourists, false);
+    ASSERT_EQ(SdkUniverseAttributesChange(), 0);
+    PersonSpec tourist;
+    tourist.name = "\"Guest\"";
+    EXPECT_EQ(server_->AddPerson("Town", tourist), -84);
+    EXPECT_GT(server_->AddPerson("Town", Citizen("Alice", 2)), 0);
+}
+
 TEST_F(SdkTest, GlobalModeIsGrantedToCaretakersOnly) {
     struct Case {
         const char *world;
