@@ -209,7 +209,9 @@ TEST_F(SdkPeerTest, GarbageFromThePeerEndsTheConnectionWithoutReconnecting) {
     const Case cases[] = {
         {"a length beyond any frame", std::string("\xff\xff\xff\x7f", 4) + std::string(64, 'x')},
         {"a string running past its frame",
-         std::string("\x13\x00\x00\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\xcf\x00\x03\xff\x00" "ab", 23)},
+         std::string("\x13\x00\x00\x00\x04\x00\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\xcf\x00\x03\xff\x00"
+                     "ab",
+                     23)},
         {"a message type nobody knows", unknown},
         {"the peer's own protocol error", close},
     };
