@@ -48,6 +48,8 @@ public:
     void SaveLog();
 
     AvatarMapWindow &Map() { return *map_; }
+    WorldListView &WorldsView() { return *worldsView_; }
+    TeleportListView &TeleportsView() { return *teleportsView_; }
     const TeleportList &Teleports() const { return teleports_; }
     const AvatarTable &Avatars() const { return avatars_; }
 

@@ -6,7 +6,10 @@
 #include "app/ui/GabblerApp.h"
 #include "app/ui/SettingsDialog.h"
 #include "chat/ChatPane.h"
+#include "chat/ui/WorldListView.h"
 #include "common/AtomicFile.h"
+#include "places/ui/TeleportListView.h"
+#include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
 #include "server/UniverseServer.h"
 
@@ -63,6 +66,7 @@ protected:
         ASSERT_TRUE(server_->Start()) << server_->LastError();
         ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
         ASSERT_TRUE(server_->AddWorld("Sunset", 39));
+        ASSERT_TRUE(server_->AddWorld("Middle", 17));
         ASSERT_EQ(SdkInit(kSdkBuild), 0);
         gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
         LoginValues login;
@@ -166,6 +170,29 @@ TEST_F(MainWindowTest, WorldItemsNeedTheirActions) {
     EXPECT_TRUE(window.CommandAction(Command::Planter)->isEnabled());
     window.CommandAction(Command::Planter)->trigger();
     EXPECT_TRUE(ran);
+}
+
+TEST_F(MainWindowTest, AClickOnAWorldOrAPlaceEntersIt) {
+    MainWindow &window = gabbler_->Window();
+    WorldListView &worlds = gabbler_->WorldsView();
+    QTRY_VERIFY_WITH_TIMEOUT(worlds.model()->rowCount() == 2, 5000);
+    QModelIndex middle;
+    for (int row = 0; row < worlds.model()->rowCount(); ++row) {
+        if (worlds.model()->index(row, 0).data().toString() == "Middle") {
+            middle = worlds.model()->index(row, 0);
+        }
+    }
+    ASSERT_TRUE(middle.isValid());
+    worlds.show();
+    worlds.scrollTo(middle);
+    QTest::mouseClick(worlds.viewport(), Qt::LeftButton, {}, worlds.visualRect(middle).center());
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Gabbler - [Tester] in Middle world"), 5000);
+
+    // A remembered place takes the bot back, at its position.
+    emit gabbler_->TeleportsView().teleportRequested(TeleportTarget{"Sunset", Position{-2000, 0, 1000, 900}});
+    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Gabbler - [Tester] in Sunset world"), 5000);
+    EXPECT_EQ(SdkGetInt(kAttrMyX), -2000);
+    EXPECT_EQ(SdkGetInt(kAttrMyZ), 1000);
 }
 
 } // namespace
