@@ -1,5 +1,13 @@
 #include "app/ui/GabblerApp.h"
 
+#include "admin/EjectionLogic.h"
+#include "admin/ui/CitizenLookupDialog.h"
+#include "admin/ui/EjectionDialog.h"
+#include "admin/ui/LoadObjectDialog.h"
+#include "admin/ui/PlanterDialog.h"
+#include "admin/ui/UniverseOptionsDialog.h"
+#include "admin/ui/WorldFeaturesDialog.h"
+#include "admin/ui/WorldRightsDialog.h"
 #include "app/Commands.h"
 #include "app/Session.h"
 #include "app/ui/MainWindow.h"
@@ -65,7 +73,10 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
         worldsView_->Refresh();
     };
 
+    chatLine_ = [this](const std::string &text, std::uint32_t colour, bool bold, bool italic, bool underline,
+                       bool newline) { chat_->AppendChatLine(text, colour, bold, italic, underline, newline); };
     BuildPlaces();
+    BuildAdministration();
 
     window_->SetCommandAction(Command::Settings, [this] { OpenSettings(); });
     window_->SetCommandAction(Command::ClearBuffer, [this] { ClearBuffer(); });
@@ -126,6 +137,45 @@ void GabblerApp::BuildPlaces() {
     for (const auto &[command, move] : moves) {
         window_->SetCommandAction(command, [this, move = move] { RunMenuMove(move, placesSdk_, placesReport_); });
     }
+}
+
+template <typename Make> void GabblerApp::RunDialog(Make make) {
+    auto dialog = make(window_.get());
+    dialog->exec();
+}
+
+void GabblerApp::BuildAdministration() {
+    using World = EjectionDatabase;
+    window_->SetCommandAction(Command::WorldFeatures, [this] {
+        RunDialog(
+            [this](QWidget *parent) { return std::make_unique<WorldFeaturesDialog>(adminSdk_, chatLine_, parent); });
+    });
+    window_->SetCommandAction(Command::WorldRights, [this] {
+        RunDialog(
+            [this](QWidget *parent) { return std::make_unique<WorldRightsDialog>(adminSdk_, chatLine_, parent); });
+    });
+    window_->SetCommandAction(Command::WorldEjections, [this] {
+        RunDialog(
+            [this](QWidget *parent) { return std::make_unique<EjectionDialog>(adminSdk_, World::World, parent); });
+    });
+    window_->SetCommandAction(Command::UniverseOptions, [this] {
+        RunDialog([this](QWidget *parent) {
+            return std::make_unique<UniverseOptionsDialog>(adminSdk_, chatLine_, session_->Login().citizen, parent);
+        });
+    });
+    window_->SetCommandAction(Command::UniverseEjections, [this] {
+        RunDialog(
+            [this](QWidget *parent) { return std::make_unique<EjectionDialog>(adminSdk_, World::Universe, parent); });
+    });
+    window_->SetCommandAction(Command::CitLookup, [this] {
+        RunDialog([this](QWidget *parent) { return std::make_unique<CitizenLookupDialog>(adminSdk_, parent); });
+    });
+    window_->SetCommandAction(Command::Planter, [this] {
+        RunDialog([this](QWidget *parent) { return std::make_unique<PlanterDialog>(adminSdk_, chatLine_, parent); });
+    });
+    window_->SetCommandAction(Command::LoadObject, [this] {
+        RunDialog([this](QWidget *parent) { return std::make_unique<LoadObjectDialog>(adminSdk_, chatLine_, parent); });
+    });
 }
 
 void GabblerApp::PlacesReport::AppendChatLine(const std::string &text, std::uint32_t colour, bool bold, bool italic,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "admin/AdminSdk.h"
 #include "app/Settings.h"
 #include "login/LoginValues.h"
 #include "places/AvatarTable.h"
@@ -67,6 +68,9 @@ private:
     };
 
     void BuildPlaces();
+    void BuildAdministration();
+    // Opens a modal dialog built by make, parented to the main window.
+    template <typename Make> void RunDialog(Make make);
     void OpenSettings();
     void OpenFeedback();
     void OpenTeleport();
@@ -85,6 +89,8 @@ private:
     TeleportList teleports_;
     AvatarTable avatars_;
     LivePlacesSdk placesSdk_;
+    LiveAdminSdk adminSdk_;
+    ChatLineWriter chatLine_;
     PlacesReport placesReport_{*this};
     std::unique_ptr<TeleportListModel> teleportModel_;
     TeleportListView *teleportsView_ = nullptr;

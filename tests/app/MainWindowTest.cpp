@@ -195,4 +195,21 @@ TEST_F(MainWindowTest, AClickOnAWorldOrAPlaceEntersIt) {
     EXPECT_EQ(SdkGetInt(kAttrMyZ), 1000);
 }
 
+TEST_F(MainWindowTest, AdministrationDialogsOpenFromTheMenus) {
+    const int commands[] = {Command::WorldFeatures, Command::WorldRights, Command::UniverseOptions, Command::CitLookup,
+                            Command::Planter,       Command::Teleport,    Command::ChangeAvatar,    Command::Remember};
+    for (const int command : commands) {
+        SCOPED_TRACE(command);
+        QAction *action = gabbler_->Window().CommandAction(command);
+        ASSERT_TRUE(action->isEnabled());
+        QString title;
+        OnNextModal([&](QWidget *modal) {
+            title = modal->windowTitle();
+            qobject_cast<QDialog *>(modal)->reject();
+        });
+        action->trigger();
+        EXPECT_FALSE(title.isEmpty());
+    }
+}
+
 } // namespace
