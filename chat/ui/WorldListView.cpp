@@ -3,6 +3,8 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
+#include <string>
+
 WorldListModel::WorldListModel(WorldList &list, std::function<QIcon(int)> icon, QObject *parent)
     : QAbstractTableModel(parent), list_(list), icon_(std::move(icon)) {
     for (int status = 0; status < 3; ++status) {
@@ -13,6 +15,7 @@ WorldListModel::WorldListModel(WorldList &list, std::function<QIcon(int)> icon, 
 
 void WorldListModel::Refresh() {
     beginResetModel();
+    usersCell_ = {};
     endResetModel();
 }
 
@@ -29,6 +32,9 @@ QVariant WorldListModel::data(const QModelIndex &index, int role) const {
     const WorldList::Row &row = list_.Rows()[static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole) {
         return index.column() == 0 ? QVariant(QString::fromStdString(row.name)) : QVariant(row.users);
+    }
+    if (role == Qt::SizeHintRole && index.column() == 1 && usersCell_.isValid()) {
+        return usersCell_;
     }
     if (role == Qt::DecorationRole && index.column() == 0) {
         return icons_[row.status == 1 ? 0 : row.status == 2 ? 1 : 2];
@@ -56,9 +62,29 @@ WorldListView::WorldListView(WorldList &list, std::function<QIcon(int)> icon, QW
     header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int section) {
         list_.HeaderClicked(section);
-        model_.Refresh();
+        Refresh();
     });
     connect(this, &QTreeView::clicked, this, &WorldListView::EnterRow);
+}
+
+void WorldListView::Refresh() {
+    model_.Refresh();
+    // Digits are equally wide in the fonts we meet, so the count with the most characters is the widest cell.
+    const auto &rows = list_.Rows();
+    int widest = -1;
+    std::size_t characters = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::size_t length = std::to_string(rows[i].users).size();
+        if (length > characters) {
+            characters = length;
+            widest = static_cast<int>(i);
+        }
+    }
+    if (widest >= 0) {
+        QStyleOptionViewItem option;
+        initViewItemOption(&option);
+        model_.SetUsersCellSize(itemDelegate()->sizeHint(option, model_.index(widest, 1)));
+    }
 }
 
 void WorldListView::EnterRow(const QModelIndex &index) {

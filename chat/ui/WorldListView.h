@@ -18,6 +18,9 @@ public:
 
     // The list was rebuilt or re-sorted: show it anew.
     void Refresh();
+    // The size of the widest "Users" cell, given as every cell's size hint of that column. The header sizes the
+    // column to its contents, and measuring cell by cell costs milliseconds at thousands of worlds.
+    void SetUsersCellSize(QSize size) { usersCell_ = size; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -28,6 +31,7 @@ private:
     WorldList &list_;
     std::function<QIcon(int)> icon_;
     QIcon icons_[3];
+    QSize usersCell_;
 };
 
 // The Worlds tab's list: a click on a row enters that world, a click on a header sorts by it.
@@ -37,7 +41,7 @@ class WorldListView : public QTreeView {
 public:
     WorldListView(WorldList &list, std::function<QIcon(int status)> icon, QWidget *parent = nullptr);
 
-    void Refresh() { model_.Refresh(); }
+    void Refresh();
     std::function<void(const std::string &world)> onWorldClicked;
 
 protected:
