@@ -158,10 +158,12 @@ TEST_F(MainWindowTest, SettingsChangeOnlyOnOk) {
     EXPECT_NE(ini->find("TimestampMsgs=1"), std::string::npos) << *ini;
 }
 
-TEST_F(MainWindowTest, WorldItemsNeedTheirActions) {
-    MainWindow &window = gabbler_->Window();
-    EXPECT_TRUE(window.CommandAction(Command::SaveLog)->isEnabled());
-    EXPECT_TRUE(window.CommandAction(Command::Settings)->isEnabled());
+TEST_F(MainWindowTest, MenuItemsNeedTheirActions) {
+    // A bare window: nothing but Exit and About is handled yet.
+    ChatPane chat;
+    Settings settings;
+    MainWindow window(chat, settings);
+    EXPECT_TRUE(window.CommandAction(Command::About)->isEnabled());
     // Enabled by the start, but greyed while nothing handles it.
     window.EnableCommand(Command::Planter, true);
     EXPECT_FALSE(window.CommandAction(Command::Planter)->isEnabled());
@@ -170,6 +172,8 @@ TEST_F(MainWindowTest, WorldItemsNeedTheirActions) {
     EXPECT_TRUE(window.CommandAction(Command::Planter)->isEnabled());
     window.CommandAction(Command::Planter)->trigger();
     EXPECT_TRUE(ran);
+    window.EnableCommand(Command::Planter, false);
+    EXPECT_FALSE(window.CommandAction(Command::Planter)->isEnabled());
 }
 
 TEST_F(MainWindowTest, AClickOnAWorldOrAPlaceEntersIt) {
