@@ -1,0 +1,121 @@
+#include "chat/PeopleLookups.h"
+
+#include "chat/AvatarRoster.h"
+#include "common/Ipv4.h"
+#include "sdk/Attributes.h"
+#include "sdk/ReasonText.h"
+#include "sdk/Sdk.h"
+
+namespace {
+
+// Worlds from this build on report citizen and privilege numbers with every avatar.
+constexpr int kFirstBuildWithCitizenNumbers = 28;
+
+std::string AddressFailure(int code) {
+    return "Gabbler is unable to determine the IP address (reason: " + ReasonText(code) + ").";
+}
+
+} // namespace
+
+void PeopleLookups::GetCitNumber() {
+    if (!context_.HasSelectedUser()) {
+        return;
+    }
+    const PersonSlot &selected = context_.session.selectedUser;
+    if (PeopleContext::WorldBuild() >= kFirstBuildWithCitizenNumbers) {
+        const AvatarRecord *record = context_.roster.Find(selected.session);
+        if (!record) {
+            return;
+        }
+        const std::string name = PlainLine(record->name);
+        if (IsBotName(record->name)) {
+            context_.Green("Immigration Officer: " + name + " is using the privileges of " +
+                           std::to_string(record->privilege) + ".");
+        } else if (record->citizen == record->privilege) {
+            context_.Green("Immigration Officer: " + name + " is citizen number " + std::to_string(record->citizen) +
+                           ".");
+        } else {
+            context_.Green("Immigration Officer: " + name + " is citizen number " + std::to_string(record->citizen) +
+                           ", and using the privileges of " + std::to_string(record->privilege) + ".");
+        }
+        return;
+    }
+    context_.Green("Immigration Officer: Looking up citizen number of " + PlainLine(selected.name) + ".");
+    RequestCitizen(selected.name, false);
+}
+
+void PeopleLookups::GetHomePage() {
+    if (!context_.HasSelectedUser()) {
+        return;
+    }
+    const std::string name = context_.session.selectedUser.name;
+    context_.Green("Immigration Officer: Looking up home page of " + PlainLine(name) + ".");
+    RequestCitizen(name, true);
+}
+
+void PeopleLookups::RequestCitizen(const std::string &name, bool homePage) {
+    // The answer is reported against the person asked about, even if another row is selected by the time it comes.
+    const std::string shown = PlainLine(name);
+    const auto failure = [shown, homePage] {
+        return homePage ? "Immigration Officer: Unable to lookup the home page of " + shown + "."
+                        : "Immigration Officer: Unable to lookup " + shown + ".";
+    };
+    SdkSetCallbackHandler(kCallbackCitizenResult, guard_.Wrap([this, failure, homePage](int result) {
+        SdkSetCallbackHandler(kCallbackCitizenResult, {});
+        if (result != 0) {
+            context_.Green(failure());
+            return;
+        }
+        const std::string citizenName = PlainLine(SdkGetString(kAttrCitizenName));
+        if (!homePage) {
+            context_.Green("Immigration Officer: " + citizenName + " has a citizen number of " +
+                           std::to_string(SdkGetInt(kAttrCitizenNumber)) + ".");
+            return;
+        }
+        const std::string address = SdkGetString(kAttrCitizenHomePage);
+        context_.Green(address.empty()
+                           ? citizenName + " does not have a home page set."
+                           : "Immigration Officer: " + citizenName + "'s home page is  " + PlainLine(address));
+    }));
+    if (SdkCitizenByName(name) != 0) {
+        // Refused at once: no answer will come, so none may be waited for, and the handler must not catch the
+        // next request's answer.
+        SdkSetCallbackHandler(kCallbackCitizenResult, {});
+        context_.Green(failure());
+    }
+}
+
+void PeopleLookups::LookupIp() {
+    if (!context_.HasSelectedUser()) {
+        return;
+    }
+    SdkSetCallbackHandler(kCallbackAddressResult, guard_.Wrap([this](int result) {
+        SdkSetCallbackHandler(kCallbackAddressResult, {});
+        if (result != 0) {
+            context_.Green(AddressFailure(result));
+            return;
+        }
+        const AvatarRecord *record = context_.roster.Find(SdkGetInt(kAttrAvatarSession));
+        const std::string name = record ? PlainLine(record->name) : "That user";
+        context_.Green("Immigration Officer: " + name + " has an IP of " +
+                       NetworkOrderToDottedText(SdkGetInt(kAttrAvatarAddress)));
+    }));
+    if (const int refused = SdkAddressRequest(context_.session.selectedUser.session); refused != 0) {
+        SdkSetCallbackHandler(kCallbackAddressResult, {});
+        context_.Green(AddressFailure(refused));
+    }
+}
+
+void PeopleLookups::OnAvatarClick() {
+    if (!context_.settings.showAvClicks) {
+        return;
+    }
+    if (SdkGetInt(kAttrClickedSession) == SdkSession()) {
+        context_.Green("Immigration Officer: " + PlainLine(SdkGetString(kAttrAvatarName)) + " just clicked on you.");
+    }
+}
+
+void PeopleLookups::OnUrl() {
+    context_.Green("Immigration Officer: " + PlainLine(SdkGetString(kAttrAvatarName)) +
+                   " just sent you the URL: " + PlainLine(SdkGetString(kAttrUrl)));
+}
