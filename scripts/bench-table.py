@@ -1,0 +1,225 @@
+#!/usr/bin/env python3
+"""Turns the JSON files the benchmark programs wrote into one Markdown table: metric, value, target, whether it is
+met, the baseline measured in the same run, and the growth between the two sizes of the benchmarks that take a size.
+
+Growth is always per item: the cost of one item (line, event, row, mark) at the larger size divided by its cost at
+the size ten times smaller. 1 means linear (or flat, for an operation on one item); 10 would mean quadratic.
+
+Usage: bench-table.py RESULTS_DIR
+"""
+
+import json
+import os
+import sys
+
+UNIT_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
+
+
+class Results:
+    def __init__(self, folder):
+        self.runs = {}
+        self.missing = set()
+        for name in os.listdir(folder):
+            if not name.endswith(".json"):
+                continue
+            program = name[:-5]
+            try:
+                with open(os.path.join(folder, name), encoding="utf-8") as f:
+                    data = json.load(f)
+            except (OSError, ValueError):
+                self.missing.add(program)
+                continue
+            by_name = {}
+            for b in data.get("benchmarks", []):
+                run = b.get("run_name", b["name"])
+                # With repetitions, the median stands for the run; without, the one entry does.
+                if b.get("run_type") == "aggregate" and b.get("aggregate_name") != "median":
+                    continue
+                if run in by_name and b.get("run_type") != "aggregate":
+                    continue
+                by_name[run] = b
+            self.runs[program] = by_name
+
+    def get(self, program, name):
+        b = self.runs.get(program, {}).get(name)
+        if b is None or b.get("error_occurred"):
+            return None
+        return b
+
+    def error(self, program, name):
+        if program not in self.runs:
+            return "not run"
+        b = self.runs[program].get(name)
+        if b is None:
+            return "not run"
+        return b.get("error_message") or "failed"
+
+    def ms(self, program, name):
+        b = self.get(program, name)
+        return None if b is None else b["real_time"] * UNIT_TO_MS[b.get("time_unit", "ns")]
+
+    def us(self, program, name):
+        v = self.ms(program, name)
+        return None if v is None else v * 1e3
+
+    def counter(self, program, name, counter):
+        b = self.get(program, name)
+        return None if b is None or counter not in b else float(b[counter])
+
+
+def fmt(value, unit):
+    if value is None:
+        return "n/a"
+    if abs(value) >= 100:
+        text = f"{value:,.0f}"
+    elif abs(value) >= 10:
+        text = f"{value:.1f}"
+    elif abs(value) >= 1:
+        text = f"{value:.2f}"
+    else:
+        text = f"{value:.3f}"
+    return f"{text} {unit}".strip()
+
+
+def growth(big, small, items_big=1, items_small=1):
+    """Per-item cost at the larger size over per-item cost at the smaller."""
+    if big is None or small is None or small == 0:
+        return None
+    return (big / items_big) / (small / items_small)
+
+
+def main():
+    if len(sys.argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    r = Results(sys.argv[1])
+    rows = []  # metric, value text, target text, met (True/False/None), baseline text, growth
+
+    def row(metric, value, unit, target=None, limit=None, at_least=False, baseline="", grow=None, error=None):
+        if value is None:
+            met = None
+            text = error or "n/a"
+        else:
+            text = fmt(value, unit)
+            met = None if limit is None else (value >= limit if at_least else value <= limit)
+        rows.append((metric, text, target or "", met, baseline, "" if grow is None else f"{grow:.2f}"))
+
+    # ---- Chat pane ---------------------------------------------------------------------------------------------
+    cp = "chat_pane"
+    append = "BM_AppendStyledLine/retained:{}/paint_every:{}"
+    base = "BM_BaselinePlainTextEditAppend/retained:{}/paint_every:{}"
+    b10k = r.us(cp, base.format(100000, 10000))
+    row("Chat: append a styled line, 1,000,000 retained, one repaint per 10,000-line tick",
+        r.us(cp, append.format(1000000, 10000)), "µs", "≤ 1 µs", 1.0,
+        baseline=f"QPlainTextEdit, 100,000 retained, same ticks: {fmt(b10k, 'µs')}",
+        grow=growth(r.us(cp, append.format(1000000, 10000)), r.us(cp, append.format(100000, 10000))),
+        error=r.error(cp, append.format(1000000, 10000)))
+    b100 = r.us(cp, base.format(100000, 100))
+    row("Chat: append a styled line, 1,000,000 retained, one repaint per 100-line tick",
+        r.us(cp, append.format(1000000, 100)), "µs",
+        baseline=f"QPlainTextEdit, 100,000 retained, same ticks: {fmt(b100, 'µs')}",
+        grow=growth(r.us(cp, append.format(1000000, 100)), r.us(cp, append.format(100000, 100))))
+    row("Chat: append a styled line to the log alone, 1,000,000 retained",
+        r.us(cp, append.format(1000000, 0)), "µs",
+        grow=growth(r.us(cp, append.format(1000000, 0)), r.us(cp, append.format(100000, 0))))
+    mem = "BM_MemoryPerRetainedLine/{}/iterations:1"
+    bmem = r.counter(cp, "BM_BaselinePlainTextEditMemory/100000/iterations:1", "bytes_per_line_beyond_text")
+    row("Chat: memory per retained line beyond its UTF-8 text, 1,000,000 lines",
+        r.counter(cp, mem.format(1000000), "bytes_per_line_beyond_text"), "B", "≤ 120 B", 120,
+        baseline=f"QPlainTextEdit, 100,000 lines: {fmt(bmem, 'B')}",
+        grow=growth(r.counter(cp, mem.format(1000000), "bytes_per_line_beyond_text"),
+                    r.counter(cp, mem.format(100000), "bytes_per_line_beyond_text")),
+        error=r.error(cp, mem.format(1000000)))
+    row("Chat: scroll to any place and paint one screen, 1,000,000 lines",
+        r.ms(cp, "BM_ScrollAndPaintScreen/1000000"), "ms", "≤ 5 ms", 5.0,
+        grow=growth(r.ms(cp, "BM_ScrollAndPaintScreen/1000000"), r.ms(cp, "BM_ScrollAndPaintScreen/100000")),
+        error=r.error(cp, "BM_ScrollAndPaintScreen/1000000"))
+    save = r.counter(cp, "BM_SaveLogToFile/1000000/iterations:3", "bytes_per_second")
+    row("Save Log: 1,000,000 lines to an RTF file (synced, renamed)",
+        None if save is None else save / 1e6, "MB/s", "≥ 100 MB/s", 100, at_least=True,
+        error=r.error(cp, "BM_SaveLogToFile/1000000/iterations:3"))
+    rtf_big = r.ms(cp, "BM_RtfOutput/1000000")
+    rtf_small = r.ms(cp, "BM_RtfOutput/100000")
+    rtf_rate = r.counter(cp, "BM_RtfOutput/1000000", "bytes_per_second")
+    row("Save Log: the RTF writer alone, 1,000,000 lines into memory",
+        None if rtf_rate is None else rtf_rate / 1e6, "MB/s", grow=growth(rtf_big, rtf_small, 10, 1))
+
+    # ---- SDK and people -------------------------------------------------------------------------------------------
+    sdk = "sdk_events"
+    ev_big = r.ms(sdk, "BM_SdkEventPump/1000000/real_time")
+    ev_small = r.ms(sdk, "BM_SdkEventPump/100000/real_time")
+    rate = r.counter(sdk, "BM_SdkEventPump/1000000/real_time", "events_per_s")
+    row("SDK: events read, decoded and dispatched to empty handlers (mixed avatar and chat events)",
+        None if rate is None else rate / 1e6, "M/s", "≥ 1 M/s", 1.0, at_least=True,
+        grow=growth(ev_big, ev_small, 10, 1), error=r.error(sdk, "BM_SdkEventPump/1000000/real_time"))
+
+    pp = "people"
+    for kind, label in (("Arrivals", "arrivals"), ("Departures", "departures")):
+        n10 = f"BM_People{kind}/10000/real_time"
+        n20 = f"BM_People{kind}/20000/real_time"
+        n1 = f"BM_People{kind}/1000/real_time"
+        t10, t20, t1 = r.ms(pp, n10), r.ms(pp, n20), r.ms(pp, n1)
+        row(f"People: full pump of 10,000 {label} (roster, Users list, counters, map marks, repaint)",
+            t10, "ms", "≤ 50 ms", 50.0, grow=growth(t10, t1, 10, 1), error=r.error(pp, n10))
+        ratio = None if t10 is None or t20 is None else t20 / t10
+        row(f"People: 20,000 {label} over 10,000", ratio, "×", "≤ 2.2 ×", 2.2, error=r.error(pp, n20))
+
+    # ---- Lists and map ---------------------------------------------------------------------------------------------
+    wl = "world_list"
+    big, small = r.ms(wl, "BM_WorldListRebuild/10000/manual_time"), r.ms(wl, "BM_WorldListRebuild/1000/manual_time")
+    row("Worlds list: 10,000 worlds rebuilt, filtered, sorted and painted", big, "ms", "≤ 10 ms", 10.0,
+        grow=growth(big, small, 10, 1), error=r.error(wl, "BM_WorldListRebuild/10000/manual_time"))
+    big = r.ms(wl, "BM_WorldListHeaderClick/10000/manual_time")
+    small = r.ms(wl, "BM_WorldListHeaderClick/1000/manual_time")
+    row("Worlds list: header click re-sort of 10,000 worlds, painted", big, "ms", "≤ 5 ms", 5.0,
+        grow=growth(big, small, 10, 1), error=r.error(wl, "BM_WorldListHeaderClick/10000/manual_time"))
+
+    am = "avatar_map"
+    img = "BM_PaintAvatarMapImage/marks:{}/cold:{}"
+    big, small = r.ms(am, img.format(5000, 0)), r.ms(am, img.format(500, 0))
+    row("Avatar map: paint 5,000 marks with names into a 400×400 image", big, "ms", "≤ 4 ms", 4.0,
+        grow=growth(big, small, 10, 1), error=r.error(am, img.format(5000, 0)))
+    big, small = r.ms(am, "BM_PaintAvatarMapWidget/5000"), r.ms(am, "BM_PaintAvatarMapWidget/500")
+    row("Avatar map: repaint of the shown map view, 5,000 marks", big, "ms", "≤ 4 ms", 4.0,
+        grow=growth(big, small, 10, 1), error=r.error(am, "BM_PaintAvatarMapWidget/5000"))
+    big, small = r.ms(am, img.format(5000, 1)), r.ms(am, img.format(500, 1))
+    row("Avatar map: first paint after 5,000 arrivals (every name drawn once)", big, "ms",
+        grow=growth(big, small, 10, 1))
+
+    # ---- Start and server ------------------------------------------------------------------------------------------
+    st = "start"
+    row("Start: gabbler --demo to \"Bot started at\", as the program measures it (warm disk)",
+        r.counter(st, "BM_StartDemo/iterations:5/manual_time", "self_ms"), "ms", "≤ 1,500 ms", 1500.0,
+        error=r.error(st, "BM_StartDemo/iterations:5/manual_time"))
+    row("Start: the same from spawning the process to reading its line",
+        r.counter(st, "BM_StartDemo/iterations:5/manual_time", "wall_ms"), "ms")
+
+    load = r.runs.get("load")
+    if load is None:
+        rows.append(("Server: load program (500 bots, 200 lines/s)", "not available", "p99 < 50 ms", None, "", ""))
+    else:
+        for name, b in load.items():
+            for key in ("p50_ms", "p95_ms", "p99_ms"):
+                if key in b:
+                    row(f"Server load: delivery latency {key[:3]}", float(b[key]), "ms",
+                        "< 50 ms" if key == "p99_ms" else None, 50.0 if key == "p99_ms" else None)
+            for key, label, unit in (("delivered_per_s", "messages delivered per second", "/s"),
+                                     ("connections", "connections held", ""),
+                                     ("server_cpu_us_per_message", "server CPU per delivered message", "µs"),
+                                     ("lost", "messages lost or out of order", "")):
+                if key in b:
+                    row(f"Server load: {label}", float(b[key]), unit)
+
+    print("| Metric | Value | Target | Met | Baseline (same run) | Growth ×10 |")
+    print("|---|---|---|---|---|---|")
+    for metric, value, target, met, baseline, grow in rows:
+        mark = "" if met is None else ("yes" if met else "**no**")
+        print(f"| {metric} | {value} | {target} | {mark} | {baseline} | {grow} |")
+    missed = [m for m, _, _, met, _, _ in rows if met is False]
+    if missed:
+        print(f"\nMissed: {len(missed)} target(s).")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
