@@ -11,7 +11,8 @@ enum class MessageType : std::uint16_t {
     Reply = 3,      // server -> client; id = the request's id, code = result, attributes of the answer
     Event = 4,      // server -> client; id 0, code = event number, attributes of the event
     Close = 5,      // either way, last frame before closing; code = reason
-    Ping = 6,       // client -> server, keeps an idle connection alive; no answer
+    Ping = 6,       // client -> server, keeps an idle connection alive; answered by Pong only when both asked
+    Pong = 7,       // server -> client, id = the Ping's id; sent only to a client whose Hello set kFieldHeartbeat
 
     // Requests, client -> server; each answered by one Reply with the same id.
     Login = 16,
@@ -66,3 +67,7 @@ constexpr std::uint16_t kFieldTarget = 1006;        // S URL target frame
 constexpr std::uint16_t kFieldIdleTimeoutMs = 1010; // I the server closes connections silent for this long
 constexpr std::uint16_t kFieldServerName = 1011;    // S the server's name and version, for logs
 constexpr std::uint16_t kFieldMySession = 1012;     // I the bot's own session (login reply)
+// I 1 in a Hello: this client wants its Pings answered. 1 in the HelloReply: this server answers them, so the
+// client may take a long silence for a dead line. A peer that predates it ignores the field, and then neither side
+// sends or expects a Pong, so old and new peers still talk with the same protocol version.
+constexpr std::uint16_t kFieldHeartbeat = 1013;

@@ -9,7 +9,9 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <thread>
+#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -101,6 +103,9 @@ private:
     void Dead(int reason);
     void Reconnect();
     void NextAddress();
+    void Up();
+    void ScheduleAttempt();
+    void Heartbeat();
     void StartHello();
     void StartLogin();
     void StartEnter();
@@ -142,7 +147,17 @@ private:
     milliseconds idleTimeout_{0};
     Clock::time_point lastSent_ = Clock::now();
     Clock::time_point nextAttempt_;
-    milliseconds backoff_{0};
+    milliseconds backoff_{0}; // the delay before jitter; doubles on every failed attempt up to the cap
+    Clock::time_point connectedSince_;
+    // Jitter keeps many bots that lost one server from coming back in the same instant; seeded per process.
+    std::minstd_rand random_{static_cast<std::uint32_t>(Clock::now().time_since_epoch().count()) ^
+                             (static_cast<std::uint32_t>(::getpid()) << 16)};
+
+    // The heartbeat, when the server's handshake said it answers pings: a line silent for the heartbeat time-out
+    // is taken for a dead one, which TCP alone may not notice for hours (a stopped or vanished peer).
+    bool heartbeat_ = false;
+    Clock::time_point lastHeard_; // the last complete frame
+    Clock::time_point lastPing_;
 
     // The values of the last successful login, which the reconnection uses (not whatever was set since).
     std::string loginName_, loginPassword_, loginApplication_;
@@ -181,8 +196,14 @@ struct State {
                 continue;
             Slot &slot = attributes[a.number];
             if (slot.kind == AttributeKind::String) {
-                if (a.tag == AttributeTag::String)
-                    slot.text.assign(a.text.data(), a.text.size());
+                if (a.tag == AttributeTag::String) {
+                    // Callers may rely on the attribute's limit whoever filled it, so a longer text from the server
+                    // is cut, at a character boundary (the frame has been checked to be UTF-8).
+                    std::size_t n = std::min(a.text.size(), AttributeMaxLength(a.number));
+                    while (n > 0 && n < a.text.size() && (static_cast<unsigned char>(a.text[n]) & 0xc0) == 0x80)
+                        --n;
+                    slot.text.assign(a.text.data(), n);
+                }
             } else if ((slot.kind == AttributeKind::Int && a.tag == AttributeTag::Int) ||
                        (slot.kind == AttributeKind::Bool && a.tag == AttributeTag::Bool)) {
                 slot.number = a.intValue;
@@ -339,7 +360,11 @@ bool Instance::ReadInput() {
 void Instance::HandleFrame(const std::uint8_t *frame, std::size_t size) {
     const FrameReader r(frame, size);
     const FrameHeader &h = r.Header();
+    // Whole frames only: a peer that trickles bytes without ever finishing one is as good as silent.
+    lastHeard_ = Clock::now();
     switch (static_cast<MessageType>(h.type)) {
+    case MessageType::Pong:
+        return;
     case MessageType::Event:
         if (h.code < 0 || h.code >= kEventCount)
             return;
@@ -362,14 +387,16 @@ void Instance::HandleFrame(const std::uint8_t *frame, std::size_t size) {
             return;
         }
         {
-            std::int32_t idle = 0;
+            std::int32_t idle = 0, heartbeat = 0;
             r.FindInt(kFieldIdleTimeoutMs, idle);
+            r.FindInt(kFieldHeartbeat, heartbeat);
             idleTimeout_ = milliseconds(std::max(0, idle));
+            heartbeat_ = heartbeat == 1;
         }
         if (relogin_)
             StartLogin();
         else
-            link_ = Link::Connected;
+            Up();
         return;
     case MessageType::Close:
         if (h.code == kProtocolError || h.code == kVersionMismatch)
@@ -420,15 +447,12 @@ void Instance::HandleReply(const FrameReader &r, const std::uint8_t *frame, std:
             }
             state_.Apply(r);
             Settle(MessageType::Login, r);
-            if (reenter_) {
+            if (reenter_)
                 StartEnter();
-            } else {
-                link_ = Link::Connected;
-                backoff_ = milliseconds(0);
-            }
+            else
+                Up();
         } else if (link_ == Link::Entering) {
-            link_ = Link::Connected;
-            backoff_ = milliseconds(0);
+            Up();
             if (h.code != 0) {
                 inWorld_ = false;
                 reenter_ = false;
@@ -532,14 +556,53 @@ void Instance::Lost() {
         reenter_ = inWorld_;
         if (loggedIn_)
             QueueEvent(kEventWorldDisconnect, kAttrDisconnectReason, kConnectionLost);
+        // Only a connection that held for a while starts the back-off afresh; a server that lets the bot in and
+        // drops it at once keeps being tried less and less often.
+        if (Clock::now() - connectedSince_ >= g_tuning.reconnectMaxDelay)
+            backoff_ = milliseconds(0);
     }
     loggedIn_ = false;
     inWorld_ = false;
     session_ = 0;
     link_ = Link::Lost;
-    backoff_ = backoff_.count() == 0 ? g_tuning.reconnectFirstDelay
-                                     : std::min(backoff_ * 2, std::max(g_tuning.reconnectMaxDelay, backoff_));
-    nextAttempt_ = Clock::now() + backoff_;
+    ScheduleAttempt();
+}
+
+void Instance::Up() {
+    link_ = Link::Connected;
+    connectedSince_ = lastHeard_ = lastPing_ = Clock::now();
+}
+
+void Instance::ScheduleAttempt() {
+    const milliseconds first = std::max(g_tuning.reconnectFirstDelay, milliseconds(1));
+    const milliseconds cap = std::max(g_tuning.reconnectMaxDelay, first);
+    backoff_ = backoff_.count() == 0 ? first : std::min(backoff_ * 2, cap);
+    // Somewhere in the upper half of the delay: never sooner than half of it, never later than the cap.
+    const auto half = backoff_.count() / 2;
+    const auto jitter = std::uniform_int_distribution<long long>(0, backoff_.count() - half)(random_);
+    nextAttempt_ = Clock::now() + milliseconds(half + jitter);
+}
+
+void Instance::Heartbeat() {
+    const Clock::time_point now = Clock::now();
+    // While the queue is full the SDK itself stops reading, so the silence is ours, not the server's.
+    if (QueuedBytes() >= g_tuning.maxQueuedBytes)
+        lastHeard_ = now;
+    const milliseconds timeout = g_tuning.heartbeatTimeout;
+    if (heartbeat_ && timeout.count() > 0) {
+        if (now - lastHeard_ > timeout) {
+            Lost();
+            return;
+        }
+        // A third of the time-out without a frame: ask for one, and ask again a third later.
+        if (now - lastHeard_ > timeout / 3 && now - lastPing_ > timeout / 3) {
+            lastPing_ = now;
+            Send(MessageType::Ping, nextId_++, 0, nullptr);
+            return;
+        }
+    }
+    if (idleTimeout_.count() > 0 && now - lastSent_ > idleTimeout_ / 3)
+        Send(MessageType::Ping, 0, 0, nullptr);
 }
 
 void Instance::Dead(int reason) {
@@ -558,8 +621,7 @@ void Instance::Dead(int reason) {
 
 void Instance::Reconnect() {
     if (!SdkSocket::Resolve(host_, port_, addresses_)) {
-        backoff_ = std::min(backoff_ * 2, std::max(g_tuning.reconnectMaxDelay, backoff_));
-        nextAttempt_ = Clock::now() + backoff_;
+        ScheduleAttempt();
         return;
     }
     addressIndex_ = 0;
@@ -578,15 +640,16 @@ void Instance::NextAddress() {
     }
     // Nobody answered: try again later.
     link_ = Link::Lost;
-    backoff_ = std::min(backoff_ * 2, std::max(g_tuning.reconnectMaxDelay, backoff_));
-    nextAttempt_ = Clock::now() + backoff_;
+    ScheduleAttempt();
 }
 
 void Instance::StartHello() {
     link_ = Link::Handshaking;
     internalId_ = nextId_++;
     stepDeadline_ = Clock::now() + g_tuning.requestTimeout;
-    Send(MessageType::Hello, internalId_, kProtocolVersion, [](FrameWriter &w) { w.Int(kFieldNumber, kSdkBuild); });
+    heartbeat_ = false;
+    Send(MessageType::Hello, internalId_, kProtocolVersion,
+         [](FrameWriter &w) { w.Int(kFieldNumber, kSdkBuild).Int(kFieldHeartbeat, 1); });
 }
 
 void Instance::StartLogin() {
@@ -643,8 +706,11 @@ void Instance::Service(milliseconds wait) {
         Lost();
         return;
     }
-    if (link_ == Link::Connected && idleTimeout_.count() > 0 && Clock::now() - lastSent_ > idleTimeout_ / 3)
-        Send(MessageType::Ping, 0, 0, nullptr);
+    if (link_ == Link::Connected) {
+        Heartbeat();
+        if (link_ != Link::Connected)
+            return;
+    }
     if (!out_.empty())
         Flush();
     // Anything that arrived may be what the caller waits for; let it look before waiting again.
@@ -656,7 +722,11 @@ void Instance::Service(milliseconds wait) {
         std::this_thread::sleep_for(wait);
         return;
     }
-    if (socket_.Wait(canRead, mustWrite, Until(until))) {
+    // A long wait is cut into slices so that the heartbeat is looked at in time.
+    Clock::time_point wake = until;
+    if (heartbeat_ && g_tuning.heartbeatTimeout.count() > 0)
+        wake = std::min(wake, Clock::now() + std::max(g_tuning.heartbeatTimeout / 6, milliseconds(1)));
+    if (socket_.Wait(canRead, mustWrite, Until(wake))) {
         if (mustWrite)
             Flush();
         ReadInput();

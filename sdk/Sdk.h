@@ -14,6 +14,8 @@
 // - Connection lost: event 13 with 278 = 471, then the SDK reconnects with back-off, logs in again with the
 //   stored login attributes and, unless SdkExit was called, enters the same world again (event 0 for the people,
 //   then event 11). Requests made while it reconnects fail with 439; callbacks still pending report 471.
+//   A server that stops answering (stopped, or gone without closing the line) counts as lost once it has been
+//   silent for the heartbeat time-out, if its handshake said that it answers pings.
 // - Other codes: 444 SdkInit missing, 445 no instance, 475 SdkWait called from a handler, 448 unknown attribute,
 //   449 wrong kind, 450 string too long, 447 bad callback number, 505 bad event number or argument,
 //   31 not logged in, 405 not in a world.
@@ -93,7 +95,11 @@ struct SdkTuning {
     std::chrono::milliseconds requestTimeout{15000};     // a blocking request gives up with 402
     std::chrono::milliseconds connectTimeout{10000};     // SdkCreate gives up with 429
     std::chrono::milliseconds reconnectFirstDelay{1000}; // back-off after a lost connection, doubling ...
-    std::chrono::milliseconds reconnectMaxDelay{30000};  // ... up to this
+    std::chrono::milliseconds reconnectMaxDelay{30000};  // ... up to this; each wait is 50-100 % of the delay,
+                                                         // and a connection must hold this long to start afresh
+    std::chrono::milliseconds heartbeatTimeout{30000};   // a server that answers pings and sends no frame this
+                                                         // long is taken as lost (471); it is pinged after a
+                                                         // third of it; 0 turns the heartbeat off
     std::size_t maxDeliveriesPerWait = 20000;            // events and callbacks one SdkWait delivers at most
     std::size_t maxQueuedBytes = 16 * 1024 * 1024;       // undelivered data held before reading stops
 };

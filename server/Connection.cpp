@@ -103,20 +103,31 @@ void Connection::HandleFrame(const std::uint8_t *frame, std::size_t size) {
             Close(kVersionMismatch);
             return;
         }
-        std::int32_t build = 0;
+        std::int32_t build = 0, heartbeat = 0;
         r.FindInt(kFieldNumber, build);
+        r.FindInt(kFieldHeartbeat, heartbeat);
         hello_ = true;
+        // Only a client that asked gets Pongs: an older one would take the unknown frame for a protocol error.
+        heartbeat_ = heartbeat == 1;
         FrameWriter w(reply, static_cast<std::uint16_t>(MessageType::HelloReply), r.Header().id, 0);
         w.Int(kFieldIdleTimeoutMs,
               static_cast<std::int32_t>(std::min<long long>(options_.idleTimeout.count(), INT32_MAX)));
         w.String(kFieldServerName, "gabbler-universe");
+        if (heartbeat_)
+            w.Int(kFieldHeartbeat, 1);
         w.Finish();
         Send(reply);
         universe_.Attach(this, build);
         return;
     }
-    if (type == MessageType::Ping)
+    if (type == MessageType::Ping) {
+        if (heartbeat_) {
+            std::string pong;
+            FrameWriter(pong, static_cast<std::uint16_t>(MessageType::Pong), r.Header().id, 0).Finish();
+            Send(pong);
+        }
         return;
+    }
     if (type == MessageType::Close) {
         Close(0);
         return;

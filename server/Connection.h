@@ -47,6 +47,7 @@ private:
     std::string writing_;
     bool writeActive_ = false;
     bool hello_ = false;
+    bool heartbeat_ = false; // the client's Hello asked for its Pings to be answered
     bool closing_ = false;
     bool finished_ = false;
     std::uint32_t address_ = 0;
