@@ -44,8 +44,9 @@ constexpr int kNoCallback = -1;
 
 SdkTuning g_tuning;
 
+// Rounded up: the last fraction of a millisecond would otherwise be spent polling with a zero wait, spinning.
 milliseconds Until(Clock::time_point t) {
-    const auto left = std::chrono::duration_cast<milliseconds>(t - Clock::now());
+    const auto left = std::chrono::ceil<milliseconds>(t - Clock::now());
     return left.count() > 0 ? left : milliseconds(0);
 }
 
@@ -312,6 +313,8 @@ template <class Fill> int Instance::Request(MessageType type, int callback, Fill
         }
         Service(Until(deadline));
     }
+    // Left set, it would stop every later Service from waiting and turn each SdkWait into a busy loop.
+    waitingDone_ = false;
     return waitingResult_;
 }
 
