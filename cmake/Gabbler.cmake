@@ -4,6 +4,12 @@ add_compile_options(-Wall -Wextra -Wpedantic)
 if(GABBLER_WERROR)
     add_compile_options(-Werror)
 endif()
+if(GABBLER_FUZZ)
+    # Coverage for libFuzzer in every library; only the fuzz programs link the fuzzer's own main.
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
 if(GABBLER_SANITIZE)
     add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     add_link_options(-fsanitize=address,undefined)
@@ -14,6 +20,9 @@ endif()
 # "gabbler_" prefix names another folder's library ("sdk" means gabbler_sdk).
 function(gabbler_add_library name)
     cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
+    if(GABBLER_FUZZ AND ARG_DIR)
+        return() # the widget folders are not fuzzed
+    endif()
     set(dir ${CMAKE_CURRENT_SOURCE_DIR})
     if(ARG_DIR)
         set(dir ${CMAKE_CURRENT_SOURCE_DIR}/${ARG_DIR})
@@ -58,5 +67,9 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 # Only the program's own folders use Qt; protocol/, sdk/ and server/ stay plain C++.
-find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test Multimedia)
+if(GABBLER_FUZZ)
+    find_package(Qt6 REQUIRED COMPONENTS Core) # places/ sorts with QCollator
+else()
+    find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test Multimedia)
+endif()
 set(CMAKE_AUTOMOC ON)

@@ -2,6 +2,7 @@
 
 #include "common/Decimal.h"
 #include "common/TextCase.h"
+#include "places/TextLines.h"
 
 #include <algorithm>
 #include <array>
@@ -90,6 +91,10 @@ std::string ProfileStore::FormatLine(const LoginProfile &p) {
 }
 
 void ProfileStore::ReadText(std::string_view text) {
+    // An editor's byte-order mark would otherwise become part of the first profile's name.
+    if (text.starts_with(kByteOrderMark)) {
+        text.remove_prefix(kByteOrderMark.size());
+    }
     while (!text.empty()) {
         const auto end = text.find('\n');
         const std::string_view line = text.substr(0, end);
@@ -116,7 +121,7 @@ std::string ProfileStore::Text() const {
     for (const auto &profile : profiles_) {
         text += FormatLine(profile);
     }
-    return text;
+    return GuardLeadingMark(std::move(text));
 }
 
 FileResult ProfileStore::Write(const std::string &path) const { return WriteFileAtomically(path, Text(), true); }

@@ -35,8 +35,8 @@ public:
     static std::optional<LoginProfile> ParseLine(std::string_view line);
     static std::string FormatLine(const LoginProfile &profile);
 
-    // Appends the profiles of text; malformed lines and names already present (without regard to case) are
-    // dropped, so the first of two such lines wins.
+    // Appends the profiles of text, after a leading byte-order mark; malformed lines and names already present
+    // (without regard to case) are dropped, so the first of two such lines wins.
     void ReadText(std::string_view text);
     // Replaces the list with the file's profiles. A missing file gives no profiles and succeeds; an existing file
     // that cannot be read fails, leaving the list empty.

@@ -45,6 +45,27 @@ int ReplyCode(std::string_view line) {
 
 } // namespace
 
+std::size_t SmtpReplyLength(std::string_view received, std::size_t &scanned) {
+    for (std::size_t end; (end = received.find('\n', scanned)) != std::string_view::npos;) {
+        const std::string_view line = received.substr(scanned, end - scanned);
+        scanned = end + 1;
+        if (line.size() < 4 || line[3] != '-') {
+            return scanned;
+        }
+    }
+    return 0;
+}
+
+int SmtpReplyCode(std::string_view reply) {
+    // The final line carries the code; in a well-formed reply every line has the same one.
+    std::string_view last(reply);
+    if (last.ends_with('\n')) {
+        last.remove_suffix(1);
+    }
+    const std::size_t lastStart = last.rfind('\n');
+    return ReplyCode(lastStart == std::string_view::npos ? last : last.substr(lastStart + 1));
+}
+
 SmtpConnection::SmtpConnection(std::string host, int port, std::chrono::milliseconds timeout,
                                const std::atomic<bool> *cancelled)
     : host_(std::move(host)), port_(port), timeout_(timeout), cancelled_(cancelled) {}
@@ -174,17 +195,12 @@ bool SmtpConnection::SendText(std::string_view text) {
 
 bool SmtpConnection::ReceiveReply(std::string &reply) {
     const auto deadline = Clock::now() + timeout_;
-    std::size_t lineStart = 0;
+    std::size_t scanned = 0;
     while (true) {
-        // A reply is complete with its final line: "250 text" or a bare "250", after any "250-text" lines.
-        for (std::size_t end; (end = received_.find('\n', lineStart)) != std::string::npos;) {
-            const std::string_view line(received_.data() + lineStart, end - lineStart);
-            lineStart = end + 1;
-            if (line.size() < 4 || line[3] != '-') {
-                reply = received_.substr(0, lineStart);
-                received_.erase(0, lineStart);
-                return true;
-            }
+        if (const std::size_t length = SmtpReplyLength(received_, scanned)) {
+            reply = received_.substr(0, length);
+            received_.erase(0, length);
+            return true;
         }
         if (received_.size() > kLongestReply || WaitFor(POLLIN, deadline) != Wait::Ready) {
             return false;
@@ -214,11 +230,7 @@ bool SmtpConnection::CheckReply(Step step) {
         CloseSocket();
         return false;
     }
-    // The final line carries the code; in a well-formed reply every line has the same one.
-    std::string_view last(reply);
-    last.remove_suffix(1);
-    const std::size_t lastStart = last.rfind('\n');
-    const int code = ReplyCode(lastStart == std::string_view::npos ? reply : last.substr(lastStart + 1));
+    const int code = SmtpReplyCode(reply);
     if (code != rule.code) {
         lastError_ = std::to_string(code) + ":" + rule.error;
         return false;

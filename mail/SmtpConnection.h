@@ -4,8 +4,18 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
+
+// The reply reader, apart from the socket. SmtpReplyLength gives the length of the first complete reply at the front
+// of received, through the line feed of its final line ("250 text" or a bare "250", after any "250-text" lines),
+// or 0 while it has not all arrived. scanned is where the previous look stopped, so that a reply arriving in
+// pieces is scanned once; start it at 0 for each reply.
+std::size_t SmtpReplyLength(std::string_view received, std::size_t &scanned);
+// The code of a complete reply: the number in the first three characters of its final line, as far as they are
+// digits.
+int SmtpReplyCode(std::string_view reply);
 
 // A minimal SMTP client: one connection to a relay, any number of messages, then QUIT. Every network wait ends after
 // the time-out, so a silent or stalled server gives a failure instead of a hang. Blocking: run it off the UI thread.

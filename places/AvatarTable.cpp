@@ -125,7 +125,7 @@ std::string AvatarTable::SaveText() const {
             text += "\r\n";
         }
     }
-    return text + unread_;
+    return GuardLeadingMark(text + unread_);
 }
 
 int AvatarTable::LookupAvatar(std::string_view world) const {

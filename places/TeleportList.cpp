@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -58,7 +59,7 @@ std::string TeleportList::SaveText() const {
         text += row.name;
         text += "\r\n";
     }
-    return text;
+    return GuardLeadingMark(std::move(text));
 }
 
 std::optional<std::size_t> TeleportList::AddLine(std::string_view line) {

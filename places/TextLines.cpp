@@ -10,9 +10,8 @@ bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 } // namespace
 
 std::vector<std::string_view> SplitFileLines(std::string_view content) {
-    constexpr std::string_view bom = "\xEF\xBB\xBF";
-    if (content.substr(0, bom.size()) == bom) {
-        content.remove_prefix(bom.size());
+    if (content.starts_with(kByteOrderMark)) {
+        content.remove_prefix(kByteOrderMark.size());
     }
     std::vector<std::string_view> lines;
     while (!content.empty()) {
@@ -29,6 +28,13 @@ std::vector<std::string_view> SplitFileLines(std::string_view content) {
         content.remove_prefix(end + (crlf ? 2 : 1));
     }
     return lines;
+}
+
+std::string GuardLeadingMark(std::string text) {
+    if (text.starts_with(kByteOrderMark)) {
+        text.insert(0, kByteOrderMark);
+    }
+    return text;
 }
 
 std::string_view TrimLine(std::string_view line) {
