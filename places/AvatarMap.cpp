@@ -40,37 +40,56 @@ std::pair<std::int64_t, std::int64_t> OffsetsFor(std::int64_t q, std::int64_t s)
 void AvatarMap::SetCentre(int x, int z) {
     centreX_ = x;
     centreZ_ = z;
+    Measure();
+}
+
+// The largest distance from the centre to a mark on each axis, at least the minimum.
+void AvatarMap::Measure() {
     extentX_ = kMinimumExtent;
     extentZ_ = kMinimumExtent;
-    for (const auto &mark : marks_) {
-        extentX_ = std::max(extentX_, Distance(x, mark.x));
-        extentZ_ = std::max(extentZ_, Distance(z, mark.z));
+    if (!marks_.empty()) {
+        extentX_ = std::max({extentX_, Distance(centreX_, *xs_.begin()), Distance(centreX_, *xs_.rbegin())});
+        extentZ_ = std::max({extentZ_, Distance(centreZ_, *zs_.begin()), Distance(centreZ_, *zs_.rbegin())});
     }
+}
+
+void AvatarMap::Forget(const MapMark &mark) {
+    xs_.erase(xs_.find(mark.x));
+    zs_.erase(zs_.find(mark.z));
 }
 
 void AvatarMap::AddOrUpdateMark(int session, std::string_view name, int x, int z) {
-    bool found = false;
-    for (auto &mark : marks_) {
-        if (mark.session == session) {
-            mark.name = name;
-            mark.x = x;
-            mark.z = z;
-            found = true;
-        }
-    }
-    if (!found) {
+    if (const auto found = bySession_.find(session); found != bySession_.end()) {
+        MapMark &mark = *found->second;
+        Forget(mark);
+        mark.name = name;
+        mark.x = x;
+        mark.z = z;
+    } else {
         marks_.push_front({session, z, x, std::string(name)});
+        bySession_.emplace(session, marks_.begin());
     }
-    SetCentre(centreX_, centreZ_);
+    xs_.insert(x);
+    zs_.insert(z);
+    Measure();
 }
 
 void AvatarMap::RemoveMarks(int session) {
-    std::erase_if(marks_, [session](const MapMark &mark) { return mark.session == session; });
+    const auto found = bySession_.find(session);
+    if (found == bySession_.end()) {
+        return;
+    }
+    Forget(*found->second);
+    marks_.erase(found->second);
+    bySession_.erase(found);
 }
 
 void AvatarMap::ClearMarks() {
     marks_.clear();
-    SetCentre(centreX_, centreZ_);
+    bySession_.clear();
+    xs_.clear();
+    zs_.clear();
+    Measure();
 }
 
 void AvatarMap::SetManualScale(int centimetresPerPixel) { manualScale_ = std::max(centimetresPerPixel, 0); }

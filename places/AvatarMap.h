@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <list>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // One avatar on the map.
@@ -18,8 +20,19 @@ struct MapMark {
 
 // What the avatar map shows, without the drawing: the marks (newest first), the centre (the bot), the extents
 // that drive the automatic scale, the manual scale and the grid spacing.
+//
+// A busy world brings thousands of marks in one pump, so nothing here walks the marks: an index by session finds
+// a mark at once, and the marks' coordinates are kept sorted per axis, so the extents come from the smallest and
+// largest of each.
 class AvatarMap {
 public:
+    AvatarMap() = default;
+    // The index points into the list, so a copy would point into the original.
+    AvatarMap(const AvatarMap &) = delete;
+    AvatarMap &operator=(const AvatarMap &) = delete;
+    AvatarMap(AvatarMap &&) = default;
+    AvatarMap &operator=(AvatarMap &&) = default;
+
     // Stores the centre and measures the extents afresh: the largest distance to a mark on each axis, at least 100.
     void SetCentre(int x, int z);
     // Moves and renames every mark of the session, or puts a new one at the front; then re-measures.
@@ -38,10 +51,16 @@ public:
     std::int64_t ExtentZ() const { return extentZ_; }
     int ManualScale() const { return manualScale_; }
     int Grid() const { return grid_; }
-    const std::deque<MapMark> &Marks() const { return marks_; }
+    const std::list<MapMark> &Marks() const { return marks_; }
 
 private:
-    std::deque<MapMark> marks_;
+    void Forget(const MapMark &mark);
+    void Measure();
+
+    std::list<MapMark> marks_;
+    std::unordered_map<int, std::list<MapMark>::iterator> bySession_;
+    std::multiset<int> xs_;
+    std::multiset<int> zs_;
     int centreX_ = 0;
     int centreZ_ = 0;
     // Differences of two 32-bit coordinates, so wider than 32 bits.

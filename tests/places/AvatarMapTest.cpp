@@ -1,5 +1,7 @@
 #include "places/AvatarMap.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <limits>
 #include <set>
@@ -198,6 +200,71 @@ TEST(RestoredMapGeometry, StoredRectangles) {
     };
     for (const auto &c : cases) {
         EXPECT_EQ(RestoredMapGeometry(c.left, c.top, c.right, c.bottom), c.geometry) << c.name;
+    }
+}
+
+// The map keeps its marks indexed and its coordinates sorted instead of walking the marks; a long run of random
+// operations must leave it exactly where the plain walk over a list of marks would: the same marks in the same
+// order and the same extents after every step. Coordinates come from a small set, so marks often share them.
+TEST(AvatarMapMarks, IndexedMarksAgreeWithAWalkOverTheList) {
+    struct Reference {
+        std::vector<MapMark> marks; // newest first
+        int centreX = 0, centreZ = 0;
+        std::int64_t extentX = 1000, extentZ = 1000;
+        void SetCentre(int x, int z) {
+            centreX = x;
+            centreZ = z;
+            extentX = extentZ = 100;
+            for (const auto &m : marks) {
+                extentX = std::max<std::int64_t>(extentX, std::abs(static_cast<std::int64_t>(x) - m.x));
+                extentZ = std::max<std::int64_t>(extentZ, std::abs(static_cast<std::int64_t>(z) - m.z));
+            }
+        }
+    };
+    const int coordinates[] = {kMin, -5000, -100, 0, 7, 100, 5000, kMax};
+    AvatarMap map;
+    Reference reference;
+    unsigned seed = 7;
+    const auto next = [&seed](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    for (int step = 0; step < 20000; ++step) {
+        const int session = static_cast<int>(next(40));
+        const int x = coordinates[next(8)];
+        const int z = coordinates[next(8)];
+        const unsigned operation = next(100);
+        const char *name = "";
+        if (operation < 60) {
+            name = "add or move";
+            const std::string text = "n" + std::to_string(step);
+            map.AddOrUpdateMark(session, text, x, z);
+            auto found = std::find_if(reference.marks.begin(), reference.marks.end(),
+                                      [&](const MapMark &m) { return m.session == session; });
+            if (found == reference.marks.end()) {
+                reference.marks.insert(reference.marks.begin(), MapMark{session, z, x, text});
+            } else {
+                *found = MapMark{session, z, x, text};
+            }
+            reference.SetCentre(reference.centreX, reference.centreZ);
+        } else if (operation < 90) {
+            name = "remove";
+            map.RemoveMarks(session);
+            std::erase_if(reference.marks, [&](const MapMark &m) { return m.session == session; });
+        } else if (operation < 98) {
+            name = "recentre";
+            map.SetCentre(x, z);
+            reference.SetCentre(x, z);
+        } else {
+            name = "clear";
+            map.ClearMarks();
+            reference.marks.clear();
+            reference.SetCentre(reference.centreX, reference.centreZ);
+        }
+        ASSERT_TRUE(std::equal(map.Marks().begin(), map.Marks().end(), reference.marks.begin(), reference.marks.end()))
+            << "step " << step << ", " << name;
+        ASSERT_EQ(map.ExtentX(), reference.extentX) << "step " << step << ", " << name;
+        ASSERT_EQ(map.ExtentZ(), reference.extentZ) << "step " << step << ", " << name;
     }
 }
 
