@@ -2,9 +2,12 @@
 
 #include "admin/EjectionLogic.h"
 #include "admin/ui/CitizenLookupDialog.h"
+#include "admin/ui/EjectDialog.h"
 #include "admin/ui/EjectionDialog.h"
 #include "admin/ui/LoadObjectDialog.h"
 #include "admin/ui/PlanterDialog.h"
+#include "admin/ui/SendUrlDialog.h"
+#include "admin/ui/TeleportUserDialog.h"
 #include "admin/ui/UniverseOptionsDialog.h"
 #include "admin/ui/WorldFeaturesDialog.h"
 #include "admin/ui/WorldRightsDialog.h"
@@ -15,8 +18,11 @@
 #include "app/ui/SettingsDialog.h"
 #include "app/ui/Sound.h"
 #include "chat/ChatPane.h"
+#include "chat/People.h"
+#include "chat/PeopleMenu.h"
 #include "chat/WorldList.h"
 #include "chat/ui/ChatView.h"
+#include "chat/ui/UsersListView.h"
 #include "chat/ui/WorldListView.h"
 #include "login/ui/LoginDialog.h"
 #include "mail/ui/FeedbackDialog.h"
@@ -76,6 +82,7 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
     chatLine_ = [this](const std::string &text, std::uint32_t colour, bool bold, bool italic, bool underline,
                        bool newline) { chat_->AppendChatLine(text, colour, bold, italic, underline, newline); };
     BuildPlaces();
+    BuildPeople();
     BuildAdministration();
 
     window_->SetCommandAction(Command::Settings, [this] { OpenSettings(); });
@@ -138,6 +145,80 @@ void GabblerApp::BuildPlaces() {
         window_->SetCommandAction(command, [this, move = move] { RunMenuMove(move, placesSdk_, placesReport_); });
     }
 }
+
+void GabblerApp::BuildPeople() {
+    const Settings &s = settings_;
+    Session &session = *session_;
+    people_ =
+        std::make_unique<People>(*chat_, peopleScreen_,
+                                 PeopleSettings{s.displayEnterExit, s.timestampMsgs, s.playAvEntrySound,
+                                                s.avEntryWaveLocation, s.playWave, s.waveLocation, s.showAvClicks},
+                                 PeopleSession{session.Login().botName, session.Login().citizen, session.OwnerName(),
+                                               PersonSlot{session.selectedUser.name, session.selectedUser.session},
+                                               PersonSlot{session.whisperTarget.name, session.whisperTarget.session},
+                                               [&session] { return session.GlobalModeActive(); }});
+    session.SetPeopleHooks({[this] { people_->Reset(); }, [this] { people_->InstallHandlers(); }, {}});
+    usersView_ = new UsersListView(*people_);
+    usersView_->onCommand = [this](int command) { RunPersonCommand(command); };
+    window_->SetUsersList(usersView_);
+}
+
+void GabblerApp::RunPersonCommand(int command) {
+    if (people_->RunCommand(command)) {
+        return;
+    }
+    const PersonRef &selected = session_->selectedUser;
+    const AdminPerson person{selected.name, selected.session};
+    const AvatarRecord *record = people_->Roster().Find(selected.session);
+    const auto position =
+        record ? std::optional<Position>(Position{record->x, record->y, record->z, record->yaw}) : std::nullopt;
+    switch (command) {
+    case PeopleCommand::Eject:
+        RunDialog([&](QWidget *parent) { return std::make_unique<EjectDialog>(adminSdk_, chatLine_, person, parent); });
+        break;
+    case PeopleCommand::SendUrl:
+        RunDialog([&](QWidget *parent) { return std::make_unique<SendUrlDialog>(adminSdk_, person, parent); });
+        break;
+    case PeopleCommand::TeleportUser:
+        RunDialog([&](QWidget *parent) {
+            return std::make_unique<TeleportUserDialog>(
+                adminSdk_, person, FormatAvatarCoordinates(people_->Roster(), selected.session), parent);
+        });
+        break;
+    case PeopleCommand::CopyAvatar:
+        RunCopyAvatar(selected.name, record ? std::optional<int>(record->avatarType) : std::nullopt, placesSdk_,
+                      avatars_, placesReport_);
+        break;
+    case PeopleCommand::JoinAvatar:
+        RunJoinAvatar(position, placesSdk_, placesReport_);
+        break;
+    case PeopleCommand::FaceAvatar:
+        RunFaceAvatar(position, placesSdk_);
+        break;
+    default:
+        break;
+    }
+}
+
+void GabblerApp::PeopleScreen::SetCounters(int users, int bots) { app_.window_->SetCounters(users, bots); }
+
+void GabblerApp::PeopleScreen::SetWhisperLabel(std::string_view text) { app_.window_->SetWhisperLabel(text); }
+
+void GabblerApp::PeopleScreen::SetWhisperText(std::string_view text) { app_.window_->SetWhisperText(text); }
+
+void GabblerApp::PeopleScreen::EnableWhisperBox(bool enabled) {
+    app_.window_->EnableControl(Control::WhisperBox, enabled);
+}
+
+void GabblerApp::PeopleScreen::PlaySound(const std::string &path) { app_.sound_->Play(path); }
+
+void GabblerApp::PeopleScreen::AddOrMoveMark(int session, const std::string &name, int x, int z) {
+    app_.map_->View().AddOrUpdateMark(session, name, x, z);
+}
+
+void GabblerApp::PeopleScreen::RemoveMark(int session) { app_.map_->View().RemoveMarks(session); }
+
+void GabblerApp::PeopleScreen::ClearMarks() { app_.map_->View().ClearMarks(); }
 
 template <typename Make> void GabblerApp::RunDialog(Make make) {
     auto dialog = make(window_.get());

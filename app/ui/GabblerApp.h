@@ -2,6 +2,7 @@
 
 #include "admin/AdminSdk.h"
 #include "app/Settings.h"
+#include "chat/PeopleContext.h"
 #include "login/LoginValues.h"
 #include "places/AvatarTable.h"
 #include "places/PlacesSdk.h"
@@ -15,6 +16,8 @@
 
 class AvatarMapWindow;
 class ChatPane;
+class People;
+class UsersListView;
 class TeleportListModel;
 class TeleportListView;
 class MainWindow;
@@ -50,6 +53,8 @@ public:
 
     AvatarMapWindow &Map() { return *map_; }
     WorldListView &WorldsView() { return *worldsView_; }
+    People &GetPeople() { return *people_; }
+    UsersListView &UsersView() { return *usersView_; }
     TeleportListView &TeleportsView() { return *teleportsView_; }
     const TeleportList &Teleports() const { return teleports_; }
     const AvatarTable &Avatars() const { return avatars_; }
@@ -67,6 +72,25 @@ private:
         GabblerApp &app_;
     };
 
+    // What the people handlers show outside the chat pane: the window's boxes and counters and the map's marks.
+    class PeopleScreen : public PeopleView {
+    public:
+        explicit PeopleScreen(GabblerApp &app) : app_(app) {}
+        void SetCounters(int users, int bots) override;
+        void SetWhisperLabel(std::string_view text) override;
+        void SetWhisperText(std::string_view text) override;
+        void EnableWhisperBox(bool enabled) override;
+        void PlaySound(const std::string &path) override;
+        void AddOrMoveMark(int session, const std::string &name, int x, int z) override;
+        void RemoveMark(int session) override;
+        void ClearMarks() override;
+
+    private:
+        GabblerApp &app_;
+    };
+
+    void BuildPeople();
+    void RunPersonCommand(int command);
     void BuildPlaces();
     void BuildAdministration();
     // Opens a modal dialog built by make, parented to the main window.
@@ -95,6 +119,9 @@ private:
     std::unique_ptr<TeleportListModel> teleportModel_;
     TeleportListView *teleportsView_ = nullptr;
     AvatarMapWindow *map_ = nullptr; // owned by the main window
+    PeopleScreen peopleScreen_{*this};
+    std::unique_ptr<People> people_;
+    UsersListView *usersView_ = nullptr;
     QTimer pump_;
     QTimer worldListTimer_;
     QTimer clock_;
