@@ -6,6 +6,7 @@
 #include "app/ui/GabblerApp.h"
 #include "app/ui/SettingsDialog.h"
 #include "chat/ChatPane.h"
+#include "chat/ui/UsersListView.h"
 #include "chat/ui/WorldListView.h"
 #include "common/AtomicFile.h"
 #include "places/ui/TeleportListView.h"
@@ -197,6 +198,21 @@ TEST_F(MainWindowTest, AClickOnAWorldOrAPlaceEntersIt) {
     QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Gabbler - [Tester] in Sunset world"), 5000);
     EXPECT_EQ(SdkGetInt(kAttrMyX), -2000);
     EXPECT_EQ(SdkGetInt(kAttrMyZ), 1000);
+}
+
+TEST_F(MainWindowTest, ArrivalsFillTheUsersListAndAClickChoosesTheWhisperTarget) {
+    MainWindow &window = gabbler_->Window();
+    UsersListView &users = gabbler_->UsersView();
+    PersonSpec alice;
+    alice.name = "Alice";
+    alice.citizen = 1234;
+    ASSERT_GT(server_->AddPerson("Sunset", alice), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(users.model()->rowCount(), 1, 5000);
+    EXPECT_EQ(users.model()->index(0, 0).data().toString(), "Alice");
+    users.show();
+    QTest::mouseClick(users.viewport(), Qt::LeftButton, {}, users.visualRect(users.model()->index(0, 0)).center());
+    EXPECT_TRUE(window.WhisperBox()->isEnabled());
+    EXPECT_EQ(gabbler_->GetSession().whisperTarget.name, "Alice");
 }
 
 TEST_F(MainWindowTest, AdministrationDialogsOpenFromTheMenus) {
