@@ -28,21 +28,6 @@ std::size_t UsersList::Size(const Node *node) { return node ? node->size : 0; }
 
 void UsersList::Resize(Node *node) { node->size = 1 + Size(node->left) + Size(node->right); }
 
-void UsersList::Split(Node *tree, const Node &key, Node *&less, Node *&rest) {
-    if (!tree) {
-        less = rest = nullptr;
-        return;
-    }
-    if (Less(*tree, key)) {
-        Split(tree->right, key, tree->right, rest);
-        less = tree;
-    } else {
-        Split(tree->left, key, less, tree->left);
-        rest = tree;
-    }
-    Resize(tree);
-}
-
 UsersList::Node *UsersList::Merge(Node *less, Node *rest) {
     if (!less || !rest) {
         return less ? less : rest;
@@ -70,24 +55,65 @@ std::size_t UsersList::RankOf(const Node &key) const {
     return rank;
 }
 
-void UsersList::Link(Node &node) {
-    Node **link = &root_;
-    while (*link && (*link)->priority > node.priority) {
-        ++(*link)->size;
-        link = Less(node, **link) ? &(*link)->left : &(*link)->right;
+std::size_t UsersList::Descend(const Node &key) {
+    // One walk with the comparisons; linking and unlinking then follow the recorded path without comparing again.
+    path_.clear();
+    std::size_t rank = 0;
+    for (Node *node = root_; node && node != &key;) {
+        const bool right = Less(*node, key);
+        path_.push_back({node, right});
+        if (right) {
+            rank += Size(node->left) + 1;
+            node = node->right;
+        } else {
+            node = node->left;
+        }
     }
-    Split(*link, node, node.left, node.right);
+    return rank;
+}
+
+UsersList::Node **UsersList::LinkTo(std::size_t depth) {
+    if (depth == 0) {
+        return &root_;
+    }
+    const Step &above = path_[depth - 1];
+    return above.right ? &above.node->right : &above.node->left;
+}
+
+void UsersList::Link(Node &node) {
+    // The new node goes where its priority puts it on the search path; everything below it on that path is split
+    // into the parts before and after it, by the directions the search took.
+    std::size_t depth = 0;
+    while (depth < path_.size() && path_[depth].node->priority > node.priority) {
+        ++path_[depth].node->size;
+        ++depth;
+    }
+    Node **before = &node.left;
+    Node **after = &node.right;
+    for (std::size_t i = depth; i < path_.size(); ++i) {
+        Node *n = path_[i].node;
+        if (path_[i].right) {
+            *before = n;
+            before = &n->right;
+        } else {
+            *after = n;
+            after = &n->left;
+        }
+    }
+    *before = nullptr;
+    *after = nullptr;
+    for (std::size_t i = path_.size(); i-- > depth;) {
+        Resize(path_[i].node);
+    }
     Resize(&node);
-    *link = &node;
+    *LinkTo(depth) = &node;
 }
 
 void UsersList::Unlink(Node &node) {
-    Node **link = &root_;
-    while (*link != &node) {
-        --(*link)->size;
-        link = Less(node, **link) ? &(*link)->left : &(*link)->right;
+    for (const Step &step : path_) {
+        --step.node->size;
     }
-    *link = Merge(node.left, node.right);
+    *LinkTo(path_.size()) = Merge(node.left, node.right);
 }
 
 void UsersList::Insert(std::string_view name, int session, bool muted) {
@@ -96,7 +122,7 @@ void UsersList::Insert(std::string_view name, int session, bool muted) {
     fresh.row = UsersRow{std::string(name), session, muted};
     fresh.key = FoldCase(name);
     fresh.priority = static_cast<std::uint32_t>(priorities_());
-    const std::size_t row = RankOf(fresh);
+    const std::size_t row = Descend(fresh);
     if (observer_) {
         observer_->BeginInsertRow(row);
     }
@@ -112,10 +138,12 @@ bool UsersList::Remove(int session) {
     if (found == bySession_.end()) {
         return false;
     }
+    Node &node = found->second;
+    const std::size_t row = Descend(node) + Size(node.left);
     if (observer_) {
-        observer_->BeginRemoveRow(RankOf(found->second));
+        observer_->BeginRemoveRow(row);
     }
-    Unlink(found->second);
+    Unlink(node);
     bySession_.erase(found);
     if (observer_) {
         observer_->EndRemoveRow();

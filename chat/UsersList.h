@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 // One row of the Users list: the name shown in the first column, the session it stands for, and whether the
 // "Muted" column says "Yes".
@@ -60,12 +61,20 @@ private:
     static bool Less(const Node &a, const Node &b);
     static std::size_t Size(const Node *node);
     static void Resize(Node *node);
-    static void Split(Node *tree, const Node &key, Node *&less, Node *&rest);
     static Node *Merge(Node *less, Node *rest);
     std::size_t RankOf(const Node &key) const;
     Node *NodeAt(std::size_t row) const;
+    // The nodes from the root down to a key, and whether the walk went right (the node is before the key).
+    std::size_t Descend(const Node &key);
+    Node **LinkTo(std::size_t depth);
     void Link(Node &node);
     void Unlink(Node &node);
+
+    struct Step {
+        Node *node;
+        bool right;
+    };
+    std::vector<Step> path_;
 
     std::unordered_map<int, Node> bySession_;
     Node *root_ = nullptr;

@@ -1,6 +1,7 @@
 #include "chat/ui/UsersListView.h"
 
 #include "PeopleHarness.h"
+#include "chat/ui/PeopleCounter.h"
 #include "controls/QtApp.h"
 
 #include <QAction>
@@ -186,6 +187,22 @@ TEST_F(UsersListViewTest, ClickingARowChoosesTheWhisperTarget) {
     QTest::mouseClick(view_->viewport(), Qt::RightButton, {}, RowRect(0).center());
     QTest::qWait(20);
     EXPECT_EQ(h_.whisperName, "Bob") << "a right click is not a whisper choice";
+}
+
+TEST(PeopleCounter, ShowsTheLastCountOncePerPass) {
+    PeopleCounter counter(QStringLiteral("Bots"));
+    EXPECT_EQ(counter.headerItem()->text(0), "Bots");
+    EXPECT_EQ(counter.ShownText(), "0");
+    for (int n = 1; n <= 500; ++n) {
+        counter.SetCount(n);
+    }
+    EXPECT_EQ(counter.Count(), 500);
+    EXPECT_EQ(counter.ShownText(), "0") << "shown at the next pass, not once per change";
+    QApplication::processEvents();
+    EXPECT_EQ(counter.ShownText(), "500");
+    counter.SetCount(-1); // counts follow the events; nothing here second-guesses them
+    QApplication::processEvents();
+    EXPECT_EQ(counter.ShownText(), "-1");
 }
 
 } // namespace
