@@ -80,7 +80,9 @@ public:
     // for the answer. `fill` writes the request's attributes.
     template <class Fill> int Request(MessageType type, int callback, Fill fill);
     // Reads what has arrived, moves a reconnection along, and waits up to `wait` for something to happen.
-    void Service(milliseconds wait);
+    // `delivering`: the caller delivers what is queued, so queued deliveries end the wait (SdkWait); a blocking
+    // request waits for its answer alone, however much is queued meanwhile.
+    void Service(milliseconds wait, bool delivering = true);
     bool HasDeliveries() const { return queueHead_ < queue_.size(); }
     // The next delivery, with its attributes applied to the store.
     bool TakeDelivery(Delivery &kind, int &number, int &code);
@@ -311,7 +313,7 @@ template <class Fill> int Instance::Request(MessageType type, int callback, Fill
             waitingId_ = 0; // an answer arriving later is dropped
             return kTimeout;
         }
-        Service(Until(deadline));
+        Service(Until(deadline), false);
     }
     // Left set, it would stop every later Service from waiting and turn each SdkWait into a busy loop.
     waitingDone_ = false;
@@ -675,7 +677,7 @@ void Instance::StartEnter() {
     });
 }
 
-void Instance::Service(milliseconds wait) {
+void Instance::Service(milliseconds wait, bool delivering) {
     const Clock::time_point until = Clock::now() + wait;
     switch (link_) {
     case Link::Dead:
@@ -717,7 +719,7 @@ void Instance::Service(milliseconds wait) {
     if (!out_.empty())
         Flush();
     // Anything that arrived may be what the caller waits for; let it look before waiting again.
-    if (ReadInput() || !socket_.IsOpen() || wait.count() <= 0 || HasDeliveries() || waitingDone_)
+    if (ReadInput() || !socket_.IsOpen() || wait.count() <= 0 || (delivering && HasDeliveries()) || waitingDone_)
         return;
     const bool canRead = QueuedBytes() < g_tuning.maxQueuedBytes;
     const bool mustWrite = !out_.empty();
@@ -759,7 +761,7 @@ int Instance::Create(const std::string &host, int port) {
         return kUnableToConnect;
     StartHello();
     while (link_ == Link::Handshaking && Clock::now() < stepDeadline_)
-        Service(Until(stepDeadline_));
+        Service(Until(stepDeadline_), false);
     if (link_ == Link::Connected)
         return 0;
     const int result = link_ == Link::Dead ? deadReason_ : link_ == Link::Handshaking ? kTimeout : kUnableToConnect;

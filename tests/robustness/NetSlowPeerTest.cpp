@@ -138,6 +138,35 @@ TEST_F(NetSlowPeerTest, ATricklingServerNeitherHoldsNorBusiesThePumpAndItsFrameA
     EXPECT_LT(longest, 1s) << "one SdkWait(100) was held by the partial frame";
 }
 
+TEST_F(NetSlowPeerTest, ABlockingRequestAnsweredLateWaitsWithoutSpinningWhileEventsQueueUp) {
+    ScriptedServer server([](int s, const std::atomic<bool> &stop) {
+        peer::WriteAll(s, peer::ChatEvent(5, "before the answer"));
+        std::string request;
+        if (!peer::ReadFrame(s, request, 5s))
+            return;
+        std::this_thread::sleep_for(600ms);
+        peer::WriteAll(s, peer::Frame(MessageType::Reply, peer::Reader(request).Header().id, 0,
+                                      [](FrameWriter &w) { w.Int(kAttrCitizenNumber, 2); }));
+        while (!stop)
+            peer::ReadFrame(s, request, 50ms);
+    });
+    ASSERT_EQ(Login(server.Port()), 0);
+    std::vector<std::string> heard;
+    SdkSetEventHandler(kEventChat, [&] { heard.push_back(SdkGetString(kAttrChatMessage)); });
+    std::this_thread::sleep_for(100ms); // the event is in before the request goes out
+
+    const double cpuBefore = CpuSeconds();
+    const auto start = Clock::now();
+    EXPECT_EQ(SdkCitizenByNumber(2), 0);
+    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+    EXPECT_GE(wall, 0.5);
+    EXPECT_LT(CpuSeconds() - cpuBefore, 0.3 * wall) << "the request spun on the queued event";
+    EXPECT_TRUE(heard.empty()) << "handlers run only inside SdkWait";
+    SdkWait(0);
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_EQ(heard[0], "before the answer");
+}
+
 TEST_F(NetSlowPeerTest, AFloodIsDeliveredInOrderInBoundedPiecesWithBoundedMemory) {
     constexpr int kLines = 40000;
     constexpr std::size_t kPerWait = 50;
