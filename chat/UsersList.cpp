@@ -12,6 +12,8 @@ struct UsersList::Node {
     std::string key; // the name with letter case folded
     std::uint32_t priority = 0;
     std::size_t size = 1; // nodes in this subtree
+    // Nodes in the left subtree, kept here so that a walk to the right need not touch the left child.
+    std::size_t leftSize = 0;
     Node *left = nullptr;
     Node *right = nullptr;
 };
@@ -26,7 +28,10 @@ bool UsersList::Less(const Node &a, const Node &b) {
 
 std::size_t UsersList::Size(const Node *node) { return node ? node->size : 0; }
 
-void UsersList::Resize(Node *node) { node->size = 1 + Size(node->left) + Size(node->right); }
+void UsersList::Resize(Node *node) {
+    node->leftSize = Size(node->left);
+    node->size = 1 + node->leftSize + Size(node->right);
+}
 
 UsersList::Node *UsersList::Merge(Node *less, Node *rest) {
     if (!less || !rest) {
@@ -46,7 +51,7 @@ std::size_t UsersList::RankOf(const Node &key) const {
     std::size_t rank = 0;
     for (const Node *node = root_; node;) {
         if (Less(*node, key)) {
-            rank += Size(node->left) + 1;
+            rank += node->leftSize + 1;
             node = node->right;
         } else {
             node = node->left;
@@ -63,7 +68,7 @@ std::size_t UsersList::Descend(const Node &key) {
         const bool right = Less(*node, key);
         path_.push_back({node, right});
         if (right) {
-            rank += Size(node->left) + 1;
+            rank += node->leftSize + 1;
             node = node->right;
         } else {
             node = node->left;
@@ -85,7 +90,9 @@ void UsersList::Link(Node &node) {
     // into the parts before and after it, by the directions the search took.
     std::size_t depth = 0;
     while (depth < path_.size() && path_[depth].node->priority > node.priority) {
-        ++path_[depth].node->size;
+        Node *above = path_[depth].node;
+        ++above->size;
+        above->leftSize += path_[depth].right ? 0 : 1;
         ++depth;
     }
     Node **before = &node.left;
@@ -112,6 +119,7 @@ void UsersList::Link(Node &node) {
 void UsersList::Unlink(Node &node) {
     for (const Step &step : path_) {
         --step.node->size;
+        step.node->leftSize -= step.right ? 0 : 1;
     }
     *LinkTo(path_.size()) = Merge(node.left, node.right);
 }
@@ -139,7 +147,7 @@ bool UsersList::Remove(int session) {
         return false;
     }
     Node &node = found->second;
-    const std::size_t row = Descend(node) + Size(node.left);
+    const std::size_t row = Descend(node) + node.leftSize;
     if (observer_) {
         observer_->BeginRemoveRow(row);
     }
@@ -187,7 +195,7 @@ const UsersRow &UsersList::Row(std::size_t row) const { return NodeAt(row)->row;
 UsersList::Node *UsersList::NodeAt(std::size_t row) const {
     Node *node = root_;
     for (;;) {
-        const std::size_t left = Size(node->left);
+        const std::size_t left = node->leftSize;
         if (row < left) {
             node = node->left;
         } else if (row == left) {
