@@ -101,6 +101,7 @@ TEST_F(NetHeartbeatTest, AStoppedServerProcessIsTakenForLostAndTheBotComesBackWh
     // Lost once a whole time-out has passed without a frame, the last of which came at most a third of it earlier.
     EXPECT_GE(Ms(lost->at - stopped), Ms(kHeartbeat) * 2 / 3 - 50) << "taken for lost too early";
     EXPECT_LE(Ms(lost->at - stopped), Ms(kHeartbeat) + 1500) << "noticed too late";
+    RecordProperty("noticed_after_ms", static_cast<int>(Ms(lost->at - stopped)));
 
     const auto resumed = Clock::now();
     server.Resume();

@@ -192,6 +192,8 @@ TEST_F(NetReconnectTest, AKilledServerIsRetriedWithCappedJitteredBackOffAndTheRe
                 capped.push_back(gap);
             }
         }
+        RecordProperty(c.letIn ? "attempts_let_in_and_dropped" : "attempts_closed_at_once",
+                       static_cast<int>(attempts.size()));
         ASSERT_GE(capped.size(), 4u) << c.name;
         const auto [lowest, highest] = std::minmax_element(capped.begin(), capped.end());
         EXPECT_GE(*highest - *lowest, 30) << c.name << ": the waits at the cap are jittered, not all alike";
