@@ -295,7 +295,11 @@ void GabblerApp::ChangeAvatar() {
     }
 }
 
-GabblerApp::~GabblerApp() { Shutdown(); }
+GabblerApp::~GabblerApp() {
+    Shutdown();
+    // The windows go first: their views read the people, the places and the chat pane until they are gone.
+    window_.reset();
+}
 
 void GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
     // The timers run from the window's creation, whether or not a bot gets logged in.
