@@ -19,6 +19,7 @@ void MapTextCache::Prepare(const QFont &font, qreal pixelRatio) {
     if (font != font_ || pixelRatio != pixelRatio_) {
         names_.clear();
         crosses_.clear();
+        glyphs_.clear();
         font_ = font;
         pixelRatio_ = pixelRatio;
     }
@@ -27,22 +28,100 @@ void MapTextCache::Prepare(const QFont &font, qreal pixelRatio) {
 const QImage &MapTextCache::Name(const std::string &name) {
     auto it = names_.find(name);
     if (it == names_.end()) {
-        const QString text = QString::fromStdString(name);
-        const QFontMetrics metrics(font_);
-        // Room for glyphs that reach past their advance on either side.
-        const int width = metrics.horizontalAdvance(text) + 2 * kNamePad;
-        const int height = metrics.height() + 1;
-        QImage picture(QSize(width, height) * pixelRatio_, QImage::Format_ARGB32_Premultiplied);
-        picture.setDevicePixelRatio(pixelRatio_);
-        picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        painter.setFont(font_);
-        painter.setPen(kText);
-        painter.drawText(kNamePad, metrics.ascent(), text);
-        painter.end();
+        QImage picture;
+        if (!ComposeName(name, picture)) {
+            const QString text = QString::fromStdString(name);
+            const QFontMetrics metrics(font_);
+            // Room for glyphs that reach past their advance on either side.
+            const int width = metrics.horizontalAdvance(text) + 2 * kNamePad;
+            const int height = metrics.height() + 1;
+            picture = QImage(QSize(width, height) * pixelRatio_, QImage::Format_ARGB32_Premultiplied);
+            picture.setDevicePixelRatio(pixelRatio_);
+            picture.fill(Qt::transparent);
+            QPainter painter(&picture);
+            painter.setFont(font_);
+            painter.setPen(kText);
+            painter.drawText(kNamePad, metrics.ascent(), text);
+            painter.end();
+        }
         it = names_.emplace(name, std::move(picture)).first;
     }
     return it->second;
+}
+
+void MapTextCache::MakeGlyphs() {
+    const QFontMetrics metrics(font_);
+    const int height = metrics.height() + 1;
+    glyphs_.resize(0x7F - 0x20);
+    for (char c = 0x20; c < 0x7F; ++c) {
+        Glyph &glyph = glyphs_[static_cast<std::size_t>(c - 0x20)];
+        const QChar character(c);
+        glyph.advance = metrics.horizontalAdvance(character);
+        glyph.picture = QImage(glyph.advance + 2 * kGlyphPad, height, QImage::Format_ARGB32_Premultiplied);
+        glyph.picture.fill(Qt::transparent);
+        QPainter painter(&glyph.picture);
+        painter.setFont(font_);
+        painter.setPen(kText);
+        painter.drawText(kGlyphPad, metrics.ascent(), QString(character));
+        painter.end();
+        for (int y = 0; y < height; ++y) {
+            const auto *row = reinterpret_cast<const QRgb *>(glyph.picture.constScanLine(y));
+            for (int x = 0; x < glyph.picture.width(); ++x) {
+                if (row[x] != 0) {
+                    glyph.ink |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+    }
+}
+
+// Puts a name of printable ASCII together from the characters' pictures, each laid over the ones before it;
+// false for any other name, and on screens that scale pixels, which the text engine draws.
+bool MapTextCache::ComposeName(const std::string &name, QImage &picture) {
+    if (pixelRatio_ != 1 || !std::all_of(name.begin(), name.end(), [](char c) { return c >= 0x20 && c < 0x7F; })) {
+        return false;
+    }
+    if (glyphs_.empty()) {
+        MakeGlyphs();
+    }
+    int width = 2 * kNamePad;
+    for (const char c : name) {
+        width += glyphs_[static_cast<std::size_t>(c - 0x20)].advance;
+    }
+    const int height = glyphs_.front().picture.height();
+    width = std::max(width, 1);
+    picture = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+    picture.fill(Qt::transparent);
+    // Rows by hand: asking the picture for each of its rows costs more than the copying.
+    uchar *const bits = picture.bits();
+    const qsizetype stride = picture.bytesPerLine();
+    int pen = kNamePad;
+    for (const char c : name) {
+        const Glyph &glyph = glyphs_[static_cast<std::size_t>(c - 0x20)];
+        const int left = pen - kGlyphPad;
+        const int from = std::max(glyph.ink.left(), -left);
+        const int to = std::min(glyph.ink.right() + 1, width - left);
+        const uchar *const glyphBits = glyph.picture.constBits();
+        const qsizetype glyphStride = glyph.picture.bytesPerLine();
+        for (int y = glyph.ink.top(); y <= glyph.ink.bottom(); ++y) {
+            const auto *source = reinterpret_cast<const QRgb *>(glyphBits + y * glyphStride);
+            auto *target = reinterpret_cast<QRgb *>(bits + y * stride) + left;
+            for (int x = from; x < to; ++x) {
+                const QRgb s = source[x];
+                const QRgb t = target[x];
+                if (t == 0 || qAlpha(s) == 255) {
+                    target[x] = s;
+                } else if (const int alpha = qAlpha(s); alpha != 0) {
+                    // Premultiplied source over what the characters before left there.
+                    const int keep = 255 - alpha;
+                    target[x] = qRgba(qRed(s) + qRed(t) * keep / 255, qGreen(s) + qGreen(t) * keep / 255,
+                                      qBlue(s) + qBlue(t) * keep / 255, alpha + qAlpha(t) * keep / 255);
+                }
+            }
+        }
+        pen += glyph.advance;
+    }
+    return true;
 }
 
 const QImage &MapTextCache::Cross(const QColor &colour) {
