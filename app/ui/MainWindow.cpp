@@ -6,6 +6,7 @@
 #include "app/ui/Pictures.h"
 #include "chat/ChatPane.h"
 #include "chat/ui/ChatView.h"
+#include "chat/ui/PeopleCounter.h"
 #include "controls/LinkLabel.h"
 #include "sdk/Sdk.h"
 
@@ -55,21 +56,6 @@ private:
     QPixmap gradient_;
     bool on_ = true;
 };
-
-QTreeWidget *MakeCounter(const QString &title, QWidget *parent) {
-    auto *counter = new QTreeWidget(parent);
-    counter->setColumnCount(1);
-    counter->setHeaderLabels({title});
-    counter->setRootIsDecorated(false);
-    counter->setSelectionMode(QAbstractItemView::NoSelection);
-    counter->setFocusPolicy(Qt::NoFocus);
-    counter->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    counter->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    counter->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("0")}));
-    const int rowHeight = counter->fontMetrics().height() + 6;
-    counter->setFixedHeight(counter->header()->sizeHint().height() + rowHeight + 4);
-    return counter;
-}
 
 } // namespace
 
@@ -183,8 +169,8 @@ void MainWindow::BuildControls() {
         }
     });
 
-    userCounter_ = MakeCounter(QStringLiteral("Users"), backdrop);
-    botCounter_ = MakeCounter(QStringLiteral("Bots"), backdrop);
+    userCounter_ = new PeopleCounter(QStringLiteral("Users"), backdrop);
+    botCounter_ = new PeopleCounter(QStringLiteral("Bots"), backdrop);
     clock_ = new QLabel(Q(ChatPaneText::ClockInitial), backdrop);
     rights_ = new QComboBox(backdrop);
     rights_->setEnabled(false);
@@ -277,8 +263,8 @@ void MainWindow::SetWorldsList(QWidget *list) { tabs_->widget(1)->layout()->addW
 void MainWindow::SetTeleportsList(QWidget *list) { tabs_->widget(2)->layout()->addWidget(list); }
 
 void MainWindow::SetCounters(int users, int bots) {
-    userCounter_->topLevelItem(0)->setText(0, QString::number(users));
-    botCounter_->topLevelItem(0)->setText(0, QString::number(bots));
+    userCounter_->SetCount(users);
+    botCounter_->SetCount(bots);
 }
 
 void MainWindow::SetClockText(const QString &text) { clock_->setText(text); }

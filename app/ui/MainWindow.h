@@ -19,7 +19,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
-class QTreeWidget;
+class PeopleCounter;
 class QWidget;
 struct Settings;
 
@@ -104,8 +104,8 @@ private:
 
     ChatView *chatView_ = nullptr;
     QTabWidget *tabs_ = nullptr;
-    QTreeWidget *userCounter_ = nullptr;
-    QTreeWidget *botCounter_ = nullptr;
+    PeopleCounter *userCounter_ = nullptr;
+    PeopleCounter *botCounter_ = nullptr;
     QLabel *clock_ = nullptr;
     QComboBox *rights_ = nullptr;
     QLabel *whisperLabel_ = nullptr;
