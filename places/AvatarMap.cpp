@@ -53,24 +53,21 @@ void AvatarMap::Measure() {
     }
 }
 
-void AvatarMap::Forget(const MapMark &mark) {
-    xs_.erase(xs_.find(mark.x));
-    zs_.erase(zs_.find(mark.z));
-}
-
 void AvatarMap::AddOrUpdateMark(int session, std::string_view name, int x, int z) {
-    if (const auto found = bySession_.find(session); found != bySession_.end()) {
-        MapMark &mark = *found->second;
-        Forget(mark);
-        mark.name = name;
-        mark.x = x;
-        mark.z = z;
+    auto found = bySession_.find(session);
+    if (found != bySession_.end()) {
+        Entry &entry = found->second;
+        xs_.erase(entry.x);
+        zs_.erase(entry.z);
+        entry.mark->name = name;
+        entry.mark->x = x;
+        entry.mark->z = z;
     } else {
         marks_.push_front({session, z, x, std::string(name)});
-        bySession_.emplace(session, marks_.begin());
+        found = bySession_.emplace(session, Entry{marks_.begin(), {}, {}}).first;
     }
-    xs_.insert(x);
-    zs_.insert(z);
+    found->second.x = xs_.insert(x);
+    found->second.z = zs_.insert(z);
     Measure();
 }
 
@@ -79,8 +76,9 @@ void AvatarMap::RemoveMarks(int session) {
     if (found == bySession_.end()) {
         return;
     }
-    Forget(*found->second);
-    marks_.erase(found->second);
+    xs_.erase(found->second.x);
+    zs_.erase(found->second.z);
+    marks_.erase(found->second.mark);
     bySession_.erase(found);
 }
 

@@ -54,11 +54,16 @@ public:
     const std::list<MapMark> &Marks() const { return marks_; }
 
 private:
-    void Forget(const MapMark &mark);
+    // A mark and its two coordinates in the sorted sets, so a departure erases them without searching.
+    struct Entry {
+        std::list<MapMark>::iterator mark;
+        std::multiset<int>::iterator x;
+        std::multiset<int>::iterator z;
+    };
     void Measure();
 
     std::list<MapMark> marks_;
-    std::unordered_map<int, std::list<MapMark>::iterator> bySession_;
+    std::unordered_map<int, Entry> bySession_;
     std::multiset<int> xs_;
     std::multiset<int> zs_;
     int centreX_ = 0;
