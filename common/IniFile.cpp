@@ -2,6 +2,7 @@
 
 #include "common/Decimal.h"
 #include "common/TextCase.h"
+#include "common/Utf8.h"
 
 #include <filesystem>
 #include <iterator>
@@ -36,8 +37,8 @@ std::string WithoutLineBreaks(std::string_view text) {
 
 IniFile IniFile::Parse(std::string_view text) {
     IniFile file;
-    if (text.starts_with("\xEF\xBB\xBF")) {
-        text.remove_prefix(3);
+    if (text.starts_with(kByteOrderMark)) {
+        text.remove_prefix(kByteOrderMark.size());
     }
     while (!text.empty()) {
         const auto end = text.find('\n');
@@ -95,7 +96,7 @@ std::string IniFile::Text() const {
             text += '\n';
         }
     }
-    return text;
+    return GuardLeadingMark(std::move(text));
 }
 
 const IniFile::Line *IniFile::Find(std::string_view section, std::string_view key) const {

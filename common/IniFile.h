@@ -11,7 +11,8 @@
 // regard to letter case. When a key appears twice in a section, the first one wins, for reading and for writing;
 // the later copies are kept as they are. Comments (";" or "#"), blank lines, unknown sections and keys survive a
 // load and save unchanged, so a person's additions are never lost. CR LF line ends and a UTF-8 byte-order mark are
-// accepted; the file is written with LF line ends and without the mark.
+// accepted; the file is written with LF line ends and without the mark (unless its first line itself begins with
+// U+FEFF: then a mark goes in front, or the next read would take that character for one).
 class IniFile {
 public:
     IniFile() = default;

@@ -2,7 +2,7 @@
 
 #include "common/Decimal.h"
 #include "common/TextCase.h"
-#include "places/TextLines.h"
+#include "common/Utf8.h"
 
 #include <algorithm>
 #include <array>

@@ -30,13 +30,6 @@ std::vector<std::string_view> SplitFileLines(std::string_view content) {
     return lines;
 }
 
-std::string GuardLeadingMark(std::string text) {
-    if (text.starts_with(kByteOrderMark)) {
-        text.insert(0, kByteOrderMark);
-    }
-    return text;
-}
-
 std::string_view TrimLine(std::string_view line) {
     while (!line.empty() && IsWhite(line.back())) {
         line.remove_suffix(1);

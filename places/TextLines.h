@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Utf8.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -9,14 +11,6 @@
 // The file's lines: a leading UTF-8 byte-order mark is dropped, CR LF, LF and a lone CR all end a line, and a NUL
 // ends the line's text as it always did for these files. Lines are not trimmed.
 std::vector<std::string_view> SplitFileLines(std::string_view content);
-
-// The UTF-8 byte-order mark that SplitFileLines drops at the start of a file.
-inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-// The file text for lines that must read back as they are: when the first line itself begins with U+FEFF (it
-// stood on a later line of the file it was read from), a mark of its own goes in front, since the next read drops
-// one mark.
-std::string GuardLeadingMark(std::string text);
 
 // Removes trailing and then leading white space (blank, tab, CR, LF, vertical tab, form feed).
 std::string_view TrimLine(std::string_view line);

@@ -197,31 +197,44 @@ TEST(TextFiles, EveryShapeOfEveryFileReadsAndSavesTheSameEntries) {
     }
 }
 
-// An entry that begins with U+FEFF on a later line of the file is text, not a byte-order mark: it must not lose
-// it when a save moves it to the top of the file.
-TEST(TextFiles, AFirstEntryBeginningWithZeroWidthNoBreakSpaceKeepsIt) {
+// A line that begins with U+FEFF on a later line of the file is text, not a byte-order mark: it must not lose it,
+// nor change what the file means, when a save moves it to the top of the file. (In gabbler.ini the second mark
+// hides the section from the reader, so the settings read are the defaults, and must stay so.)
+TEST(TextFiles, AFirstLineBeginningWithZeroWidthNoBreakSpaceKeepsIt) {
     const std::string feff = "\xEF\xBB\xBF";
     struct Case {
         const char *file;
-        std::string content; // the entry starts the second line; the first line is dropped at reading
-        std::string entry;   // as read()
+        std::string content;
+        Entries entries; // as read()
         Entries (*read)(const std::string &path);
         FileResult (*resave)(const std::string &path);
     };
     const Case cases[] = {
-        {"profiles.txt", "junk\r\n" + feff + "Main:1:pw:Bot:h:1:Town:0n 0e:\r\n",
-         feff + "Main:1:pw:Bot:h:1:Town:0n 0e:", ReadProfiles, ResaveProfiles},
-        {"teleport.txt", "junk\r\n" + feff + "Town 1n:Home\r\n", feff + "Town 1n:Home", ReadTeleports, ResaveTeleports},
+        {"profiles.txt",
+         "junk\r\n" + feff + "Main:1:pw:Bot:h:1:Town:0n 0e:\r\n",
+         {feff + "Main:1:pw:Bot:h:1:Town:0n 0e:"},
+         ReadProfiles,
+         ResaveProfiles},
+        {"teleport.txt",
+         "junk\r\n" + feff + "Town 1n:Home\r\n",
+         {feff + "Town 1n:Home"},
+         ReadTeleports,
+         ResaveTeleports},
+        {"gabbler.ini",
+         feff + feff + "[Settings]\r\nTimestampMsgs=1\r\nChatBoxRed=7\r\n",
+         {"TimestampMsgs=0", "ChatBoxRed=255", "FaceName=", "WaveLocation="},
+         ReadSettings,
+         ResaveSettings},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.file);
         TempDir dir;
         const std::string path = dir.File(c.file);
         ASSERT_TRUE(WriteFileAtomically(path, c.content).ok);
-        EXPECT_EQ(c.read(path), Entries{c.entry});
+        EXPECT_EQ(c.read(path), c.entries);
         for (int save = 1; save <= 2; ++save) {
             ASSERT_TRUE(c.resave(path).ok);
-            EXPECT_EQ(c.read(path), Entries{c.entry}) << "after save " << save;
+            EXPECT_EQ(c.read(path), c.entries) << "after save " << save;
         }
     }
 }
