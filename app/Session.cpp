@@ -3,6 +3,7 @@
 #include "app/Commands.h"
 #include "app/MainView.h"
 #include "chat/ChatPane.h"
+#include "common/Decimal.h"
 #include "common/TextCase.h"
 #include "common/Utf8.h"
 #include "sdk/Attributes.h"
@@ -13,7 +14,6 @@
 #include <QLocale>
 
 #include <array>
-#include <cctype>
 
 namespace {
 
@@ -42,27 +42,6 @@ std::string WithReason(std::string_view format, int code) {
 
 std::string LongLocalDateTime() {
     return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::LongFormat).toStdString();
-}
-
-// The leading decimal value of a token, as the C library's conversion reads it.
-bool LeadingNumberEquals(std::string_view token, int number) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
-        negative = token[i] == '-';
-        ++i;
-    }
-    if (i >= token.size() || !std::isdigit(static_cast<unsigned char>(token[i]))) {
-        return number == 0;
-    }
-    long long value = 0;
-    for (; i < token.size() && std::isdigit(static_cast<unsigned char>(token[i])); ++i) {
-        value = value * 10 + (token[i] - '0');
-        if (value > 1LL << 32) {
-            return false; // far beyond any citizen number
-        }
-    }
-    return (negative ? -value : value) == number;
 }
 
 } // namespace
@@ -316,7 +295,7 @@ bool Session::EminentDomain() const {
             stop = list.size();
         }
         const std::string_view token(list.data() + start, stop - start);
-        if (token.find('*') != std::string_view::npos || LeadingNumberEquals(token, login_.citizen)) {
+        if (token.find('*') != std::string_view::npos || ReadDecimal(token) == login_.citizen) {
             return true;
         }
         at = stop;
