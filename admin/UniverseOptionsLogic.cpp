@@ -20,8 +20,8 @@ constexpr AttributeField kFields[] = {
     {"Default start world:", K::Text, kAttrUniverseWorldStart, G::Editor, 8},
     {"Universe build:", K::Number, kAttrUniverseBuild, G::Never},
     {"Universe requires registration", K::Check, kAttrUniverseRegistrationRequired, G::Never},
-    {"Universe welcome message:", K::MultiLineText, kAttrUniverseWelcomeMessage, G::Editor, 255},
-    {"Search Tab URL:", K::Text, kAttrUniverseSearchUrl, G::Editor, 255},
+    {"Universe welcome message:", K::MultiLineText, kAttrUniverseWelcomeMessage, G::Editor},
+    {"Search Tab URL:", K::Text, kAttrUniverseSearchUrl, G::Editor},
     {"Allow tourists", K::Check, kAttrUniverseAllowTourists, G::Editor},
 };
 

@@ -1,5 +1,8 @@
 #include "admin/ui/AdminWidgets.h"
 
+#include "admin/AdminText.h"
+#include "controls/InputLimit.h"
+#include "controls/LimitedTextEdit.h"
 #include "sdk/Attributes.h"
 
 #include <QCheckBox>
@@ -24,8 +27,12 @@ namespace {
 // Room for any 32-bit value a server may report, sign included.
 constexpr int kNumberLength = 11;
 
-int TextLimit(const AttributeField &field) {
-    return static_cast<int>(field.maxLength != 0 ? field.maxLength : AttributeMaxLength(field.attribute));
+// A field's own limit counts characters (a world name); otherwise the attribute's, which counts UTF-8 bytes.
+TextLimit LimitOf(const AttributeField &field) {
+    if (field.maxLength != 0) {
+        return {static_cast<int>(field.maxLength), LimitUnit::Characters};
+    }
+    return {static_cast<int>(AttributeMaxLength(field.attribute)), LimitUnit::Utf8Bytes};
 }
 
 } // namespace
@@ -37,12 +44,12 @@ AttributeForm::AttributeForm(std::span<const AttributeField> fields, QWidget *ow
         switch (field.kind) {
         case FieldKind::Text: {
             auto *edit = new QLineEdit(owner);
-            edit->setMaxLength(TextLimit(field));
+            InputLimit::Attach(edit, LimitOf(field), Q(FieldName(field.label)));
             control = edit;
             break;
         }
         case FieldKind::MultiLineText: {
-            auto *edit = new QPlainTextEdit(owner);
+            auto *edit = new LimitedTextEdit(LimitOf(field), Q(FieldName(field.label)), owner);
             edit->setTabChangesFocus(true);
             edit->setMaximumHeight(edit->fontMetrics().lineSpacing() * 5);
             control = edit;
@@ -51,7 +58,7 @@ AttributeForm::AttributeForm(std::span<const AttributeField> fields, QWidget *ow
         case FieldKind::Number: {
             auto *edit = new QLineEdit(owner);
             edit->setValidator(digits);
-            edit->setMaxLength(kNumberLength);
+            InputLimit::Attach(edit, {kNumberLength, LimitUnit::Characters}, Q(FieldName(field.label)));
             control = edit;
             break;
         }

@@ -1,6 +1,7 @@
 #include "admin/ui/CitizenLookupDialog.h"
 
 #include "admin/ui/AdminWidgets.h"
+#include "controls/InputLimit.h"
 #include "sdk/Attributes.h"
 
 #include <QDialogButtonBox>
@@ -23,7 +24,7 @@ CitizenLookupDialog::CitizenLookupDialog(AdminSdk &sdk, QWidget *parent) : QDial
     number_ = new QLineEdit(QStringLiteral("0"), byNumber);
     number_->setObjectName(QStringLiteral("number"));
     number_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), number_));
-    number_->setMaxLength(kNumberLength);
+    InputLimit::Attach(number_, {kNumberLength, LimitUnit::Characters}, QStringLiteral("Citizen Number"));
     numberForm->addRow(QStringLiteral("Citizen Number:"), number_);
     nameAnswer_ = new QLineEdit(byNumber);
     nameAnswer_->setObjectName(QStringLiteral("nameAnswer"));
@@ -38,7 +39,8 @@ CitizenLookupDialog::CitizenLookupDialog(AdminSdk &sdk, QWidget *parent) : QDial
     auto *nameForm = new QFormLayout(byName);
     name_ = new QLineEdit(byName);
     name_->setObjectName(QStringLiteral("name"));
-    name_->setMaxLength(static_cast<int>(kMaxStringLength));
+    InputLimit::Attach(name_, {static_cast<int>(kMaxStringLength), LimitUnit::Utf8Bytes},
+                       QStringLiteral("Citizen Name"));
     nameForm->addRow(QStringLiteral("Citizen Name:"), name_);
     numberAnswer_ = new QLineEdit(byName);
     numberAnswer_->setObjectName(QStringLiteral("numberAnswer"));

@@ -2,6 +2,8 @@
 
 #include "admin/ui/AdminWidgets.h"
 #include "controls/EditDateDialog.h"
+#include "controls/LimitedTextEdit.h"
+#include "sdk/Attributes.h"
 
 #include <QButtonGroup>
 #include <QFormLayout>
@@ -54,20 +56,15 @@ EjectionDialog::EjectionDialog(AdminSdk &sdk, EjectionDatabase database, QWidget
     valueRow->addWidget(lookup);
     form->addRow(world ? QStringLiteral("Value:") : QStringLiteral("Address:"), valueRow);
 
-    comment_ = new QPlainTextEdit(this);
+    // The world dialog's comment takes a fixed number of characters while typing; a longer comment a look-up
+    // shows stays whole, and is sent whole, up to what the server takes.
+    const TextLimit commentLimit =
+        world ? TextLimit{EjectionLogic::kWorldCommentLimit, LimitUnit::Characters}
+              : TextLimit{static_cast<int>(AttributeMaxLength(kAttrEjectionComment)), LimitUnit::Utf8Bytes};
+    comment_ = new LimitedTextEdit(commentLimit, QStringLiteral("Comments"), this);
     comment_->setObjectName(QStringLiteral("comment"));
     comment_->setTabChangesFocus(true);
     comment_->setMaximumHeight(comment_->fontMetrics().lineSpacing() * 4);
-    if (world) {
-        connect(comment_, &QPlainTextEdit::textChanged, this, [this] {
-            // The world server's comment field takes a fixed number of characters.
-            const QString text = comment_->toPlainText();
-            if (text.size() > EjectionLogic::kWorldCommentLimit) {
-                comment_->setPlainText(text.left(EjectionLogic::kWorldCommentLimit));
-                comment_->moveCursor(QTextCursor::End);
-            }
-        });
-    }
     form->addRow(QStringLiteral("Comments:"), comment_);
 
     created_ = new QLineEdit(this);

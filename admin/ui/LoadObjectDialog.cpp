@@ -2,6 +2,7 @@
 
 #include "admin/ObjectBuilding.h"
 #include "controls/DateField.h"
+#include "controls/InputLimit.h"
 #include "sdk/Attributes.h"
 
 #include <QFormLayout>
@@ -32,20 +33,25 @@ LoadObjectDialog::LoadObjectDialog(AdminSdk &sdk, ChatLineWriter writeLine, QWid
     time_->setObjectName(QStringLiteral("time"));
     time_->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     form->addRow(QStringLiteral("Time:"), time_);
-    const auto addEdit = [this, form](const char *label, const char *name, const char *initial, int maxLength) {
+    const auto addEdit = [this, form](const char *label, const char *name, const char *initial, TextLimit limit,
+                                      bool digits) {
         auto *edit = new QLineEdit(QString::fromUtf8(initial), this);
         edit->setObjectName(QString::fromUtf8(name));
-        edit->setMaxLength(maxLength);
+        if (digits) { // before the limit, which keeps the validator it finds
+            edit->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), edit));
+        }
+        QString field = QString::fromUtf8(label);
+        field.chop(1); // the colon
+        InputLimit::Attach(edit, limit, field);
         form->addRow(QString::fromUtf8(label), edit);
         return edit;
     };
-    const int textLength = static_cast<int>(kMaxStringLength);
-    object_ = addEdit("Object:", "object", "", textLength);
-    owner_ = addEdit("Owner:", "owner", ObjectText::DefaultOwner, kOwnerLength);
-    owner_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), owner_));
-    location_ = addEdit("Location:", "location", ObjectText::DefaultLocation, textLength);
-    description_ = addEdit("Description:", "description", "", textLength);
-    action_ = addEdit("Action:", "action", "", textLength);
+    const TextLimit text{static_cast<int>(kMaxStringLength), LimitUnit::Utf8Bytes};
+    object_ = addEdit("Object:", "object", "", text, false);
+    owner_ = addEdit("Owner:", "owner", ObjectText::DefaultOwner, {kOwnerLength, LimitUnit::Characters}, true);
+    location_ = addEdit("Location:", "location", ObjectText::DefaultLocation, text, false);
+    description_ = addEdit("Description:", "description", "", text, false);
+    action_ = addEdit("Action:", "action", "", text, false);
 
     auto *build = new QPushButton(QStringLiteral("Build"), this);
     build->setObjectName(QStringLiteral("build"));

@@ -1,6 +1,7 @@
 #include "admin/ui/PlanterDialog.h"
 
 #include "admin/ObjectBuilding.h"
+#include "controls/InputLimit.h"
 #include "sdk/Attributes.h"
 
 #include <QFormLayout>
@@ -20,11 +21,13 @@ PlanterDialog::PlanterDialog(AdminSdk &sdk, ChatLineWriter writeLine, QWidget *p
     form->addRow(QString(), new QLabel(QString::fromUtf8(ObjectText::PlanterHint), this));
     name_ = new QLineEdit(this);
     name_->setObjectName(QStringLiteral("name"));
-    name_->setMaxLength(static_cast<int>(kMaxStringLength));
+    InputLimit::Attach(name_, {static_cast<int>(kMaxStringLength), LimitUnit::Utf8Bytes},
+                       QStringLiteral("Object Name"));
     form->addRow(QStringLiteral("Object Name:"), name_);
     description_ = new QLineEdit(this);
     description_->setObjectName(QStringLiteral("description"));
-    description_->setMaxLength(static_cast<int>(kMaxStringLength));
+    InputLimit::Attach(description_, {static_cast<int>(kMaxStringLength), LimitUnit::Utf8Bytes},
+                       QStringLiteral("Object description"));
     form->addRow(QStringLiteral("Object description:"), description_);
 
     build_ = new QPushButton(QStringLiteral("Build it!"), this);

@@ -1,5 +1,6 @@
 #include "admin/ui/SendUrlDialog.h"
 
+#include "controls/InputLimit.h"
 #include "sdk/Attributes.h"
 
 #include <QCheckBox>
@@ -19,7 +20,7 @@ SendUrlDialog::SendUrlDialog(AdminSdk &sdk, AdminPerson person, QWidget *parent)
     form->addRow(QStringLiteral("To:"), to);
     url_ = new QLineEdit(QString::fromUtf8(SendUrlText::DefaultUrl), this);
     url_->setObjectName(QStringLiteral("url"));
-    url_->setMaxLength(static_cast<int>(kMaxStringLength));
+    InputLimit::Attach(url_, {static_cast<int>(kMaxStringLength), LimitUnit::Utf8Bytes}, QStringLiteral("URL"));
     form->addRow(QStringLiteral("URL:"), url_);
     to3d_ = new QCheckBox(QStringLiteral("Send to 3D window"), this);
     to3d_->setObjectName(QStringLiteral("to3d"));

@@ -1,6 +1,7 @@
 #include "admin/ui/TeleportUserDialog.h"
 
 #include "admin/ui/AdminWidgets.h"
+#include "controls/InputLimit.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -18,7 +19,8 @@ TeleportUserDialog::TeleportUserDialog(AdminSdk &sdk, AdminPerson person, std::s
     auto *form = new QFormLayout;
     world_ = new QLineEdit(this);
     world_->setObjectName(QStringLiteral("world"));
-    world_->setMaxLength(TeleportUserText::WorldLimit);
+    // The limit is for typing: the current world's name, however long, is kept whole.
+    InputLimit::Attach(world_, {TeleportUserText::WorldLimit, LimitUnit::Characters}, QStringLiteral("World"));
     world_->setText(Q(logic_.World()));
     form->addRow(QStringLiteral("World:"), world_);
     coordinates_ = new QLineEdit(Q(logic_.Coordinates()), this);

@@ -1,5 +1,7 @@
 #include "admin/ui/WorldRightsDialog.h"
 
+#include "admin/AdminText.h"
+#include "controls/InputLimit.h"
 #include "sdk/Attributes.h"
 
 #include <QDialogButtonBox>
@@ -17,7 +19,8 @@ WorldRightsDialog::WorldRightsDialog(AdminSdk &sdk, ChatLineWriter writeLine, QW
     for (std::size_t i = 0; i < fields.size(); ++i) {
         auto *edit = new QLineEdit(this);
         edit->setObjectName(QStringLiteral("attr%1").arg(fields[i].attribute));
-        edit->setMaxLength(static_cast<int>(AttributeMaxLength(fields[i].attribute)));
+        InputLimit::Attach(edit, {static_cast<int>(AttributeMaxLength(fields[i].attribute)), LimitUnit::Utf8Bytes},
+                           Q(FieldName(fields[i].label)));
         edit->setText(Q(logic_.Texts()[i]));
         edit->setCursorPosition(0);
         edit->setEnabled(logic_.FieldEnabled(i));

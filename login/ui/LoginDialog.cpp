@@ -1,5 +1,7 @@
 #include "login/ui/LoginDialog.h"
 
+#include "controls/InputLimit.h"
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -103,10 +105,11 @@ LoginDialog::LoginDialog(const std::string &profilesPath, const std::string &exe
     password_->setEchoMode(QLineEdit::Password);
     form->addRow(QStringLiteral("Privilege password:"), password_);
     botName_ = edit("botNameEdit");
-    botName_->setMaxLength(kBotNameLimit);
+    // Typing limits only: a profile's longer name or world is shown, used and saved whole.
+    InputLimit::Attach(botName_, {kBotNameLimit, LimitUnit::Characters}, QStringLiteral("Bot name"));
     form->addRow(QStringLiteral("Bot name:"), botName_);
     world_ = edit("worldEdit");
-    world_->setMaxLength(kWorldLimit);
+    InputLimit::Attach(world_, {kWorldLimit, LimitUnit::Characters}, QStringLiteral("World"));
     form->addRow(QStringLiteral("World:"), world_);
     coordinates_ = edit("coordinatesEdit");
     form->addRow(QStringLiteral("Coordinates:"), coordinates_);

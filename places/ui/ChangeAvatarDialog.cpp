@@ -1,5 +1,6 @@
 #include "places/ui/ChangeAvatarDialog.h"
 
+#include "controls/InputLimit.h"
 #include "places/AvatarTable.h"
 
 #include <QDialogButtonBox>
@@ -14,7 +15,7 @@ ChangeAvatarDialog::ChangeAvatarDialog(int currentAvatar, QWidget *parent) : QDi
     setWindowTitle(QStringLiteral("Change Avatar"));
     field_ = new QLineEdit(QStringLiteral("0"));
     field_->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), field_));
-    field_->setMaxLength(10);
+    InputLimit::Attach(field_, {10, LimitUnit::Characters}, QStringLiteral("Avatar number"));
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));

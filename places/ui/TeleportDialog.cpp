@@ -1,5 +1,6 @@
 #include "places/ui/TeleportDialog.h"
 
+#include "controls/InputLimit.h"
 #include "places/Movement.h"
 
 #include <QDialogButtonBox>
@@ -23,7 +24,7 @@ TeleportDialog::TeleportDialog(const std::string &world, const Position &bot, QW
     world_ = new QLineEdit;
     // Typing stops at 8 characters, but a longer current world keeps its whole name: cutting it would send the
     // bot to some other world.
-    world_->setMaxLength(std::max<int>(kTypedWorldLength, static_cast<int>(currentWorld.size())));
+    InputLimit::Attach(world_, {kTypedWorldLength, LimitUnit::Characters}, QStringLiteral("World"));
     world_->setText(currentWorld);
     coordinates_ = new QLineEdit(QString::fromStdString(TeleportPrefill(bot)));
 

@@ -1,5 +1,6 @@
 // Each administration dialog opened on the offscreen platform over the recording stand-in, filled and confirmed.
 
+#include "BoxAnswerer.h"
 #include "FakeAdminSdk.h"
 #include "admin/ui/CitizenLookupDialog.h"
 #include "admin/ui/EjectDialog.h"
@@ -13,6 +14,7 @@
 #include "admin/ui/WorldRightsDialog.h"
 #include "controls/ColorSwatch.h"
 #include "controls/DateField.h"
+#include "controls/InputLimit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -37,32 +39,6 @@ char name[] = "test";
 char *argv[] = {name, nullptr};
 
 using Strings = std::vector<std::string>;
-
-// Clicks one button on each message box that opens, remembering its text.
-class BoxAnswerer {
-public:
-    explicit BoxAnswerer(QMessageBox::StandardButton button) : button_(button) {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (box && !box->property("answered").toBool()) {
-                box->setProperty("answered", true);
-                texts << box->text();
-                if (QAbstractButton *button = box->button(button_)) {
-                    button->click();
-                } else {
-                    box->close();
-                }
-            }
-        });
-        timer_.start();
-    }
-    QStringList texts;
-
-private:
-    QMessageBox::StandardButton button_;
-    QTimer timer_;
-};
 
 class AdminDialogsTest : public ::testing::Test {
 protected:
@@ -170,7 +146,7 @@ TEST_F(AdminDialogsTest, UniverseOptionsAsksFirstAndOnlyCitizenOneMaySend) {
         UniverseOptionsDialog dialog(sdk, chat.Writer(), 1);
         dialog.show();
         auto *start = Child<QLineEdit>(dialog, "attr12");
-        EXPECT_EQ(start->maxLength(), 8);
+        EXPECT_EQ(InputLimit::Of(start)->Limit(), (TextLimit{8, LimitUnit::Characters}));
         EXPECT_FALSE(Child<QCheckBox>(dialog, "attr13")->isEnabled());
         start->setText("Globe");
         BoxAnswerer answerer(answer);

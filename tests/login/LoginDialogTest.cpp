@@ -158,6 +158,29 @@ TEST_F(LoginDialogTest, LoginHandsOverTheFieldsAndWritesTheFile) {
     EXPECT_TRUE(script_.unexpected.isEmpty()) << script_.unexpected.join("; ").toStdString();
 }
 
+TEST_F(LoginDialogTest, AProfilesLongNamesAreShownUsedAndSavedWhole) {
+    // The bot name and world limits (16 and 8 characters) are for typing; a profile may hold longer ones.
+    const char *const longNames = "long:5:pw:[A very long bot name]:u.example:5670:Worldwide1234:1N:\r\n";
+    ASSERT_TRUE(WriteFileAtomically(path_, longNames, true).ok);
+    LoginDialog dialog(path_, "gabbler");
+    dialog.show();
+    auto *bot = Child<QLineEdit>(dialog, "botNameEdit");
+    auto *world = Child<QLineEdit>(dialog, "worldEdit");
+    EXPECT_EQ(bot->text(), "[A very long bot name]");
+    EXPECT_EQ(world->text(), "Worldwide1234");
+    QTest::keyClicks(world, "5"); // typing cannot make it longer still
+    EXPECT_EQ(world->text(), "Worldwide1234");
+    QTest::keyClicks(Child<QLineEdit>(dialog, "coordinatesEdit"), " 90");
+    Child<QPushButton>(dialog, "saveProfileButton")->click();
+    QTest::keyClick(bot, Qt::Key_Return);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    ASSERT_TRUE(dialog.Values().has_value());
+    EXPECT_EQ(dialog.Values()->botName, "[A very long bot name]");
+    EXPECT_EQ(dialog.Values()->world, "Worldwide1234");
+    EXPECT_EQ(Written(), "long:5:pw:[A very long bot name]:u.example:5670:Worldwide1234:1N 90:\r\n");
+    EXPECT_TRUE(script_.unexpected.isEmpty()) << script_.unexpected.join("; ").toStdString();
+}
+
 TEST_F(LoginDialogTest, CloseBoxAsksAndWritesWhileEscapeDoesNeither) {
     {
         LoginDialog dialog(path_, "gabbler");

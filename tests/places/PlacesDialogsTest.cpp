@@ -1,5 +1,6 @@
 #include "PlacesFakes.h"
 #include "QtApp.h"
+#include "controls/InputLimit.h"
 #include "places/ui/ChangeAvatarDialog.h"
 #include "places/ui/TeleportDialog.h"
 #include "places/ui/TeleportEntryDialogs.h"
@@ -7,6 +8,7 @@
 #include "sdk/Attributes.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -64,6 +66,18 @@ TEST(TeleportDialog, PrefillAndReading) {
     TeleportDialog empty("", Position{});
     QTest::keyClicks(empty.WorldField(), "Abcdefghij");
     EXPECT_EQ(empty.WorldField()->text(), "Abcdefgh") << "typing stops at 8";
+
+    // A pasted name that does not fit is refused whole: cut, it would name another world.
+    TeleportDialog pasted("", Position{});
+    pasted.show();
+    QStringList refusals;
+    QObject::connect(InputLimit::Of(pasted.WorldField()), &InputLimit::Refused,
+                     [&](const QString &message) { refusals << message; });
+    InputLimit::Of(pasted.WorldField())->SetShowsMessage(false);
+    QApplication::clipboard()->setText(QStringLiteral("Riverlands"));
+    QTest::keyClick(pasted.WorldField(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(pasted.WorldField()->text(), "");
+    EXPECT_EQ(refusals.size(), 1);
 }
 
 TEST(TeleportListView, ClickTeleportsEditAndDeleteAsk) {
@@ -145,6 +159,11 @@ TEST(ChangeAvatarDialog, DigitsOnlyAndAnIntegerRequired) {
     dialog.NumberField()->clear();
     QTest::keyClicks(dialog.NumberField(), "-2x5");
     EXPECT_EQ(dialog.NumberField()->text(), "25");
+    InputLimit::Of(dialog.NumberField())->SetShowsMessage(false);
+    dialog.NumberField()->setText(QString());
+    QApplication::clipboard()->setText(QStringLiteral("12345678901"));
+    QTest::keyClick(dialog.NumberField(), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(dialog.NumberField()->text(), "") << "an 11-digit number is not cut into another avatar's";
 
     dialog.show();
     dialog.NumberField()->clear();
