@@ -43,6 +43,8 @@ function(gabbler_add_test name)
     gabbler_resolve_deps(deps ${ARG_DEPS})
     target_link_libraries(test_${name} PRIVATE ${deps} GTest::gtest GTest::gtest_main GTest::gmock)
     target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+    # Tests find their data files from here: __FILE__ is relative when a compiler cache or a prefix map rewrites paths.
+    target_compile_definitions(test_${name} PRIVATE GABBLER_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
     set(env "")
     if(ARG_QT)
         set(env "QT_QPA_PLATFORM=offscreen")

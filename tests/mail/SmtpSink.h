@@ -28,7 +28,7 @@ public:
     };
 
     SmtpSink() {
-        const std::string script = (std::filesystem::path(__FILE__).parent_path() / "smtp_sink.py").string();
+        const std::string script = (std::filesystem::path(GABBLER_SOURCE_DIR) / "tests" / "mail" / "smtp_sink.py").string();
         // The system's python3 first: another one earlier on PATH may lack Debian's aiosmtpd.
         for (const char *python : {"/usr/bin/python3", "python3"}) {
             if (Run({python, "-c", "import aiosmtpd"}) == 0) {

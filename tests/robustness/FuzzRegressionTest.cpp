@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const fs::path kSourceRoot = fs::path(__FILE__).parent_path().parent_path().parent_path();
+const fs::path kSourceRoot = GABBLER_SOURCE_DIR;
 
 std::vector<fs::path> Inputs(const fs::path &folder) {
     std::vector<fs::path> files;
