@@ -3,13 +3,12 @@
 // Privilege passwords are stored only as salted, stretched hashes: "pbkdf2-sha256$<iterations>$<salt>$<hash>", salt
 // and hash in lower-case hex.
 
+#include "common/Sha256.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
-
-std::array<std::uint8_t, 32> Sha256(std::string_view data);
-std::string ToHex(const std::uint8_t *data, std::size_t size);
 
 std::string HashPassword(std::string_view password, int iterations);
 // Also used for a salt given by tests, so that known answers can be checked.
