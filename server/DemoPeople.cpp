@@ -42,6 +42,7 @@ DemoPeople::DemoPeople(Universe &universe, unsigned seed, int populationPercent)
 int DemoPeople::Random(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random_); }
 
 void DemoPeople::Tick() {
+    ++tick_;
     for (const DemoWorld &w : kDemoWorlds) {
         const int wanted = PopulationOf(w.name) * populationPercent_ / 100;
         const auto present =
@@ -150,18 +151,24 @@ void DemoPeople::Act(Person &p) {
     } else if (roll < 88) {
         if (!SomeBot(p.world, bot).empty())
             universe_.Whisper(p.session, bot, kWhispers[Random(0, static_cast<int>(std::size(kWhispers)) - 1)]);
-    } else if (roll < 92) {
-        const std::string name = SomeBot(p.world, bot);
-        if (!name.empty())
-            universe_.Say(p.session, name + " owner");
     } else if (roll < 95) {
-        const std::string name = SomeBot(p.world, bot);
-        if (!name.empty())
-            universe_.Say(p.session, name + " version");
+        if (!Ask(p, roll < 92 ? "owner" : "version"))
+            Walk(p);
     } else if (roll < 97) {
         if (!SomeBot(p.world, bot).empty())
             universe_.Click(p.session, bot);
     } else {
         universe_.ChangeType(p.session, Random(0, 20));
     }
+}
+
+bool DemoPeople::Ask(Person &p, const char *question) {
+    long long &next = nextQuestion_[p.world];
+    int bot = 0;
+    const std::string name = tick_ >= next ? SomeBot(p.world, bot) : std::string();
+    if (name.empty())
+        return false;
+    universe_.Say(p.session, name + " " + question);
+    next = tick_ + Random(kQuestionGapMinTicks, kQuestionGapMaxTicks);
+    return true;
 }
