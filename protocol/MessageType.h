@@ -71,3 +71,6 @@ constexpr std::uint16_t kFieldMySession = 1012;     // I the bot's own session (
 // client may take a long silence for a dead line. A peer that predates it ignores the field, and then neither side
 // sends or expects a Pong, so old and new peers still talk with the same protocol version.
 constexpr std::uint16_t kFieldHeartbeat = 1013;
+// I in a Login: a number that tells this machine and user from others (see sdk/ComputerId.h), which computer-id
+// ejections match. A peer that predates it sends none, and the server then takes the login for one without an id.
+constexpr std::uint16_t kFieldComputerId = 1014;

@@ -209,6 +209,9 @@ enum class AttributeKind : unsigned char { None, Int, Bool, String };
 
 constexpr std::size_t kMaxStringLength = 255;      // ordinary string attributes
 constexpr std::size_t kMaxLongStringLength = 2000; // rights lists and ejection comments
+// World names: what the client's world fields let anyone type, in characters as text fields count them (UTF-16
+// units). The universe creates no world with a longer name, so a name the program fills in always fits.
+constexpr std::size_t kMaxWorldNameLength = 8;
 
 // The kind of an attribute number; None for numbers the SDK does not know.
 constexpr AttributeKind KindOfAttribute(int attribute) {

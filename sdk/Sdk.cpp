@@ -3,6 +3,7 @@
 #include "protocol/Frame.h"
 #include "protocol/MessageType.h"
 #include "sdk/Attributes.h"
+#include "sdk/ComputerId.h"
 #include "sdk/SdkSocket.h"
 
 #include <algorithm>
@@ -48,6 +49,12 @@ SdkTuning g_tuning;
 milliseconds Until(Clock::time_point t) {
     const auto left = std::chrono::ceil<milliseconds>(t - Clock::now());
     return left.count() > 0 ? left : milliseconds(0);
+}
+
+// Every login carries the machine's computer id, when it has one, for the worlds' computer-id ejections.
+void WriteComputerId(FrameWriter &w) {
+    if (const std::uint32_t id = g_tuning.computerId ? g_tuning.computerId : ComputerId())
+        w.Int(kFieldComputerId, static_cast<std::int32_t>(id));
 }
 
 // ---- Attribute store ---------------------------------------------------------------------------------------------
@@ -664,6 +671,7 @@ void Instance::StartLogin() {
     Send(MessageType::Login, internalId_, 0, [this](FrameWriter &w) {
         w.String(kAttrLoginName, loginName_).Int(kAttrLoginCitizen, loginCitizen_);
         w.String(kAttrLoginPassword, loginPassword_).String(kAttrApplication, loginApplication_);
+        WriteComputerId(w);
     });
 }
 
@@ -886,6 +894,7 @@ int SdkLogin() {
     instance->candidateCitizen_ = s.attributes[kAttrLoginCitizen].number;
     const int result = instance->Request(MessageType::Login, kNoCallback, [](FrameWriter &w) {
         g_state->WriteAttributes(w, {kAttrLoginName, kAttrLoginCitizen, kAttrLoginPassword, kAttrApplication});
+        WriteComputerId(w);
     });
     if (result == 0 && g_state && g_state->instance.get() == instance) {
         instance->loginName_ = instance->candidateName_;

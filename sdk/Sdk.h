@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -102,6 +103,8 @@ struct SdkTuning {
                                                          // third of it; 0 turns the heartbeat off
     std::size_t maxDeliveriesPerWait = 20000;            // events and callbacks one SdkWait delivers at most
     std::size_t maxQueuedBytes = 16 * 1024 * 1024;       // undelivered data held before reading stops
+    std::uint32_t computerId = 0;                        // sent at login in place of this machine's own
+                                                         // (sdk/ComputerId.h) when not 0
 };
 void SdkSetTuning(const SdkTuning &tuning); // takes effect for the next requests and connections
 SdkTuning SdkGetTuning();

@@ -2,7 +2,9 @@
 
 #include "sdk/Attributes.h"
 #include "server/DemoContent.h"
+#include "server/EjectionCommands.h"
 #include "server/PasswordHash.h"
+#include "server/ResultCodes.h"
 #include "server/Store.h"
 #include "server/Universe.h"
 
@@ -29,8 +31,16 @@ const char *const kUniverseUsage = R"(Usage:
   gabbler-universe world set --data DIR NAME FIELD=VALUE...
       fields: caretakers, build, status (1 open, 2 private, 3 gone), max_users, size, expiration,
       or a world attribute by its SDK number, e.g. 67="Welcome!" 52="1 2" 73=0
+      World names are at most 8 characters, as many as the client's world fields take.
   gabbler-universe universe list --data DIR
   gabbler-universe universe set --data DIR NUMBER=VALUE...     the universe attributes 8-14 and 21-25
+
+  gabbler-universe world ejections --data DIR NAME
+  gabbler-universe world delete-ejection --data DIR NAME address|computer|citizen VALUE
+  gabbler-universe universe ejections --data DIR
+  gabbler-universe universe delete-ejection --data DIR ADDRESS
+      Lists or deletes ejections (bans), for example to undo a lock-out. A listing line holds the kind (worlds
+      only), the key, when it was made and when it ends (times in UTC), and the comment.
 
 Administration works on the store directly; a running server sees the changes after its next start.
 )";
@@ -57,6 +67,22 @@ std::string Show(const AttrValue &v) {
     if (const auto *b = std::get_if<bool>(&v))
         return *b ? "1" : "0";
     return "\"" + std::get<std::string>(v) + "\"";
+}
+
+std::string WorldRefusal(int code, const Store &store) {
+    switch (code) {
+    case kResultWorldNameRequired:
+        return "a world needs a name";
+    case kResultWorldExists:
+        return "a world of that name exists (names are compared without regard to case)";
+    case kResultInvalidWorldName:
+        return "a world name is UTF-8 text without control characters";
+    case kResultWorldNameTooLong:
+        return "world names are at most " + std::to_string(kMaxWorldNameLength) +
+               " characters, as many as the client's world fields take";
+    default:
+        return "the store refused it: " + store.LastError();
+    }
 }
 
 } // namespace
@@ -151,6 +177,10 @@ int RunAdminCommand(const CommandLine &command, std::ostream &out, std::ostream 
         err << error << "\n";
         return 1;
     }
+    if (IsEjectionCommand(a)) {
+        const int status = RunEjectionCommand(store, a, universe.Now(), out, err);
+        return status == 2 ? usage() : status;
+    }
     const std::string &what = a[0];
     const std::string &verb = a[1];
     long long n = 0;
@@ -207,8 +237,8 @@ int RunAdminCommand(const CommandLine &command, std::ostream &out, std::ostream 
         n = 63;
         if (a.size() == 4 && !ToInt(a[3], n))
             return usage();
-        if (!IsValidUtf8(a[2]) || !universe.AddWorld(a[2], static_cast<int>(n))) {
-            err << "cannot add world " << a[2] << " (it may exist already) " << store.LastError() << "\n";
+        if (const int refused = universe.AddWorld(a[2], static_cast<int>(n))) {
+            err << "cannot add world " << a[2] << ": " << WorldRefusal(refused, store) << "\n";
             return 1;
         }
         out << "world " << a[2] << " added with build " << n << "\n";

@@ -389,6 +389,16 @@ std::optional<EjectionRecord> Store::StepWorldEjection(std::string_view world, i
     return std::nullopt;
 }
 
+std::vector<EjectionRecord> Store::WorldEjections(std::string_view world) {
+    Statement s(db_, "SELECT type, value, expiration, creation, comment FROM world_ejections WHERE world = ? "
+                     "ORDER BY type, sort_key");
+    s.Bind(1, world);
+    std::vector<EjectionRecord> out;
+    while (s.Step() == SQLITE_ROW)
+        out.push_back(ReadEjection(s));
+    return out;
+}
+
 bool Store::PutUniverseEjection(const EjectionRecord &e) {
     Statement s(db_, "INSERT OR REPLACE INTO universe_ejections(address, sort_key, expiration, creation, comment) "
                      "VALUES(?, ?, ?, ?, ?)");
@@ -419,6 +429,14 @@ std::optional<EjectionRecord> Store::StepUniverseEjection(std::int32_t address, 
     if (s.Step() == SQLITE_ROW)
         return ReadEjection(s);
     return std::nullopt;
+}
+
+std::vector<EjectionRecord> Store::UniverseEjections() {
+    Statement s(db_, "SELECT 0, address, expiration, creation, comment FROM universe_ejections ORDER BY sort_key");
+    std::vector<EjectionRecord> out;
+    while (s.Step() == SQLITE_ROW)
+        out.push_back(ReadEjection(s));
+    return out;
 }
 
 std::int64_t Store::AddObject(const ObjectRecord &o) {

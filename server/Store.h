@@ -87,10 +87,13 @@ public:
     // The record of the same type after (forward) or before the key, in key order.
     std::optional<EjectionRecord> StepWorldEjection(std::string_view world, int type, std::int32_t value, bool forward);
 
+    std::vector<EjectionRecord> WorldEjections(std::string_view world); // by type, then in key order
+
     bool PutUniverseEjection(const EjectionRecord &ejection);
     bool DeleteUniverseEjection(std::int32_t address);
     std::optional<EjectionRecord> FindUniverseEjection(std::int32_t address);
     std::optional<EjectionRecord> StepUniverseEjection(std::int32_t address, bool forward);
+    std::vector<EjectionRecord> UniverseEjections(); // in key order
 
     std::int64_t AddObject(const ObjectRecord &object); // its number, 0 on failure
     std::optional<ObjectRecord> ObjectByNumber(std::int64_t number);

@@ -3,6 +3,8 @@
 #include "protocol/MessageType.h"
 #include "sdk/Attributes.h"
 #include "server/PasswordHash.h"
+#include "server/ResultCodes.h"
+#include "server/UniverseState.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,97 +16,11 @@ namespace {
 
 constexpr std::size_t kInboxSize = 64;
 
-// Features the world server offers from a given build on; below it the server answers 474 "not available",
-// exactly where the client greys the matching command.
-constexpr int kBuildWhisper = 17;
-constexpr int kBuildSpeechRights = 17;
-constexpr int kBuildClick = 21;
-constexpr int kBuildObjectLoad = 21;
-constexpr int kBuildTeleportUser = 23;
-constexpr int kBuildEjectionDatabase = 23;
-constexpr int kBuildGlobalMode = 39;
-
-constexpr int kResultNoSuchCitizen = 3;
-constexpr int kResultNoSuchWorld = 27;
-constexpr int kResultNotLoggedIn = 31;
-constexpr int kResultUnauthorized = 32;
-constexpr int kResultBadPassword = 43;
-constexpr int kResultUnableToAddEjection = 63;
-constexpr int kResultNoSuchEjection = 66;
-constexpr int kResultNoSuchSession = 67;
-constexpr int kResultNoRightToBuild = 110;
-constexpr int kResultNameTooShort = 113;
-constexpr int kResultNameInvalid = 108;
-constexpr int kResultCannotChangeAttribute = 210;
-constexpr int kResultInvalidRequest = 213;
-constexpr int kResultObjectTypeInvalid = 301;
-constexpr int kResultUnableToStore = 305;
-constexpr int kResultOutOfBounds = 311;
-constexpr int kResultNotInWorld = 405;
-constexpr int kResultTypeMismatch = 449;
-constexpr int kResultStringTooLong = 450;
-constexpr int kResultWorldFull = 465;
-constexpr int kResultEjected = 466;
-constexpr int kResultTouristsNotAllowed = 84;
-constexpr int kResultNotWelcome = 467;
-constexpr int kResultNotAvailable = 474;
-constexpr int kResultInvalidArgument = 505;
-
 bool SameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
                return lower(x) == lower(y);
            });
-}
-
-std::int32_t Clamp32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
-}
-
-// World attributes a caretaker may change; the rest are the server's (name, build, rights, size, counts).
-bool IsWritableWorldAttribute(int n) {
-    switch (n) {
-    case kAttrWorldTitle:
-    case kAttrWorldBackdrop:
-    case kAttrWorldGround:
-    case kAttrWorldObjectPath:
-    case kAttrWorldObjectRefresh:
-    case kAttrWorldBuildRight:
-    case kAttrWorldEminentDomainRight:
-    case kAttrWorldEnterRight:
-    case kAttrWorldSpecialObjectsRight:
-    case kAttrWorldBackdropRed:
-    case kAttrWorldBackdropGreen:
-    case kAttrWorldBackdropBlue:
-    case kAttrWorldRestrictedRadius:
-    case kAttrWorldPublicSpeakerRight:
-    case kAttrWorldHomePage:
-    case kAttrWorldDisableCreateUrl:
-    case kAttrWorldRating:
-    case kAttrWorldWelcomeMessage:
-    case kAttrWorldEjectRight:
-    case kAttrWorldCellLimit:
-    case kAttrWorldAllowPassThrough:
-    case kAttrWorldAllowFlying:
-    case kAttrWorldAllowTeleport:
-    case kAttrWorldAllowObjectSelect:
-    case kAttrWorldBotsRight:
-    case kAttrWorldSpeechRight:
-    case kAttrWorldAllowTouristWhisper:
-    case kAttrWorldAvatarCollision:
-    case kAttrWorldSpecialCommandsRight:
-    case kAttrWorldMaxLightRadius:
-    case kAttrWorldSkybox:
-    case kAttrWorldMinimumVisibility:
-    case kAttrWorldRepeatingGround:
-    case kAttrWorldKeywords:
-    case kAttrWorldEnableTerrain:
-    case kAttrWorldRotation:
-    case kAttrWorldEntryPoint:
-        return true;
-    default:
-        return false;
-    }
 }
 
 bool IsWritableUniverseAttribute(int n) {
@@ -168,58 +84,53 @@ std::string StringOf(const AttrMap &m, int number) {
     return {};
 }
 
-bool ParseInt(std::string_view text, std::int64_t &value) {
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return ec == std::errc() && end == text.data() + text.size();
-}
-
-bool TextLength(std::string_view text, std::size_t limit) { return text.size() <= limit; }
-
 } // namespace
 
-// ---- State -------------------------------------------------------------------------------------------------------
-
-struct Universe::World {
-    WorldRecord record;
-    std::vector<Session *> members;   // everyone in the world
-    std::vector<Session *> observers; // of them, the connected bots, who receive events
-    int objectCount = 0;
-};
-
-struct Universe::Session {
-    int id = 0;
-    std::string name; // as shown to others
-    int citizen = 0;
-    int privilege = 0;
-    int build = 0;
-    std::uint32_t address = 0;
-    Client *client = nullptr; // null for a simulated person
-    World *world = nullptr;
-    int x = 0, y = 0, z = 0, yaw = 0, type = 0;
-    bool visible = false; // others see a bot only after its first state change
-    bool global = false;
-    WorldRights rights;
-    std::unordered_set<int> known; // sessions this observer has been told about
-    std::string lastSaid;
-    std::deque<InboxEntry> inbox;
-};
-
-struct Universe::Client {
-    ClientLink *link = nullptr;
-    int sdkBuild = 0;
-    int session = 0;
-    std::size_t worldListCursor = 0;
-    // While a request of this client is handled, events for it wait here, so that they follow the reply.
-    bool hold = false;
-    std::string held;
-};
-
-struct Universe::Reply {
-    std::vector<std::pair<int, AttrValue>> attributes;
-    void Int(int n, std::int32_t v) { attributes.emplace_back(n, v); }
-    void Bool(int n, bool v) { attributes.emplace_back(n, v); }
-    void String(int n, std::string v) { attributes.emplace_back(n, std::move(v)); }
-};
+// World attributes a caretaker may change; the rest are the server's (name, build, rights, size, counts).
+bool IsWritableWorldAttribute(int n) {
+    switch (n) {
+    case kAttrWorldTitle:
+    case kAttrWorldBackdrop:
+    case kAttrWorldGround:
+    case kAttrWorldObjectPath:
+    case kAttrWorldObjectRefresh:
+    case kAttrWorldBuildRight:
+    case kAttrWorldEminentDomainRight:
+    case kAttrWorldEnterRight:
+    case kAttrWorldSpecialObjectsRight:
+    case kAttrWorldBackdropRed:
+    case kAttrWorldBackdropGreen:
+    case kAttrWorldBackdropBlue:
+    case kAttrWorldRestrictedRadius:
+    case kAttrWorldPublicSpeakerRight:
+    case kAttrWorldHomePage:
+    case kAttrWorldDisableCreateUrl:
+    case kAttrWorldRating:
+    case kAttrWorldWelcomeMessage:
+    case kAttrWorldEjectRight:
+    case kAttrWorldCellLimit:
+    case kAttrWorldAllowPassThrough:
+    case kAttrWorldAllowFlying:
+    case kAttrWorldAllowTeleport:
+    case kAttrWorldAllowObjectSelect:
+    case kAttrWorldBotsRight:
+    case kAttrWorldSpeechRight:
+    case kAttrWorldAllowTouristWhisper:
+    case kAttrWorldAvatarCollision:
+    case kAttrWorldSpecialCommandsRight:
+    case kAttrWorldMaxLightRadius:
+    case kAttrWorldSkybox:
+    case kAttrWorldMinimumVisibility:
+    case kAttrWorldRepeatingGround:
+    case kAttrWorldKeywords:
+    case kAttrWorldEnableTerrain:
+    case kAttrWorldRotation:
+    case kAttrWorldEntryPoint:
+        return true;
+    default:
+        return false;
+    }
+}
 
 AttrMap DefaultWorldAttributes(const std::string &name) {
     AttrMap a;
@@ -364,16 +275,6 @@ WorldRights Universe::RightsOf(const World &w, const Session &s) const {
     // As the client decides it: the build right and a place on the eminent-domain list.
     r.eminentDomain = r.build && RightsListGrants(StringOf(a, kAttrWorldEminentDomainRight), who);
     return r;
-}
-
-bool Universe::IsWorldEjected(const World &w, const Session &s) {
-    const std::int64_t now = Now();
-    const auto active = [&](const std::optional<EjectionRecord> &e) {
-        return e && (e->expiration == 0 || e->expiration > now);
-    };
-    if (active(store_.FindWorldEjection(w.record.name, 0, static_cast<std::int32_t>(s.address))))
-        return true;
-    return s.citizen != 0 && active(store_.FindWorldEjection(w.record.name, 2, s.citizen));
 }
 
 int Universe::CheckEntry(const World &w, const Session &s) {
@@ -727,6 +628,8 @@ int Universe::Login(Client &c, const FrameReader &r, Reply &reply) {
     r.FindInt(kAttrLoginCitizen, citizen);
     r.FindString(kAttrLoginPassword, password);
     r.FindString(kAttrLoginName, name);
+    std::int32_t computerId = 0;
+    r.FindInt(kFieldComputerId, computerId);
     if (name.empty())
         return kResultNameTooShort;
     if (name.size() > kMaxStringLength - 2)
@@ -735,10 +638,13 @@ int Universe::Login(Client &c, const FrameReader &r, Reply &reply) {
         if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f)
             return kResultNameInvalid;
     const std::uint32_t address = c.link->Address();
-    if (const auto e = store_.FindUniverseEjection(static_cast<std::int32_t>(address));
-        e && (e->expiration == 0 || e->expiration > Now()))
-        return kResultEjected;
     const auto record = store_.CitizenByNumber(citizen);
+    if (IsUniverseEjected(address)) {
+        // Citizen 1 administers the universe and must always be able to come in and lift a ban, even one on its
+        // own address; anyone else on an ejected address learns nothing about its password.
+        if (citizen != 1 || !record || !VerifyPassword(password, record->passwordHash))
+            return kResultEjected;
+    }
     if (!record || citizen <= 0)
         return kResultNoSuchCitizen;
     if (!VerifyPassword(password, record->passwordHash))
@@ -751,6 +657,7 @@ int Universe::Login(Client &c, const FrameReader &r, Reply &reply) {
     s->privilege = citizen;
     s->build = c.sdkBuild;
     s->address = address;
+    s->computerId = static_cast<std::uint32_t>(computerId);
     s->client = &c;
     c.session = s->id;
     reply.Int(kFieldMySession, s->id);
@@ -1057,30 +964,6 @@ int Universe::TeleportRequest(Session &s, const FrameReader &r) {
     return 0;
 }
 
-int Universe::EjectRequest(Session &s, const FrameReader &r) {
-    if (!s.rights.eject)
-        return kResultUnauthorized;
-    std::int32_t to = 0, duration = 0;
-    r.FindInt(kAttrEjectSession, to);
-    r.FindInt(kAttrEjectDuration, duration);
-    Session *t = FindInWorld(s, to);
-    if (!t)
-        return kResultNoSuchSession;
-    if (duration <= 0)
-        return kResultInvalidArgument;
-    EjectionRecord e;
-    e.type = 0;
-    e.value = static_cast<std::int32_t>(t->address);
-    e.creation = Now();
-    e.expiration = e.creation + duration;
-    e.comment = "Ejected by " + s.name;
-    const bool stored = store_.PutWorldEjection(s.world->record.name, e);
-    Log(s.name + " ejected " + t->name + " from " + s.world->record.name + " for " + std::to_string(duration) + " s");
-    Note(*t, {InboxEntry::Kind::Eject, s.id, s.name, s.world->record.name});
-    Disconnect(*t, kResultEjected);
-    return stored ? 0 : kResultUnableToAddEjection;
-}
-
 int Universe::WorldAttributesChange(Session &s, const FrameReader &r) {
     if (!s.rights.caretaker)
         return kResultUnauthorized;
@@ -1128,94 +1011,6 @@ int Universe::UniverseAttributesChange(Session &s, const FrameReader &r, Reply &
     universe_ = std::move(changed);
     for (const auto &[n, v] : universe_)
         reply.attributes.emplace_back(n, v);
-    return 0;
-}
-
-namespace {
-void ReplyEjection(const EjectionRecord &e, bool withType, std::vector<std::pair<int, AttrValue>> &out) {
-    if (withType)
-        out.emplace_back(kAttrEjectionType, std::int32_t{e.type});
-    out.emplace_back(kAttrEjectionAddress, e.value);
-    out.emplace_back(kAttrEjectionExpiration, Clamp32(e.expiration));
-    out.emplace_back(kAttrEjectionCreation, Clamp32(e.creation));
-    out.emplace_back(kAttrEjectionComment, e.comment);
-}
-} // namespace
-
-int Universe::WorldEjection(Session &s, std::uint16_t type, const FrameReader &r, Reply &reply) {
-    if (s.world->record.build < kBuildEjectionDatabase)
-        return kResultNotAvailable;
-    if (!s.rights.caretaker)
-        return kResultUnauthorized;
-    const std::string &world = s.world->record.name;
-    std::int32_t kind = 0, value = 0, expiration = 0;
-    std::string_view comment;
-    r.FindInt(kAttrEjectionType, kind);
-    r.FindInt(kAttrEjectionAddress, value);
-    r.FindInt(kAttrEjectionExpiration, expiration);
-    r.FindString(kAttrEjectionComment, comment);
-    if (kind < 0 || kind > 2)
-        return kResultInvalidArgument;
-    std::optional<EjectionRecord> found;
-    switch (static_cast<MessageType>(type)) {
-    case MessageType::WorldEjectionAdd: {
-        if (!TextLength(comment, AttributeMaxLength(kAttrEjectionComment)))
-            return kResultStringTooLong;
-        EjectionRecord e{kind, value, expiration, Now(), std::string(comment)};
-        return store_.PutWorldEjection(world, e) ? 0 : kResultUnableToAddEjection;
-    }
-    case MessageType::WorldEjectionDelete:
-        return store_.DeleteWorldEjection(world, kind, value) ? 0 : kResultNoSuchEjection;
-    case MessageType::WorldEjectionLookup:
-        found = store_.FindWorldEjection(world, kind, value);
-        break;
-    case MessageType::WorldEjectionNext:
-        found = store_.StepWorldEjection(world, kind, value, true);
-        break;
-    default:
-        found = store_.StepWorldEjection(world, kind, value, false);
-        break;
-    }
-    if (!found)
-        return kResultNoSuchEjection;
-    ReplyEjection(*found, true, reply.attributes);
-    return 0;
-}
-
-int Universe::UniverseEjection(Session &s, std::uint16_t type, const FrameReader &r, Reply &reply) {
-    if (s.citizen != 1)
-        return kResultUnauthorized;
-    std::int32_t value = 0, expiration = 0;
-    std::string_view comment;
-    r.FindInt(kAttrEjectionAddress, value);
-    r.FindInt(kAttrEjectionExpiration, expiration);
-    r.FindString(kAttrEjectionComment, comment);
-    std::optional<EjectionRecord> found;
-    switch (static_cast<MessageType>(type)) {
-    case MessageType::UniverseEjectionAdd: {
-        if (!TextLength(comment, AttributeMaxLength(kAttrEjectionComment)))
-            return kResultStringTooLong;
-        EjectionRecord e{0, value, expiration, Now(), std::string(comment)};
-        return store_.PutUniverseEjection(e) ? 0 : kResultUnableToAddEjection;
-    }
-    case MessageType::UniverseEjectionDelete: {
-        std::int32_t address = 0;
-        r.FindInt(kFieldNumber, address);
-        return store_.DeleteUniverseEjection(address) ? 0 : kResultNoSuchEjection;
-    }
-    case MessageType::UniverseEjectionLookup:
-        found = store_.FindUniverseEjection(value);
-        break;
-    case MessageType::UniverseEjectionNext:
-        found = store_.StepUniverseEjection(value, true);
-        break;
-    default:
-        found = store_.StepUniverseEjection(value, false);
-        break;
-    }
-    if (!found)
-        return kResultNoSuchEjection;
-    ReplyEjection(*found, false, reply.attributes);
     return 0;
 }
 
@@ -1269,290 +1064,4 @@ int Universe::ObjectRequest(Session &s, bool load, const FrameReader &r, Reply &
     reply.Int(kAttrObjectNumber, Clamp32(number));
     reply.Int(kAttrWorldObjectCount, w.objectCount);
     return 0;
-}
-
-// ---- Simulated people and control --------------------------------------------------------------------------------
-
-int Universe::AddPerson(const std::string &worldName, const PersonSpec &spec) {
-    World *w = FindWorld(worldName);
-    if (!w || w->record.status == 3)
-        return -kResultNoSuchWorld;
-    auto s = std::make_unique<Session>();
-    s->id = nextSession_;
-    s->name = spec.name.empty() ? "\"Visitor\"" : RepairUtf8(spec.name.substr(0, kMaxStringLength));
-    s->citizen = spec.citizen;
-    s->privilege = spec.privilege;
-    s->build = spec.build;
-    s->type = spec.type;
-    s->x = spec.x;
-    s->y = spec.y;
-    s->z = spec.z;
-    s->yaw = spec.yaw;
-    s->visible = true;
-    if (spec.address) {
-        s->address = spec.address;
-    } else {
-        // 10.a.b.c of its own, kept in network byte order like a real peer's address.
-        const std::uint8_t bytes[4] = {10, static_cast<std::uint8_t>(s->id >> 16),
-                                       static_cast<std::uint8_t>(s->id >> 8), static_cast<std::uint8_t>(s->id)};
-        std::memcpy(&s->address, bytes, 4);
-    }
-    if (const int refused = CheckEntry(*w, *s))
-        return -refused;
-    const auto tourists = universe_.find(kAttrUniverseAllowTourists);
-    if (s->citizen == 0 && tourists != universe_.end() && tourists->second == AttrValue(false))
-        return -kResultTouristsNotAllowed;
-    ++nextSession_;
-    Session &placed = *s;
-    sessions_[s->id] = std::move(s);
-    Join(*w, placed);
-    return placed.id;
-}
-
-namespace {
-template <class S> S *Simulated(S *s) { return s && !s->client ? s : nullptr; }
-} // namespace
-
-bool Universe::Say(int session, const std::string &text) {
-    Session *s = Simulated(FindSession(session));
-    if (!s || !s->world || text.size() > kMaxStringLength)
-        return false;
-    const bool speaker = RightsOf(*s->world, *s).publicSpeaker;
-    Chat(*s, RepairUtf8(text), speaker ? 1 : 0);
-    return true;
-}
-
-bool Universe::Whisper(int session, int toSession, const std::string &text) {
-    Session *s = Simulated(FindSession(session));
-    if (!s || !s->world || text.size() > kMaxStringLength || s->world->record.build < kBuildWhisper)
-        return false;
-    Session *t = FindInWorld(*s, toSession);
-    if (!t)
-        return false;
-    DeliverWhisper(*s, *t, RepairUtf8(text));
-    return true;
-}
-
-bool Universe::Move(int session, int x, int y, int z, int yaw) {
-    Session *s = Simulated(FindSession(session));
-    if (!s || !s->world)
-        return false;
-    s->x = x;
-    s->y = y;
-    s->z = z;
-    s->yaw = yaw;
-    Place(*s);
-    return true;
-}
-
-bool Universe::ChangeType(int session, int type) {
-    Session *s = Simulated(FindSession(session));
-    if (!s || !s->world)
-        return false;
-    s->type = type;
-    Place(*s);
-    return true;
-}
-
-bool Universe::Click(int session, int clickedSession) {
-    Session *s = Simulated(FindSession(session));
-    if (!s || !s->world)
-        return false;
-    Session *t = FindInWorld(*s, clickedSession);
-    if (!t)
-        return false;
-    std::string frame;
-    FrameWriter w(frame, static_cast<std::uint16_t>(MessageType::Event), 0, kEventAvatarClick);
-    w.Int(kAttrAvatarSession, s->id).String(kAttrAvatarName, s->name).Int(kAttrClickedSession, t->id);
-    w.Finish();
-    SendEvent(*t, frame);
-    return true;
-}
-
-bool Universe::SendUrl(int session, int toSession, const std::string &url, const std::string &target) {
-    Session *s = Simulated(FindSession(session));
-    if (!s || !s->world || url.size() > kMaxStringLength || target.size() > kMaxStringLength)
-        return false;
-    Session *t = FindInWorld(*s, toSession);
-    if (!t)
-        return false;
-    std::string frame;
-    FrameWriter w(frame, static_cast<std::uint16_t>(MessageType::Event), 0, kEventUrl);
-    w.Int(kAttrAvatarSession, s->id).String(kAttrAvatarName, s->name).String(kAttrUrl, RepairUtf8(url));
-    w.String(kAttrUrlTarget, RepairUtf8(target));
-    w.Finish();
-    SendEvent(*t, frame);
-    return true;
-}
-
-int Universe::EnterWorld(int session, const std::string &worldName) {
-    Session *s = Simulated(FindSession(session));
-    if (!s)
-        return kResultNoSuchSession;
-    World *w = FindWorld(worldName);
-    if (!w || w->record.status == 3)
-        return kResultNoSuchWorld;
-    if (const int refused = CheckEntry(*w, *s))
-        return refused;
-    RemoveFromWorld(*s);
-    Join(*w, *s);
-    return 0;
-}
-
-bool Universe::Leave(int session) {
-    Session *s = Simulated(FindSession(session));
-    if (!s)
-        return false;
-    EndSession(session);
-    return true;
-}
-
-namespace {
-template <class S> PersonInfo InfoOf(const S &s) {
-    PersonInfo p;
-    p.session = s.id;
-    p.name = s.name;
-    p.world = s.world ? s.world->record.name : std::string();
-    p.x = s.x;
-    p.y = s.y;
-    p.z = s.z;
-    p.yaw = s.yaw;
-    p.type = s.type;
-    p.citizen = s.citizen;
-    p.privilege = s.privilege;
-    p.build = s.build;
-    p.simulated = s.client == nullptr;
-    p.global = s.global;
-    p.lastSaid = s.lastSaid;
-    return p;
-}
-} // namespace
-
-std::vector<PersonInfo> Universe::PeopleIn(const std::string &world) const {
-    std::vector<PersonInfo> out;
-    if (const World *w = FindWorld(world))
-        for (const Session *s : w->members)
-            out.push_back(InfoOf(*s));
-    return out;
-}
-
-bool Universe::Person(int session, PersonInfo &info) const {
-    const Session *s = FindSession(session);
-    if (!s)
-        return false;
-    info = InfoOf(*s);
-    return true;
-}
-
-std::vector<InboxEntry> Universe::Inbox(int session) const {
-    const Session *s = FindSession(session);
-    return s ? std::vector<InboxEntry>(s->inbox.begin(), s->inbox.end()) : std::vector<InboxEntry>();
-}
-
-std::vector<std::string> Universe::WorldNames() const {
-    std::vector<std::string> out;
-    for (const auto &w : worlds_)
-        out.push_back(w->record.name);
-    return out;
-}
-
-std::vector<int> Universe::BotsIn(const std::string &world) const {
-    std::vector<int> out;
-    if (const World *w = FindWorld(world))
-        for (const Session *s : w->observers)
-            out.push_back(s->id);
-    return out;
-}
-
-std::string Universe::NameOf(int session) const {
-    const Session *s = FindSession(session);
-    return s ? s->name : std::string();
-}
-
-bool Universe::SetWorld(const std::string &worldName, const std::string &field, const std::string &value) {
-    World *w = FindWorld(worldName);
-    if (!w)
-        return false;
-    WorldRecord changed = w->record;
-    std::int64_t number = 0;
-    const bool numeric = ParseInt(value, number);
-    if (field == "caretakers") {
-        changed.caretakers = value;
-    } else if (field == "build" && numeric) {
-        changed.build = Clamp32(number);
-    } else if (field == "status" && numeric && number >= 1 && number <= 3) {
-        changed.status = static_cast<int>(number);
-    } else if (field == "max_users" && numeric) {
-        changed.maxUsers = Clamp32(number);
-    } else if (field == "size" && numeric) {
-        changed.size = Clamp32(number);
-    } else if (field == "expiration" && numeric) {
-        changed.expiration = number;
-    } else {
-        std::int64_t attribute = 0;
-        if (!ParseInt(field, attribute) || !IsWritableWorldAttribute(static_cast<int>(attribute)))
-            return false;
-        const int n = static_cast<int>(attribute);
-        switch (KindOfAttribute(n)) {
-        case AttributeKind::String:
-            if (value.size() > AttributeMaxLength(n))
-                return false;
-            changed.attributes[n] = RepairUtf8(value);
-            break;
-        case AttributeKind::Bool:
-            if (!numeric)
-                return false;
-            changed.attributes[n] = number != 0;
-            break;
-        default:
-            if (!numeric)
-                return false;
-            changed.attributes[n] = Clamp32(number);
-            break;
-        }
-    }
-    const WorldRecord before = std::move(w->record);
-    w->record = std::move(changed);
-    if (!SaveWorld(*w)) {
-        w->record = before;
-        return false;
-    }
-    for (Session *m : w->members)
-        m->rights = RightsOf(*w, *m);
-    for (Session *o : w->observers)
-        SendWorldAttributes(*o);
-    return true;
-}
-
-bool Universe::AddWorld(const std::string &world, int build) {
-    if (world.empty() || FindWorld(world))
-        return false;
-    auto w = std::make_unique<World>();
-    w->record.name = RepairUtf8(world.substr(0, kMaxStringLength));
-    w->record.build = build;
-    w->record.attributes = DefaultWorldAttributes(w->record.name);
-    if (!store_.AddWorld(w->record))
-        return false;
-    // Kept in name order, as the store lists them, so the world list reads the same after a restart.
-    const auto lowered = [](std::string s) {
-        for (char &c : s)
-            if (c >= 'A' && c <= 'Z')
-                c = static_cast<char>(c - 'A' + 'a');
-        return s;
-    };
-    const std::string key = lowered(w->record.name);
-    const auto at = std::find_if(worlds_.begin(), worlds_.end(),
-                                 [&](const std::unique_ptr<World> &o) { return lowered(o->record.name) > key; });
-    worlds_.insert(at, std::move(w));
-    return true;
-}
-
-bool Universe::AddCitizen(int number, const std::string &name, const std::string &password,
-                          const std::string &homePage) {
-    CitizenRecord c;
-    c.number = number;
-    c.name = RepairUtf8(name.substr(0, kMaxStringLength));
-    c.passwordHash = HashPassword(password, options_.passwordIterations);
-    c.homePage = RepairUtf8(homePage.substr(0, kMaxStringLength));
-    return number > 0 && !c.name.empty() && store_.AddCitizen(c);
 }

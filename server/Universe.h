@@ -55,7 +55,7 @@ public:
     bool Person(int session, PersonInfo &info) const;
     std::vector<InboxEntry> Inbox(int session) const;
     bool SetWorld(const std::string &world, const std::string &field, const std::string &value);
-    bool AddWorld(const std::string &world, int build);
+    int AddWorld(const std::string &world, int build); // 0, or why not (see CheckNewWorldName)
     bool AddCitizen(int number, const std::string &name, const std::string &password, const std::string &homePage = {});
     std::vector<std::string> WorldNames() const;
     std::vector<int> BotsIn(const std::string &world) const; // sessions of connected bots, for the demo
@@ -114,6 +114,8 @@ private:
     void EndSession(int session);
     bool SaveWorld(World &w);
     bool IsWorldEjected(const World &w, const Session &s);
+    bool IsUniverseEjected(std::uint32_t address);
+    bool AdministersWorld(const World &w, const Session &s) const;
     void Log(const std::string &line) const;
 
     Store &store_;
@@ -125,6 +127,11 @@ private:
     int nextSession_ = 1;
     std::int64_t clockOffset_ = 0;
 };
+
+// Whether a new world may take this name: 0, or 24 empty, 406 not valid UTF-8 or holding control characters,
+// 423 longer than the client lets anyone type (kMaxWorldNameLength). Worlds already in a store keep their names.
+int CheckNewWorldName(std::string_view name);
+std::size_t WorldNameLength(std::string_view name);
 
 // Defaults every new world and the universe start with.
 AttrMap DefaultWorldAttributes(const std::string &name);

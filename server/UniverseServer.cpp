@@ -284,7 +284,7 @@ bool UniverseServer::SetWorld(const std::string &world, const std::string &field
     return impl_->Call([&](Universe &u) { return u.SetWorld(world, field, value); });
 }
 bool UniverseServer::AddWorld(const std::string &world, int build) {
-    return impl_->Call([&](Universe &u) { return u.AddWorld(world, build); });
+    return impl_->Call([&](Universe &u) { return u.AddWorld(world, build) == 0; });
 }
 bool UniverseServer::AddCitizen(int number, const std::string &name, const std::string &password,
                                 const std::string &homePage) {

@@ -51,9 +51,10 @@ struct PersonInfo {
     std::string world; // empty when in no world
     int x = 0, y = 0, z = 0, yaw = 0, type = 0;
     int citizen = 0, privilege = 0, build = 0;
-    bool simulated = false; // false for a bot connected through the SDK
-    bool global = false;    // in global mode
-    std::string lastSaid;   // the last text it said in public
+    std::uint32_t computerId = 0; // 0 none
+    bool simulated = false;       // false for a bot connected through the SDK
+    bool global = false;          // in global mode
+    std::string lastSaid;         // the last text it said in public
 };
 
 // Something the server delivered to a simulated person.
@@ -66,12 +67,13 @@ struct InboxEntry {
 
 // Who a simulated person is when it arrives.
 struct PersonSpec {
-    std::string name;          // shown as given: "Alice", "\"Visitor\"" or "[Helper]"
-    int citizen = 0;           // 0 for a tourist
-    int privilege = 0;         // 0 for none; usually the citizen number
-    int build = 0;             // browser build the world reports, 0 unknown
-    int type = 0;              // avatar model
-    std::uint32_t address = 0; // IPv4 in network byte order; 0 gives one of 10.x.y.z of its own
+    std::string name;             // shown as given: "Alice", "\"Visitor\"" or "[Helper]"
+    int citizen = 0;              // 0 for a tourist
+    int privilege = 0;            // 0 for none; usually the citizen number
+    int build = 0;                // browser build the world reports, 0 unknown
+    int type = 0;                 // avatar model
+    std::uint32_t address = 0;    // IPv4 in network byte order; 0 gives one of 10.x.y.z of its own
+    std::uint32_t computerId = 0; // what a computer-id ejection matches; 0 none
     int x = 0, y = 0, z = 0, yaw = 0;
 };
 
@@ -113,6 +115,8 @@ public:
     // Sets a world attribute by its SDK number as text ("1" / "0" for booleans), or the server-only fields
     // "caretakers", "build", "status", "max_users", "size", "expiration". Bots in the world get event 11.
     bool SetWorld(const std::string &world, const std::string &field, const std::string &value);
+    // False when the name is taken or refused: empty, not valid UTF-8, holding control characters, or longer than
+    // kMaxWorldNameLength (8) characters.
     bool AddWorld(const std::string &world, int build);
     bool AddCitizen(int number, const std::string &name, const std::string &password, const std::string &homePage = {});
     void AdvanceClock(std::chrono::seconds by); // the server's clock, for ejection expiry

@@ -261,11 +261,11 @@ TEST(NetBadInputServer, RequestsNamingSessionsThatAreNotThereAnswerNoSuchSession
     ASSERT_TRUE(server.AddCitizen(1, "Founder", "pw"));
     ASSERT_TRUE(server.AddWorld("Town", 63));
     ASSERT_TRUE(server.SetWorld("Town", "caretakers", "1"));
-    ASSERT_TRUE(server.AddWorld("Elsewhere", 63));
+    ASSERT_TRUE(server.AddWorld("Yonder", 63));
     PersonSpec someone;
     someone.name = "Someone";
     someone.citizen = 5;
-    const int elsewhere = server.AddPerson("Elsewhere", someone);
+    const int elsewhere = server.AddPerson("Yonder", someone);
     const int gone = server.AddPerson("Town", someone);
     ASSERT_GT(elsewhere, 0);
     ASSERT_GT(gone, 0);

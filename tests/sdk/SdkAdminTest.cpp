@@ -229,6 +229,10 @@ TEST_F(SdkAdminTest, AnEjectedAddressComesBackOnlyAfterTheEjectionEnds) {
     EXPECT_EQ(p.world, "") << "out of the world";
     EXPECT_EQ(server_->Inbox(t).back().kind, InboxEntry::Kind::Eject);
     EXPECT_EQ(server_->EnterWorld(t, "Town"), 466);
+    EXPECT_EQ(SdkEnter("Town"), 0) << "the caretaker who ejected is not caught by the ban on its own address";
+    // Another bot of that address is.
+    SdkDestroy();
+    ASSERT_EQ(Login(2, kTesterPassword), 0);
     EXPECT_EQ(SdkEnter("Town"), 466);
     EXPECT_EQ(SdkEnter("Globe"), 0) << "other worlds are open";
 
@@ -243,7 +247,9 @@ TEST_F(SdkAdminTest, AnEjectedAddressComesBackOnlyAfterTheEjectionEnds) {
 }
 
 TEST_F(SdkAdminTest, EjectingABotDisconnectsItFromTheWorld) {
-    Enter("Town");
+    // Citizen 2 holds the eject right without being a caretaker, so its own ejection catches it.
+    ASSERT_TRUE(server_->SetWorld("Town", "68", "2"));
+    Enter("Town", 2, kTesterPassword);
     Record();
     SdkSetInt(kAttrEjectSession, SdkSession());
     SdkSetInt(kAttrEjectDuration, 300);
@@ -252,6 +258,8 @@ TEST_F(SdkAdminTest, EjectingABotDisconnectsItFromTheWorld) {
     EXPECT_EQ(Last(kEventWorldDisconnect)->reason, 466);
     EXPECT_EQ(SdkSay("still here?"), 405);
     EXPECT_EQ(SdkEnter("Town"), 466);
+    SdkDestroy();
+    ASSERT_EQ(Login(), 0);
     SdkSetInt(kAttrEjectionType, 0);
     SdkSetInt(kAttrEjectionAddress, static_cast<int>(Ipv4("127.0.0.1")));
     ASSERT_EQ(SdkEnter("Globe"), 0);
@@ -351,10 +359,10 @@ TEST_F(SdkAdminTest, UniverseEjectionDatabaseAndItsEffectOnLogin) {
     SdkSetInt(kAttrEjectionExpiration, static_cast<int>(server_->Now() + 30));
     ASSERT_EQ(SdkUniverseEjectionAdd(), 0);
     SdkDestroy();
-    EXPECT_EQ(Login(), 466);
+    EXPECT_EQ(Login(2, kTesterPassword), 466);
     server_->AdvanceClock(31s);
     SdkDestroy();
-    EXPECT_EQ(Login(), 0);
+    EXPECT_EQ(Login(2, kTesterPassword), 0);
 }
 
 TEST_F(SdkAdminTest, WorldAttributesChangeIsStoredAndSentToEveryBot) {

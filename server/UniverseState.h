@@ -1,0 +1,74 @@
+#pragma once
+
+// What the universe keeps about worlds, sessions and connections; shared by the files that hold its request
+// handlers.
+
+#include "server/Universe.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+// Store values wider than an attribute go on the wire clamped, never wrapped.
+inline std::int32_t Clamp32(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+inline bool TextLength(std::string_view text, std::size_t limit) { return text.size() <= limit; }
+
+inline bool ParseInt(std::string_view text, std::int64_t &value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+// World attributes a caretaker may change; the rest are the server's (name, build, rights, size, counts).
+bool IsWritableWorldAttribute(int n);
+
+struct Universe::World {
+    WorldRecord record;
+    std::vector<Session *> members;   // everyone in the world
+    std::vector<Session *> observers; // of them, the connected bots, who receive events
+    int objectCount = 0;
+};
+
+struct Universe::Session {
+    int id = 0;
+    std::string name; // as shown to others
+    int citizen = 0;
+    int privilege = 0;
+    int build = 0;
+    std::uint32_t address = 0;
+    std::uint32_t computerId = 0; // 0 none: an older client, or a machine without an id
+    Client *client = nullptr;     // null for a simulated person
+    World *world = nullptr;
+    int x = 0, y = 0, z = 0, yaw = 0, type = 0;
+    bool visible = false; // others see a bot only after its first state change
+    bool global = false;
+    WorldRights rights;
+    std::unordered_set<int> known; // sessions this observer has been told about
+    std::string lastSaid;
+    std::deque<InboxEntry> inbox;
+};
+
+struct Universe::Client {
+    ClientLink *link = nullptr;
+    int sdkBuild = 0;
+    int session = 0;
+    std::size_t worldListCursor = 0;
+    // While a request of this client is handled, events for it wait here, so that they follow the reply.
+    bool hold = false;
+    std::string held;
+};
+
+struct Universe::Reply {
+    std::vector<std::pair<int, AttrValue>> attributes;
+    void Int(int n, std::int32_t v) { attributes.emplace_back(n, v); }
+    void Bool(int n, bool v) { attributes.emplace_back(n, v); }
+    void String(int n, std::string v) { attributes.emplace_back(n, std::move(v)); }
+};
