@@ -58,6 +58,8 @@ void EjectionLogic::Lookup(const EjectionFields &controls) {
     sdk_.SetInt(kAttrEjectionAddress, KeyOfText(type, controls.value));
     if ((IsWorld() ? sdk_.WorldEjectionLookup() : sdk_.UniverseEjectionLookup()) != 0) {
         view_.ShowStatus(EjectionText::LookupRefused);
+    } else {
+        lookups_.push_back(false);
     }
 }
 
@@ -66,6 +68,8 @@ void EjectionLogic::Next(const EjectionFields &controls) {
     view_.ShowStatus(EjectionText::LookingUp);
     if ((IsWorld() ? sdk_.WorldEjectionNext() : sdk_.UniverseEjectionNext()) != 0) {
         view_.ShowStatus(EjectionText::LookupRefused);
+    } else {
+        lookups_.push_back(false);
     }
 }
 
@@ -74,6 +78,8 @@ void EjectionLogic::Previous(const EjectionFields &controls) {
     view_.ShowStatus(EjectionText::LookingUp);
     if ((IsWorld() ? sdk_.WorldEjectionPrevious() : sdk_.UniverseEjectionPrevious()) != 0) {
         view_.ShowStatus(EjectionText::LookupRefused);
+    } else {
+        lookups_.push_back(false);
     }
 }
 
@@ -100,6 +106,8 @@ void EjectionLogic::Write(const EjectionFields &controls, const char *refusedTex
     sdk_.SetInt(kAttrEjectionExpiration, expiration_);
     if ((IsWorld() ? sdk_.WorldEjectionAdd() : sdk_.UniverseEjectionAdd()) != 0) {
         view_.ShowStatus(refusedText);
+    } else {
+        changes_.push_back({true, controls});
     }
 }
 
@@ -121,6 +129,8 @@ void EjectionLogic::Delete(const EjectionFields &controls) {
     }
     if (result != 0) {
         view_.ShowStatus(EjectionText::DeleteRefused);
+    } else {
+        changes_.push_back({});
     }
 }
 
@@ -140,13 +150,52 @@ std::string EjectionLogic::CreationText(int creation) {
 }
 
 void EjectionLogic::ChangeResult(int result) {
+    PendingChange change;
+    if (!changes_.empty()) {
+        change = std::move(changes_.front());
+        changes_.pop_front();
+    }
     view_.ShowStatus(result == 0 ? std::string(EjectionText::Successful)
                                  : FormatText(EjectionText::ModifyFailed, ReasonText(result).c_str()));
+    if (result == 0 && change.write) {
+        Reread(change.written);
+    }
+}
+
+void EjectionLogic::Reread(const EjectionFields &written) {
+    // Until the answer comes, the creation time shown would be the previous record's.
+    fields_.created.clear();
+    view_.ShowFields(fields_);
+    const int type = TypeOf(written);
+    if (IsWorld()) {
+        sdk_.SetInt(kAttrEjectionType, type);
+    }
+    sdk_.SetInt(kAttrEjectionAddress, KeyOfText(type, written.value));
+    if ((IsWorld() ? sdk_.WorldEjectionLookup() : sdk_.UniverseEjectionLookup()) == 0) {
+        lookups_.push_back(true);
+    }
+}
+
+void EjectionLogic::ClearRecord() {
+    fields_.comment.clear();
+    fields_.created.clear();
+    // Nothing was read, so the next Add sends no expiry of another record's.
+    expiration_ = 0;
+    fields_.expires = ExpiryText(expiration_);
+    view_.ShowFields(fields_);
 }
 
 void EjectionLogic::LookupResult(int result) {
+    bool reread = false;
+    if (!lookups_.empty()) {
+        reread = lookups_.front();
+        lookups_.pop_front();
+    }
     if (result != 0) {
-        view_.ShowStatus(EjectionText::NoSuchEjection);
+        if (!reread) {
+            view_.ShowStatus(EjectionText::NoSuchEjection);
+            ClearRecord();
+        }
         return;
     }
     const int type = IsWorld() ? sdk_.GetInt(kAttrEjectionType) : kEjectionAddress;
@@ -161,5 +210,7 @@ void EjectionLogic::LookupResult(int result) {
         fields_.type = numbered ? type : kEjectionAddress;
     }
     view_.ShowFields(fields_);
-    view_.ShowStatus(EjectionText::LookupSuccessful);
+    if (!reread) { // after a change its "Successful." stays
+        view_.ShowStatus(EjectionText::LookupSuccessful);
+    }
 }

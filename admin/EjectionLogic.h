@@ -4,6 +4,7 @@
 #include "admin/CallbackGuard.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 
 namespace EjectionText {
@@ -91,7 +92,20 @@ private:
     void Write(const EjectionFields &controls, const char *refusedText);
     void ChangeResult(int result);
     void LookupResult(int result);
+    // Asks the server for the record just written, so that the fields show what it now holds ("Created:").
+    void Reread(const EjectionFields &written);
+    // Empties what the fields showed of a record, keeping the key as typed.
+    void ClearRecord();
 
+    // The answers of one callback arrive in the order of the requests, so each request in flight is remembered in
+    // order: for the change callback whether it wrote a record (and which), for the look-up callback whether it
+    // re-reads one after a change.
+    struct PendingChange {
+        bool write = false;
+        EjectionFields written;
+    };
+    std::deque<PendingChange> changes_;
+    std::deque<bool> lookups_; // true: a re-read after a change
     AdminSdk &sdk_;
     EjectionView &view_;
     EjectionDatabase database_;

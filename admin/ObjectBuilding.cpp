@@ -116,6 +116,11 @@ bool BuildLoadedObject(AdminSdk &sdk, AdminPrompt &prompt, const ChatLineWriter 
                    {"Action:", kAttrObjectAction, fields.action}})) {
         return false;
     }
+    // Without a name there is nothing to load; the server would only answer with an error.
+    if (fields.object.find_first_not_of(" \t") == std::string::npos) {
+        prompt.ShowError(ObjectText::LoaderTitle, ObjectText::NoObjectName);
+        return false;
+    }
     const std::int64_t timestamp =
         LocalTimestamp(fields.year, fields.month, fields.day, fields.hour, fields.minute, fields.second);
     ObjectSpec object = Located(fields.location);

@@ -18,6 +18,7 @@ inline constexpr const char *LoaderTitle = "Gabbler Object Loader";
 inline constexpr const char *LoaderIntro = "This feature allows you to load an object in a world with a specific time, "
                                            "date, and owner.  This feature requires eminent domain.";
 inline constexpr const char *DateOutOfRange = "You must build objects dated between 1/1/1970 and 12/31/2037.";
+inline constexpr const char *NoObjectName = "Please enter the name of the object to load.";
 inline constexpr const char *DefaultLocation = "0n 0e 0a";
 inline constexpr const char *DefaultOwner = "1";
 } // namespace ObjectText

@@ -33,12 +33,25 @@ constexpr int kWriteOrder[] = {
 
 constexpr int kAdministrator = 1;
 
+// The text with every line break, LF or CR LF, written as CR LF.
+std::string WithCrLf(const std::string &text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) {
+            out += '\r';
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 } // namespace
 
 UniverseOptionsLogic::UniverseOptionsLogic(AdminSdk &sdk, AdminPrompt &prompt, ChatLineWriter writeLine,
                                            int loginCitizen)
     : sdk_(sdk), prompt_(prompt), writeLine_(std::move(writeLine)), values_(std::size(kFields)),
-      administrator_(loginCitizen == kAdministrator) {}
+      crlf_(std::size(kFields)), administrator_(loginCitizen == kAdministrator) {}
 
 std::span<const AttributeField> UniverseOptionsLogic::Fields() { return kFields; }
 
@@ -63,6 +76,7 @@ void UniverseOptionsLogic::Open() {
             value.checked = sdk_.GetBool(field.attribute);
         } else {
             value.text = sdk_.GetString(field.attribute);
+            crlf_[i] = field.kind == K::MultiLineText && value.text.find("\r\n") != std::string::npos;
         }
     }
 }
@@ -71,13 +85,21 @@ bool UniverseOptionsLogic::FieldEnabled(std::size_t field) const {
     return field < std::size(kFields) && GateOpen(kFields[field].gate, administrator_, 0);
 }
 
-bool UniverseOptionsLogic::Ok(const std::vector<FieldValue> &controls) {
-    if (!administrator_ || controls.size() != std::size(kFields)) {
+std::size_t UniverseOptionsLogic::LineBreakSize(std::size_t field) const {
+    return field < crlf_.size() && crlf_[field] ? 2 : 1;
+}
+
+bool UniverseOptionsLogic::Ok(const std::vector<FieldValue> &edits) {
+    if (!administrator_ || edits.size() != std::size(kFields)) {
         return false;
     }
-    if (!prompt_.AskYesNo(UniverseOptionsText::Title, UniverseOptionsText::Caution)) {
-        return false;
+    std::vector<FieldValue> controls = edits;
+    for (std::size_t i = 0; i < std::size(kFields); ++i) {
+        if (crlf_[i]) {
+            controls[i].text = WithCrLf(controls[i].text);
+        }
     }
+    // A text that cannot be sent is said before the question: answering it would be for nothing.
     for (std::size_t i = 0; i < std::size(kFields); ++i) {
         const AttributeField &field = kFields[i];
         if (field.kind == K::Text || field.kind == K::MultiLineText) {
@@ -86,6 +108,9 @@ bool UniverseOptionsLogic::Ok(const std::vector<FieldValue> &controls) {
                 return false;
             }
         }
+    }
+    if (!prompt_.AskYesNo(UniverseOptionsText::Title, UniverseOptionsText::Caution)) {
+        return false;
     }
     int written = 0;
     for (const int attribute : kWriteOrder) {

@@ -28,9 +28,12 @@ public:
     void Open();
     const std::vector<FieldValue> &Values() const { return values_; }
     bool FieldEnabled(std::size_t field) const;
+    // What a line break of a multi-line field weighs when sent: 2 when the stored text used CR LF.
+    std::size_t LineBreakSize(std::size_t field) const;
     bool OkEnabled() const { return administrator_; }
 
-    // Asks for caution, then sends; true when the dialog closes (false on No: the edits stay).
+    // Refuses an over-long text, then asks for caution, then sends; true when the dialog closes (false on No: the
+    // edits stay). A multi-line edit gives its line breaks back as LF: a text stored with CR LF is sent with CR LF.
     bool Ok(const std::vector<FieldValue> &controls);
 
 private:
@@ -38,5 +41,6 @@ private:
     AdminPrompt &prompt_;
     ChatLineWriter writeLine_;
     std::vector<FieldValue> values_;
+    std::vector<bool> crlf_; // per field: the stored text broke its lines with CR LF
     bool administrator_ = false;
 };

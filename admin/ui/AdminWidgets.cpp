@@ -128,6 +128,14 @@ void AttributeForm::SetListEntries(std::size_t field, const std::vector<std::str
 
 void AttributeForm::SetEnabled(std::size_t field, bool enabled) const { controls_[field]->setEnabled(enabled); }
 
+void AttributeForm::SetLineBreakSize(std::size_t field, int size) const {
+    if (auto *edit = qobject_cast<LimitedTextEdit *>(controls_[field])) {
+        TextLimit limit = edit->Limit()->Limit();
+        limit.lineBreakSize = size;
+        edit->Limit()->SetLimit(limit);
+    }
+}
+
 void AttributeForm::SetText(std::size_t field, const std::string &text) const {
     if (auto *edit = qobject_cast<QLineEdit *>(controls_[field])) {
         edit->setText(Q(text));

@@ -40,6 +40,8 @@ public:
     std::vector<FieldValue> Read() const;
     void SetListEntries(std::size_t field, const std::vector<std::string> &entries) const;
     void SetEnabled(std::size_t field, bool enabled) const;
+    // What a line break of a multi-line field weighs against its limit (2 when it is sent as CR LF).
+    void SetLineBreakSize(std::size_t field, int size) const;
     // Sets one text control, keeping the others as the user left them.
     void SetText(std::size_t field, const std::string &text) const;
 

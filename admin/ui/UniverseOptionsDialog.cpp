@@ -33,6 +33,7 @@ UniverseOptionsDialog::UniverseOptionsDialog(AdminSdk &sdk, ChatLineWriter write
         }
         form_.AddRow(form, i);
         form_.SetEnabled(i, logic_.FieldEnabled(i));
+        form_.SetLineBreakSize(i, static_cast<int>(logic_.LineBreakSize(i)));
     }
     form_.Show(logic_.Values());
 

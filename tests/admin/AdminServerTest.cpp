@@ -125,6 +125,21 @@ TEST_F(AdminServerTest, WorldEjectionsBrowseWithNextAndPrevious) {
     EXPECT_EQ(Press(logic, &EjectionLogic::Lookup, Key("10.0.0.2")), "No such ejection.");
 }
 
+TEST_F(AdminServerTest, AfterAddTheFieldsShowTheRecordTheServerMade) {
+    Enter("Town");
+    EjectionLogic logic(sdk, view, EjectionDatabase::World);
+    logic.Open();
+    EXPECT_EQ(Press(logic, &EjectionLogic::Add, Key("7", kEjectionCitizen, "old")), "Successful.");
+    EXPECT_EQ(Press(logic, &EjectionLogic::Lookup, Key("7", kEjectionCitizen)), "Lookup successful.");
+    view.fields.created = "Mon Jan 01, 1990 00:00:00"; // as if the record had been made long ago
+    EXPECT_EQ(Press(logic, &EjectionLogic::Add, Key("10.0.0.9", kEjectionNoType, "flood")), "Successful.");
+    EXPECT_TRUE(PumpUntil([&] { return view.fields.value == "10.0.0.9" && !view.fields.created.empty(); }));
+    EXPECT_EQ(view.fields.comment, "flood");
+    EXPECT_NE(view.fields.created, "Unknown");
+    EXPECT_NE(view.fields.created, "Mon Jan 01, 1990 00:00:00");
+    EXPECT_EQ(view.statuses.back(), "Successful.");
+}
+
 TEST_F(AdminServerTest, UniverseEjectionsNeedCitizenOne) {
     Enter("Town");
     EjectionLogic logic(sdk, view, EjectionDatabase::Universe);

@@ -208,10 +208,58 @@ TEST_F(EjectionTest, LookupResultFillsTheFieldsAndKeepsTheExpiryForTheNextChange
         EXPECT_EQ(view.statuses.back(), "Lookup successful.") << name;
         EXPECT_EQ(logic->Expiration(), c.expiration) << name;
 
-        // A failed lookup changes nothing but the status.
+        // A failed lookup leaves nothing of the record shown before but the key, and no expiry for the next Add.
         ASSERT_TRUE(sdk.Fire(callback, 66));
-        EXPECT_EQ(view.shown.size(), 1u) << name;
+        ASSERT_EQ(view.shown.size(), 2u) << name;
+        EjectionFields cleared = c.expected;
+        cleared.comment.clear();
+        cleared.created.clear();
+        cleared.expires = "Never";
+        EXPECT_EQ(view.shown[1], cleared) << name;
+        EXPECT_EQ(logic->Expiration(), 0) << name;
         EXPECT_EQ(view.statuses.back(), "No such ejection.") << name;
+    }
+}
+
+TEST_F(EjectionTest, AfterAddOrChangeTheFieldsShowWhatTheServerNowHolds) {
+    struct Case {
+        const char *name;
+        void (EjectionLogic::*press)(const EjectionFields &);
+        int result;
+        bool reread;
+    };
+    const Case cases[] = {
+        {"Add", &EjectionLogic::Add, 0, true},
+        {"Change", &EjectionLogic::Change, 0, true},
+        {"refused Add", &EjectionLogic::Add, 32, false},
+        {"Delete", &EjectionLogic::Delete, 0, false},
+    };
+    for (const Case &c : cases) {
+        auto logic = Open(EjectionDatabase::World);
+        // An older record was looked up first.
+        sdk.Int(kAttrEjectionType, 2);
+        sdk.Int(kAttrEjectionAddress, 5);
+        sdk.Int(kAttrEjectionCreation, 86400);
+        sdk.String(kAttrEjectionComment, "old");
+        ASSERT_TRUE(sdk.Fire(kCallbackWorldEjectionLookup, 0));
+        ASSERT_EQ(view.shown.back().created, "Fri Jan 02, 1970 00:00:00");
+        EjectionFields fields = Value("7", kEjectionCitizen);
+        fields.comment = "spam";
+        ((*logic).*c.press)(fields);
+        sdk.Take();
+        ASSERT_TRUE(sdk.Fire(kCallbackWorldEjectionResult, c.result)) << c.name;
+        const Strings reread = {"I273=2", "I274=7", "WorldEjectionLookup"};
+        EXPECT_EQ(sdk.Take(), c.reread ? reread : Strings{}) << c.name;
+        if (!c.reread) {
+            continue;
+        }
+        EXPECT_EQ(view.shown.back().created, "") << c.name << ": not the older record's while the answer comes";
+        sdk.Int(kAttrEjectionAddress, 7);
+        sdk.Int(kAttrEjectionCreation, 1230768000);
+        sdk.String(kAttrEjectionComment, "spam");
+        ASSERT_TRUE(sdk.Fire(kCallbackWorldEjectionLookup, 0));
+        EXPECT_EQ(view.shown.back(), (EjectionFields{2, "7", "spam", "Thu Jan 01, 2009 00:00:00", "Never"})) << c.name;
+        EXPECT_EQ(view.statuses.back(), "Successful.") << c.name;
     }
 }
 

@@ -160,4 +160,17 @@ TEST_F(ObjectBuildingTest, DialogsRefuseOverlongTextsWithAMessage) {
     EXPECT_TRUE(chat.lines.empty());
 }
 
+TEST_F(ObjectBuildingTest, LoadObjectRefusesAnObjectWithoutAName) {
+    for (const char *name : {"", "  "}) {
+        LoadObjectFields fields;
+        fields.year = 2000;
+        fields.object = name;
+        prompt.errors.clear();
+        EXPECT_FALSE(BuildLoadedObject(sdk, prompt, chat.Writer(), fields)) << '"' << name << '"';
+        EXPECT_EQ(prompt.errors, Strings{"Gabbler Object Loader|Please enter the name of the object to load."});
+        EXPECT_TRUE(sdk.Take().empty());
+        EXPECT_TRUE(chat.lines.empty()) << "no \"Attempting to load object .\"";
+    }
+}
+
 } // namespace

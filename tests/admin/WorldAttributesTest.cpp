@@ -5,6 +5,7 @@
 #include "admin/WorldFeaturesLogic.h"
 #include "admin/WorldRightsLogic.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -436,6 +437,48 @@ TEST_F(UniverseOptionsTest, AnOverlongWelcomeMessageIsRefusedBeforeAnythingIsWri
     EXPECT_TRUE(sdk.Take().empty());
     EXPECT_EQ(prompt.errors,
               Strings{"Gabbler|Universe welcome message is too long: the server takes at most 255 bytes."});
+}
+
+TEST_F(UniverseOptionsTest, AnOverlongTextIsRefusedBeforeTheCautionQuestion) {
+    UniverseOptionsLogic logic(sdk, prompt, chat.Writer(), 1);
+    logic.Open();
+    std::vector<FieldValue> controls = logic.Values();
+    controls[9].text = std::string(256, 'w');
+    EXPECT_FALSE(logic.Ok(controls));
+    EXPECT_TRUE(prompt.questions.empty()) << "nothing to be cautious about: nothing can be sent";
+    EXPECT_EQ(prompt.errors.size(), 1);
+}
+
+TEST_F(UniverseOptionsTest, AWelcomeMessageStoredWithCrLfIsSentWithCrLf) {
+    // The multi-line edit gives its lines back joined with LF, whatever the stored text used.
+    const struct {
+        const char *name;
+        std::string stored;
+        std::string edited;
+        std::string sent; // empty: refused as too long
+    } cases[] = {
+        {"CR LF kept", "Hi\r\nthere", "Hi\nthere", "Hi\r\nthere"},
+        {"new lines follow the stored ones", "Hi\r\nthere", "Hi\nthere\nfriend", "Hi\r\nthere\r\nfriend"},
+        {"LF kept", "Hi\nthere", "Hi\nthere", "Hi\nthere"},
+        {"CR LF counted as sent: fits", "a\r\nb", std::string(253, 'w') + "\n", std::string(253, 'w') + "\r\n"},
+        {"CR LF counted as sent: too long", "a\r\nb", std::string(254, 'w') + "\n", ""},
+    };
+    for (const auto &c : cases) {
+        sdk.String(kAttrUniverseWelcomeMessage, c.stored);
+        UniverseOptionsLogic logic(sdk, prompt, chat.Writer(), 1);
+        logic.Open();
+        std::vector<FieldValue> controls = logic.Values();
+        controls[9].text = c.edited;
+        prompt.errors.clear();
+        EXPECT_EQ(logic.Ok(controls), !c.sent.empty()) << c.name;
+        const Strings log = sdk.Take();
+        if (c.sent.empty()) {
+            EXPECT_TRUE(log.empty()) << c.name;
+            EXPECT_EQ(prompt.errors.size(), 1) << c.name;
+        } else {
+            EXPECT_NE(std::find(log.begin(), log.end(), "S21=" + c.sent), log.end()) << c.name;
+        }
+    }
 }
 
 } // namespace
