@@ -1,5 +1,6 @@
 #include "admin/ui/SendUrlDialog.h"
 
+#include "controls/FieldWidth.h"
 #include "controls/InputLimit.h"
 #include "sdk/Attributes.h"
 
@@ -21,6 +22,7 @@ SendUrlDialog::SendUrlDialog(AdminSdk &sdk, AdminPerson person, QWidget *parent)
     url_ = new QLineEdit(QString::fromUtf8(SendUrlText::DefaultUrl), this);
     url_->setObjectName(QStringLiteral("url"));
     InputLimit::Attach(url_, {static_cast<int>(kMaxStringLength), LimitUnit::Utf8Bytes}, QStringLiteral("URL"));
+    FitWidthToCharacters(url_, 48);
     form->addRow(QStringLiteral("URL:"), url_);
     to3d_ = new QCheckBox(QStringLiteral("Send to 3D window"), this);
     to3d_->setObjectName(QStringLiteral("to3d"));

@@ -1,6 +1,7 @@
 #include "admin/ui/TeleportUserDialog.h"
 
 #include "admin/ui/AdminWidgets.h"
+#include "controls/FieldWidth.h"
 #include "controls/InputLimit.h"
 
 #include <QCheckBox>
@@ -25,6 +26,7 @@ TeleportUserDialog::TeleportUserDialog(AdminSdk &sdk, AdminPerson person, std::s
     form->addRow(QStringLiteral("World:"), world_);
     coordinates_ = new QLineEdit(Q(logic_.Coordinates()), this);
     coordinates_->setObjectName(QStringLiteral("coordinates"));
+    FitWidthToCharacters(coordinates_, 28);
     form->addRow(QStringLiteral("Coordinates:"), coordinates_);
     layout->addLayout(form);
     warp_ = new QCheckBox(QStringLiteral("Warp User"), this);

@@ -234,6 +234,10 @@ SettingsDialog::SettingsDialog(Settings &settings, SettingsEffects &effects, QWi
     Paint(globalSwatch_, v.globalChat);
     fontLabel_->setText(Q(logic_.FontLabel()));
     UpdateEnabled();
+    // The word-wrapped note asks for its height only once the width is known: the dialog is sized for it at that
+    // width, or every row above it is squeezed to make room.
+    const int width = sizeHint().width();
+    resize(width, std::max(sizeHint().height(), layout->totalHeightForWidth(width)));
 }
 
 void SettingsDialog::accept() {

@@ -1,5 +1,6 @@
 #include "places/ui/TeleportEntryDialogs.h"
 
+#include "controls/FieldWidth.h"
 #include "places/TeleportList.h"
 
 #include <QDialogButtonBox>
@@ -55,6 +56,7 @@ EditTeleportDialog::EditTeleportDialog(const std::string &name, const std::strin
          {std::pair{name_, QString::fromStdString(name)}, std::pair{location_, QString::fromStdString(location)}}) {
         field->setMaxLength(std::max<int>(field->maxLength(), static_cast<int>(text.size())));
         field->setText(text);
+        FitWidthToCharacters(field, 32);
     }
     auto *form = new QFormLayout;
     form->addRow(QStringLiteral("Name:"), name_);

@@ -112,4 +112,20 @@ TEST_F(SettingsDialogTest, TurningTheCustomFontOffRestoresTheInitialFormat) {
     EXPECT_EQ(effects.customFont, false);
 }
 
+TEST_F(SettingsDialogTest, EveryControlGetsTheRoomItAsksFor) {
+    Settings settings;
+    Recorder effects;
+    SettingsDialog dialog(settings, effects, nullptr);
+    dialog.show();
+    QCoreApplication::processEvents();
+    for (auto *control : dialog.findChildren<QWidget *>()) {
+        // Qt's own parts of a control (a spin box's edit) are not laid out by the dialog.
+        const bool own = !control->objectName().startsWith(QStringLiteral("qt_"));
+        if (own && control->isVisible() && control->sizePolicy().verticalPolicy() == QSizePolicy::Fixed) {
+            EXPECT_GE(control->height(), control->sizeHint().height())
+                << control->objectName().toStdString() << " " << control->metaObject()->className();
+        }
+    }
+}
+
 } // namespace
