@@ -165,7 +165,11 @@ constexpr int kAttrConsoleBold = 332;    // B bold
 constexpr int kAttrConsoleItalics = 333; // B italic
 constexpr int kAttrConsoleMessage = 334; // S the text
 
-constexpr int kAttributeCount = 335; // attribute numbers are 0 .. kAttributeCount - 1
+// Our own number: the computer id of the person of an address request (callback 17), what a computer-id world
+// ejection (type 1) takes as its key; 0 when the person's client sent none.
+constexpr int kAttrAvatarComputerId = 335;
+
+constexpr int kAttributeCount = 336; // attribute numbers are 0 .. kAttributeCount - 1
 
 // ---------------------------------------------------------------------------------------------------------------
 // Events (SdkSetEventHandler). What each carries is listed with it.
@@ -196,7 +200,7 @@ constexpr int kCallbackCitizenResult = 6;           // SdkCitizenByNumber, SdkCi
 constexpr int kCallbackWorldListResult = 9;         // SdkWorldList; 270
 constexpr int kCallbackUniverseEjectionLookup = 15; // SdkUniverseEjectionLookup/Next/Previous; 274-277
 constexpr int kCallbackUniverseEjectionResult = 16; // SdkUniverseEjectionAdd/Delete
-constexpr int kCallbackAddressResult = 17;          // SdkAddressRequest; 206, 216
+constexpr int kCallbackAddressResult = 17;          // SdkAddressRequest; 206, 216, 335
 constexpr int kCallbackWorldEjectionLookup = 18;    // SdkWorldEjectionLookup/Next/Previous; 273-277
 constexpr int kCallbackWorldEjectionResult = 19;    // SdkWorldEjectionAdd/Delete
 
@@ -314,6 +318,7 @@ constexpr AttributeKind KindOfAttribute(int attribute) {
     case kAttrAvatarYaw:
     case kAttrAvatarType:
     case kAttrAvatarAddress:
+    case kAttrAvatarComputerId:
     case kAttrAvatarBuild:
     case kAttrAvatarCitizen:
     case kAttrAvatarPrivilege:

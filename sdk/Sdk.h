@@ -68,7 +68,7 @@ int SdkCitizenByNumber(int number);                 // callback 6; fills 29, 30,
 int SdkCitizenByName(std::string_view name);        // callback 6; likewise, name without regard to case
 int SdkAvatarClick(int session);                    // the clicked person gets event 20; world build 21
 int SdkUrlSend(int session, std::string_view url, std::string_view target); // event 21 there; caretaker
-int SdkAddressRequest(int session); // callback 17; fills 206, 216; caretaker or eject
+int SdkAddressRequest(int session); // callback 17; fills 206, 216, 335; caretaker or eject
 
 // ---- Administration ---------------------------------------------------------------------------------------------
 int SdkTeleport(int session);      // sends 291-296; world build 23, caretaker or eject

@@ -901,6 +901,7 @@ int Universe::AddressRequest(Session &s, const FrameReader &r, Reply &reply) {
     if (!t)
         return kResultNoSuchSession;
     reply.Int(kAttrAvatarAddress, static_cast<std::int32_t>(t->address));
+    reply.Int(kAttrAvatarComputerId, static_cast<std::int32_t>(t->computerId));
     return 0;
 }
 

@@ -124,6 +124,26 @@ TEST_F(SdkEjectionTest, APersonWithoutComputerIdIsNotCaughtByComputerEjections) 
     EXPECT_EQ(server_->AddPerson("Town", same), -466);
 }
 
+TEST_F(SdkEjectionTest, AnAddressRequestGivesTheComputerIdThatAnEjectionTakes) {
+    Enter("Town");
+    PersonSpec visitor = Citizen("Visitor", 60);
+    visitor.computerId = 0x80000001; // beyond the signed range, as half of all ids are
+    const int t = server_->AddPerson("Town", visitor);
+    ASSERT_GT(t, 0);
+    ASSERT_EQ(SdkAddressRequest(t), 0);
+    const int id = SdkGetInt(kAttrAvatarComputerId);
+    EXPECT_EQ(static_cast<std::uint32_t>(id), visitor.computerId);
+    ASSERT_EQ(SdkAddressRequest(SdkSession()), 0);
+    EXPECT_EQ(static_cast<std::uint32_t>(SdkGetInt(kAttrAvatarComputerId)), kComputer) << "the bot's own";
+
+    SdkSetInt(kAttrEjectionType, 1);
+    SdkSetInt(kAttrEjectionAddress, id);
+    SdkSetInt(kAttrEjectionExpiration, 0);
+    ASSERT_EQ(SdkWorldEjectionAdd(), 0);
+    EXPECT_EQ(server_->EnterWorld(t, "Town"), 466);
+    EXPECT_EQ(server_->EnterWorld(t, "Globe"), 0) << "the ejection is Town's";
+}
+
 TEST(ComputerId, IsAKeyedHashOfTheMachineAndTheUser) {
     const std::string machine = "0123456789abcdef0123456789abcdef";
     const std::uint32_t id = ComputerIdFrom(machine, 1000);
