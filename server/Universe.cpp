@@ -639,15 +639,17 @@ int Universe::Login(Client &c, const FrameReader &r, Reply &reply) {
             return kResultNameInvalid;
     const std::uint32_t address = c.link->Address();
     const auto record = store_.CitizenByNumber(citizen);
+    bool verified = false;
     if (IsUniverseEjected(address)) {
         // Citizen 1 administers the universe and must always be able to come in and lift a ban, even one on its
         // own address; anyone else on an ejected address learns nothing about its password.
-        if (citizen != 1 || !record || !VerifyPassword(password, record->passwordHash))
+        verified = citizen == 1 && record && VerifyPassword(password, record->passwordHash);
+        if (!verified)
             return kResultEjected;
     }
     if (!record || citizen <= 0)
         return kResultNoSuchCitizen;
-    if (!VerifyPassword(password, record->passwordHash))
+    if (!verified && !VerifyPassword(password, record->passwordHash))
         return kResultBadPassword;
 
     auto s = std::make_unique<Session>();
