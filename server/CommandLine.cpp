@@ -27,11 +27,11 @@ const char *const kUniverseUsage = R"(Usage:
   gabbler-universe citizen list --data DIR
   gabbler-universe citizen set --data DIR NUMBER FIELD=VALUE...    fields: name, password, homepage
   gabbler-universe world add --data DIR NAME [BUILD]
+      NAME: at most 8 characters, as many as the client's world fields take
   gabbler-universe world list --data DIR
   gabbler-universe world set --data DIR NAME FIELD=VALUE...
       fields: caretakers, build, status (1 open, 2 private, 3 gone), max_users, size, expiration,
       or a world attribute by its SDK number, e.g. 67="Welcome!" 52="1 2" 73=0
-      World names are at most 8 characters, as many as the client's world fields take.
   gabbler-universe universe list --data DIR
   gabbler-universe universe set --data DIR NUMBER=VALUE...     the universe attributes 8-14 and 21-25
 
