@@ -28,7 +28,9 @@ PeopleMenuState PeopleMenuFor(const PeopleMenuFacts &facts) {
     const int build = facts.worldBuild;
     set(PeopleCommand::Eject, facts.eject);
     set(PeopleCommand::GetCitNumber, citizen || (bot && build >= 28));
-    set(PeopleCommand::GetVersion, !(bot && facts.globalMode));
+    // A bot is asked by a whisper, which worlds of build 16 and lower cannot carry; a person's answer comes from the
+    // roster and needs none.
+    set(PeopleCommand::GetVersion, !(bot && (facts.globalMode || build <= 16)));
     set(PeopleCommand::TeleportUser, build >= 23 && (facts.eject || facts.caretaker));
     set(PeopleCommand::ClickUser, build >= 21);
     set(PeopleCommand::LookupIp, build >= 21 && (facts.eject || facts.caretaker));
