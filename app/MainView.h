@@ -2,6 +2,7 @@
 
 #include "places/Position.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,8 @@ public:
     virtual void SetSayText(std::string_view text) = 0;
     virtual std::string WhisperText() const = 0;
     virtual void SetWhisperText(std::string_view text) = 0;
+    // The most UTF-8 bytes the say box takes from the user, so typing and pasting stop where sending would fail.
+    virtual void SetSayByteLimit(std::size_t bytes) = 0;
 
     // A message box titled "Gabbler" with the error icon; returns when the user closed it.
     virtual void ShowError(std::string_view text) = 0;

@@ -5,7 +5,6 @@
 #include "chat/ChatPane.h"
 #include "common/Decimal.h"
 #include "common/TextCase.h"
-#include "common/Utf8.h"
 #include "sdk/Attributes.h"
 #include "sdk/ReasonText.h"
 #include "sdk/Sdk.h"
@@ -13,6 +12,7 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -25,6 +25,10 @@ constexpr std::uint32_t kRose = ChatColour::Rose;
 
 constexpr const char *kNoRightToSpeak = "You do not have the right to speak in this world.";
 constexpr const char *kSelectName = "Select a name from the userlist.";
+constexpr const char *kNotSaid = "Not said (reason: %s); the text stays in the say box.";
+constexpr const char *kNotWhispered = "Not whispered (reason: %s); the text stays in the whisper box.";
+constexpr const char *kNotSentGlobally = "Not sent to the world (reason: %s); the text stays in the say box.";
+constexpr int kReasonStringTooLong = 450;
 
 // Names that would pass the bot off as one of the universe's staff.
 constexpr std::array<std::string_view, 9> kReservedBotNames = {
@@ -265,18 +269,18 @@ void Session::OnEnterResult(int result, bool atPendingPosition) {
 }
 
 void Session::ReportGlobalMode() {
-    if (!settings_.enterGlobal) {
-        globalMode_ = false;
-        return;
-    }
-    if (SdkGetBool(kAttrEnterGlobal) && SdkGetBool(kAttrWorldCaretaker) && SdkGetInt(kAttrWorldBuildNumber) >= 39) {
-        chat_.AppendChatLine("Global Operator: Gabbler has successfully entered global mode.", kTeal, false, false,
-                             false, true);
-        globalMode_ = true;
-        return;
-    }
-    Append("Global Operator: Unable to enter global mode.", kRose);
     globalMode_ = false;
+    if (settings_.enterGlobal) {
+        if (SdkGetBool(kAttrEnterGlobal) && SdkGetBool(kAttrWorldCaretaker) &&
+            SdkGetInt(kAttrWorldBuildNumber) >= 39) {
+            chat_.AppendChatLine("Global Operator: Gabbler has successfully entered global mode.", kTeal, false, false,
+                                 false, true);
+            globalMode_ = true;
+        } else {
+            Append("Global Operator: Unable to enter global mode.", kRose);
+        }
+    }
+    view_.SetSayByteLimit(SayByteLimit());
 }
 
 bool Session::EminentDomain() const {
@@ -424,40 +428,80 @@ std::string Session::ClockText(std::time_t now) const {
     return ChatPane::ClockText(now, universeTimeOffset_, universeTimeKnown_, settings_.use12HourTime);
 }
 
+std::size_t Session::SayByteLimit() const {
+    // In global mode the text travels as a console message behind the bot's name, in one attribute of its own.
+    return globalMode_ ? kMaxStringLength - std::min(kMaxStringLength, GlobalPrefix().size()) : kMaxStringLength;
+}
+
+std::string Session::GlobalPrefix() const { return "[" + login_.botName + "]:\t"; }
+
+void Session::NotSent(std::string_view format, int code) {
+    // The box keeps its text, so the user can send it again or shorten it.
+    Append(WithReason(format, code), kRed);
+}
+
 void Session::Send() {
-    const std::string whisper = TruncateUtf8(view_.WhisperText(), kMaxStringLength);
-    const std::string say = TruncateUtf8(view_.SayText(), kMaxStringLength);
+    const std::string whisper = view_.WhisperText();
+    const std::string say = view_.SayText();
     const int build = SdkGetInt(kAttrWorldBuildNumber);
     if (!whisper.empty() && build > 16) {
-        if (settings_.timestampMsgs) {
-            chat_.AppendTimestampPrefix();
-        }
-        SdkWhisper(whisperTarget.session, whisper);
-        chat_.AppendChatLine("[" + login_.botName + "] (to " + whisperTarget.name + "): " + whisper, kBlue, false, true,
-                             false, true);
-        view_.SetWhisperText("");
+        SendWhisper(whisper);
     }
     if (say.empty() || (build > 16 && !SdkGetBool(kAttrWorldSpeech))) {
+        return;
+    }
+    if (globalMode_) {
+        SendGlobal(say);
+    } else {
+        SendSay(say);
+    }
+}
+
+void Session::SendWhisper(const std::string &text) {
+    const int r = text.size() > kMaxStringLength ? kReasonStringTooLong : SdkWhisper(whisperTarget.session, text);
+    if (r != 0) {
+        NotSent(kNotWhispered, r);
         return;
     }
     if (settings_.timestampMsgs) {
         chat_.AppendTimestampPrefix();
     }
-    if (globalMode_) {
-        SdkSetString(kAttrConsoleMessage, "[" + login_.botName + "]:\t" + say);
+    chat_.AppendChatLine("[" + login_.botName + "] (to " + whisperTarget.name + "): " + text, kBlue, false, true,
+                         false, true);
+    view_.SetWhisperText("");
+}
+
+void Session::SendSay(const std::string &text) {
+    const int r = text.size() > kMaxStringLength ? kReasonStringTooLong : SdkSay(text);
+    if (r != 0) {
+        NotSent(kNotSaid, r);
+        return;
+    }
+    view_.SetSayText("");
+    if (settings_.timestampMsgs) {
+        chat_.AppendTimestampPrefix();
+    }
+    chat_.AppendChatLine("[" + login_.botName + "]: " + text, kBlue, SdkGetBool(kAttrWorldPublicSpeaker), false,
+                         false, true);
+}
+
+void Session::SendGlobal(const std::string &text) {
+    // A message that does not fit must not go out as whatever the attribute held before (another caretaker's
+    // message, say). No timestamp here: the message comes back to the bot as a console message with its own.
+    int r = SdkSetString(kAttrConsoleMessage, GlobalPrefix() + text);
+    if (r == 0) {
         SdkSetInt(kAttrConsoleRed, settings_.globalChat.red);
         SdkSetInt(kAttrConsoleGreen, settings_.globalChat.green);
         SdkSetInt(kAttrConsoleBlue, settings_.globalChat.blue);
         SdkSetBool(kAttrConsoleBold, settings_.chatBold);
         SdkSetBool(kAttrConsoleItalics, settings_.chatItalics);
-        SdkConsoleMessage(0);
-        view_.SetSayText("");
+        r = SdkConsoleMessage(0);
+    }
+    if (r != 0) {
+        NotSent(kNotSentGlobally, r);
         return;
     }
-    SdkSay(say);
     view_.SetSayText("");
-    chat_.AppendChatLine("[" + login_.botName + "]: " + say, kBlue, SdkGetBool(kAttrWorldPublicSpeaker), false, false,
-                         true);
 }
 
 void Session::Shutdown() {

@@ -63,8 +63,10 @@ public:
     // Timer 44: the clock label's text now.
     std::string ClockText(std::time_t now) const;
 
-    // SEND, or Enter in either box.
+    // SEND, or Enter in either box. A text that cannot be sent whole stays in its box, with a line saying why.
     void Send();
+    // The most UTF-8 bytes the say box can send now (fewer in global mode, where the bot's name goes in front).
+    std::size_t SayByteLimit() const;
 
     // The handlers of the world and connection events (public so the window and tests can drive them).
     void OnWorldAttributes();
@@ -109,6 +111,11 @@ private:
     void SetWhisperLabelForBuild();
     void EnableWorldItems();
     void SetNowhereTitle();
+    std::string GlobalPrefix() const;
+    void SendWhisper(const std::string &text);
+    void SendSay(const std::string &text);
+    void SendGlobal(const std::string &text);
+    void NotSent(std::string_view format, int code);
 
     MainView &view_;
     ChatPane &chat_;

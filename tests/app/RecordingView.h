@@ -18,6 +18,7 @@ public:
     std::string whisperLabel;
     std::string say;
     std::string whisper;
+    std::size_t sayByteLimit = 255;
     std::vector<std::string> errors;
     std::deque<std::optional<TeleportTarget>> teleportAnswers; // what AskTeleport returns, in order
     int teleportQuestions = 0;
@@ -43,6 +44,7 @@ public:
     void SetSayText(std::string_view text) override { say = text; }
     std::string WhisperText() const override { return whisper; }
     void SetWhisperText(std::string_view text) override { whisper = text; }
+    void SetSayByteLimit(std::size_t bytes) override { sayByteLimit = bytes; }
     void ShowError(std::string_view text) override { errors.emplace_back(text); }
     std::optional<TeleportTarget> AskTeleport() override {
         ++teleportQuestions;

@@ -8,6 +8,7 @@
 #include "sdk/Sdk.h"
 #include "server/UniverseServer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
@@ -395,6 +396,120 @@ TEST_F(SessionTest, GlobalModeSendsAConsoleMessageWithoutEcho) {
     session_->Send();
     EXPECT_TRUE(view_.say.empty());
     EXPECT_EQ(chat_.Log().LineCount(), before);
+}
+
+std::string Repeat(std::string_view piece, int times) {
+    std::string text;
+    for (int i = 0; i < times; ++i) {
+        text += piece;
+    }
+    return text;
+}
+
+// What SEND could not send stays in its box, with a line that says so; nothing else goes out in its place.
+TEST_F(SessionTest, TextThatCannotBeSentStaysInItsBox) {
+    const std::string cyrillic127 = Repeat("\u0416", 127); // 254 bytes
+    struct Case {
+        const char *name;
+        bool global = false;
+        bool connectionDown = false;
+        std::string say;
+        std::string whisper;
+        std::vector<std::string> lines; // what Send writes
+        bool sayKept = true;
+        bool whisperKept = true;
+    };
+    const Case cases[] = {
+        {"global text too long behind the name", true, false, std::string(250, 'x'), "",
+         {"Not sent to the world (reason: string too long); the text stays in the say box."}},
+        {"global Cyrillic too long behind the name", true, false, cyrillic127, "",
+         {"Not sent to the world (reason: string too long); the text stays in the say box."}},
+        {"say of 128 Cyrillic letters (256 bytes)", false, false, cyrillic127 + "\u0416", "",
+         {"Not said (reason: string too long); the text stays in the say box."}},
+        {"whisper of 64 emoji (256 bytes)", false, false, "", Repeat("\U0001F600", 64),
+         {"Not whispered (reason: string too long); the text stays in the whisper box."}},
+        {"say of 127 Cyrillic letters goes whole", false, false, cyrillic127, "",
+         {"[Tester]: " + cyrillic127}, false},
+        {"say while reconnecting", false, true, "anyone?", "",
+         {"Not said (reason: no connection); the text stays in the say box."}},
+        {"whisper and say while reconnecting", false, true, "anyone?", "psst",
+         {"Not whispered (reason: no connection); the text stays in the whisper box.",
+          "Not said (reason: no connection); the text stays in the say box."}},
+        {"global while reconnecting", true, true, "anyone?", "",
+         {"Not sent to the world (reason: no connection); the text stays in the say box."}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        SetUp();
+        settings_.enterGlobal = c.global;
+        settings_.reenterWorld = true;
+        ASSERT_TRUE(server_->SetWorld("Sunset", "caretakers", std::to_string(kOwner)));
+        Start();
+        ASSERT_TRUE(session_->Started());
+        ASSERT_EQ(session_->GlobalModeActive(), c.global);
+        const int listener = server_->AddPerson("Sunset", PersonSpec{"Alice", 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        ASSERT_GT(listener, 0);
+        session_->whisperTarget = {"Alice", listener};
+        const auto consoleTexts = [&] {
+            std::vector<std::string> texts;
+            for (const InboxEntry &entry : server_->Inbox(listener)) {
+                if (entry.kind == InboxEntry::Kind::Console) {
+                    texts.push_back(entry.text);
+                }
+            }
+            return texts;
+        };
+        if (c.global) {
+            view_.say = "first";
+            session_->Send();
+            ASSERT_TRUE(PumpUntil([&] { return consoleTexts().size() == 1; }));
+        }
+        if (c.connectionDown) {
+            server_->Stop();
+            ASSERT_TRUE(PumpUntilLine(
+                "Immigration Officer: You have been disconnected from this world (reason: connection lost)."));
+        }
+        const std::size_t before = chat_.Log().LineCount();
+        view_.say = c.say;
+        view_.whisper = c.whisper;
+        session_->Send();
+        const auto texts = Texts();
+        EXPECT_EQ(std::vector<std::string>(texts.begin() + static_cast<long>(before), texts.end()), c.lines);
+        EXPECT_EQ(view_.say, c.sayKept ? c.say : "");
+        EXPECT_EQ(view_.whisper, c.whisperKept ? c.whisper : "");
+        if (c.global && !c.connectionDown) {
+            std::this_thread::sleep_for(200ms);
+            session_->Pump();
+            EXPECT_EQ(consoleTexts(), (std::vector<std::string>{"[Tester]:\tfirst"})) << "nothing sent in its place";
+        }
+    }
+}
+
+TEST_F(SessionTest, GlobalModeLeavesRoomForTheNameAndSendsWhatFits) {
+    settings_.enterGlobal = true;
+    ASSERT_TRUE(server_->SetWorld("Sunset", "caretakers", std::to_string(kOwner)));
+    Start();
+    ASSERT_TRUE(session_->GlobalModeActive());
+    const int listener = server_->AddPerson("Sunset", PersonSpec{"Alice", 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    ASSERT_GT(listener, 0);
+    const std::size_t room = 255 - std::string("[Tester]:\t").size();
+    EXPECT_EQ(session_->SayByteLimit(), room);
+    EXPECT_EQ(view_.sayByteLimit, room);
+    const std::string fits = Repeat("\u4E2D", static_cast<int>(room / 3)) + std::string(room % 3, '.'); // CJK
+    ASSERT_EQ(fits.size(), room);
+    view_.say = fits;
+    session_->Send();
+    EXPECT_TRUE(view_.say.empty());
+    ASSERT_TRUE(PumpUntil([&] {
+        const auto inbox = server_->Inbox(listener);
+        return !inbox.empty() && inbox.back().text == "[Tester]:\t" + fits;
+    }));
+
+    // Out of global mode the whole attribute is the user's again.
+    session_->SetWorldToEnter("Middle");
+    session_->EnterWorld();
+    ASSERT_TRUE(PumpUntil([&] { return !session_->GlobalModeActive() && view_.sayByteLimit == 255; }));
 }
 
 TEST_F(SessionTest, EminentDomainListsGrantTheirCitizens) {
