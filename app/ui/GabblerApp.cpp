@@ -36,12 +36,12 @@
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QShortcut>
 #include <QUrl>
 
 #include <ctime>
@@ -91,8 +91,6 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
     window_->SetCommandAction(Command::Feedback, [this] { OpenFeedback(); });
     window_->SetCommandAction(Command::Contents, [] { OpenDocument("manual.html"); });
     window_->SetCommandAction(Command::ReleaseNotes, [] { OpenDocument("gbreadme.txt"); });
-    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), window_.get());
-    QObject::connect(escape, &QShortcut::activated, window_.get(), &QWidget::close);
 
     pump_.setInterval(200);
     QObject::connect(&pump_, &QTimer::timeout, [this] { session_->Pump(); });
@@ -301,7 +299,7 @@ GabblerApp::~GabblerApp() {
     window_.reset();
 }
 
-void GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
+bool GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
     // The timers run from the window's creation, whether or not a bot gets logged in.
     pump_.start();
     worldListTimer_.start();
@@ -312,14 +310,28 @@ void GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
     } else {
         LoginDialog dialog(File("profiles.txt"),
                            QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(), window_.get());
-        dialog.exec();
+        // The dialog may have shown a message box while it was made, and the program may have been told to end
+        // meanwhile.
+        if (!ending_) {
+            dialog.exec();
+        }
         values = dialog.Values().value_or(LoginValues{});
+    }
+    if (ending_) {
+        return false;
     }
     window_->SetAlwaysOnTop(settings_.AlwaysOnTopActive());
     window_->show();
     window_->setMinimumSize(window_->size());
     session_->SetLoginValues(values);
     session_->StartBot();
+    return true;
+}
+
+void GabblerApp::Terminate() {
+    ending_ = true;
+    QApplication::closeAllWindows();
+    QApplication::quit();
 }
 
 void GabblerApp::Shutdown() {

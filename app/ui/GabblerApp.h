@@ -36,8 +36,11 @@ public:
     GabblerApp &operator=(const GabblerApp &) = delete;
 
     // Starts the timers, takes the login values (the login dialog when none are given), shows the window and
-    // starts the bot.
-    void Run(const std::optional<LoginValues> &fromCommandLine);
+    // starts the bot. False when the program was told to end meanwhile: then nothing is shown or started.
+    bool Run(const std::optional<LoginValues> &fromCommandLine);
+    // Ends the program as File, Exit does (a SIGTERM, say): every window closes, the event loops return, and a
+    // login dialog still open ends the run instead of starting the bot.
+    void Terminate();
     // Stops the timers, destroys the bot instance and writes the settings and lists. Harmless when repeated.
     void Shutdown();
 
@@ -126,4 +129,5 @@ private:
     QTimer worldListTimer_;
     QTimer clock_;
     bool shutDown_ = false;
+    bool ending_ = false;
 };

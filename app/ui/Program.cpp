@@ -4,6 +4,7 @@
 #include "app/Settings.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/Pictures.h"
+#include "app/ui/TerminateSignal.h"
 #include "common/DataFolder.h"
 #include "login/ProfileStore.h"
 #include "places/Coordinates.h"
@@ -15,17 +16,14 @@
 #include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -98,35 +96,6 @@ LoginProfile DemoLoginProfile(int port) {
     return profile;
 }
 
-// SIGTERM and SIGINT (a log-out, Ctrl+C in the terminal) end the program the way File, Exit does, so the settings
-// and lists are written. The handler only writes a byte; the event loop does the rest.
-int signalPipe[2] = {-1, -1};
-
-void OnTerminate(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
-void QuitOnTerminate() {
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return;
-    }
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, qApp);
-    QObject::connect(notifier, &QSocketNotifier::activated, [] {
-        char byte = 0;
-        while (::read(signalPipe[0], &byte, 1) > 0) {
-        }
-        QApplication::closeAllWindows();
-        QApplication::quit();
-    });
-    struct sigaction action {};
-    action.sa_handler = OnTerminate;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-}
-
 } // namespace
 
 int RunGabbler(int argc, char **argv) {
@@ -137,7 +106,11 @@ int RunGabbler(int argc, char **argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gabbler"));
     QApplication::setWindowIcon(Pictures::AppIcon());
-    QuitOnTerminate();
+    // Until the program's parts exist, a SIGTERM or SIGINT simply ends it.
+    OnTerminateSignal([] {
+        QApplication::closeAllWindows();
+        QApplication::quit();
+    });
 
     const Options options = ReadOptions(QApplication::arguments());
     if (!options.error.empty()) {
@@ -192,10 +165,15 @@ int RunGabbler(int argc, char **argv) {
                 QTimer::singleShot(0, [] { QApplication::quit(); });
             };
         }
-        gabbler.Run(login);
-        result = QApplication::exec();
+        // From here on they end it the way File, Exit does, so the settings and lists are written; during the
+        // login dialog they end it before the bot starts.
+        OnTerminateSignal([&gabbler] { gabbler.Terminate(); });
+        if (gabbler.Run(login)) {
+            result = QApplication::exec();
+        }
         gabbler.Shutdown();
     }
+    OnTerminateSignal([] { QApplication::quit(); });
     SdkDestroy();
     SdkTerm();
     if (demo) {
