@@ -11,6 +11,7 @@
 #include "sdk/Sdk.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -19,6 +20,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -31,6 +33,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -64,6 +67,7 @@ MainWindow::MainWindow(ChatPane &chat, Settings &settings, QWidget *parent)
     setWindowTitle(QStringLiteral("Gabbler"));
     setWindowIcon(Pictures::AppIcon());
     BuildMenus();
+    BuildStepKeys();
     BuildControls();
     SetChatBackground(settings_.chatBox);
     SetChatFont(settings_.enableFonts ? &settings_.font : nullptr);
@@ -73,12 +77,8 @@ MainWindow::MainWindow(ChatPane &chat, Settings &settings, QWidget *parent)
 
 MainWindow::~MainWindow() = default;
 
-QAction *MainWindow::AddCommand(QMenu *menu, int command, const QString &caption, const QKeySequence &shortcut) {
+QAction *MainWindow::AddCommand(QMenu *menu, int command, const QString &caption) {
     auto *action = menu->addAction(caption);
-    if (!shortcut.isEmpty()) {
-        action->setShortcut(shortcut);
-        action->setShortcutContext(Qt::ApplicationShortcut);
-    }
     action->setEnabled(false);
     connect(action, &QAction::triggered, this, [this, command] {
         if (const auto found = commandActions_.find(command); found != commandActions_.end() && found->second) {
@@ -96,17 +96,14 @@ void MainWindow::BuildMenus() {
     QMenu *teleport = menuBar()->addMenu(QStringLiteral("&Teleport"));
     AddCommand(teleport, Command::Teleport, QStringLiteral("&Teleport"));
     QMenu *quick = teleport->addMenu(QStringLiteral("&Quick Move"));
-    AddCommand(quick, Command::MoveNorth, QStringLiteral("5 meters north (Ctrl + N)"),
-               QKeySequence(Qt::CTRL | Qt::Key_N));
-    AddCommand(quick, Command::MoveSouth, QStringLiteral("5 meters south (Ctrl + S)"),
-               QKeySequence(Qt::CTRL | Qt::Key_S));
-    AddCommand(quick, Command::MoveWest, QStringLiteral("5 meters west (Ctrl + W)"),
-               QKeySequence(Qt::CTRL | Qt::Key_W));
-    AddCommand(quick, Command::MoveEast, QStringLiteral("5 meters east (Ctrl + E)"),
-               QKeySequence(Qt::CTRL | Qt::Key_E));
-    AddCommand(quick, Command::MoveUp, QStringLiteral("5 meters up (Ctrl + U)"), QKeySequence(Qt::CTRL | Qt::Key_U));
-    AddCommand(quick, Command::MoveDown, QStringLiteral("5 meters down (Ctrl + D)"),
-               QKeySequence(Qt::CTRL | Qt::Key_D));
+    // The captions name the step keys already; the keys themselves are the window's (BuildStepKeys), so the menu
+    // does not show them a second time.
+    AddCommand(quick, Command::MoveNorth, QStringLiteral("5 meters north (Ctrl + N)"));
+    AddCommand(quick, Command::MoveSouth, QStringLiteral("5 meters south (Ctrl + S)"));
+    AddCommand(quick, Command::MoveWest, QStringLiteral("5 meters west (Ctrl + W)"));
+    AddCommand(quick, Command::MoveEast, QStringLiteral("5 meters east (Ctrl + E)"));
+    AddCommand(quick, Command::MoveUp, QStringLiteral("5 meters up (Ctrl + U)"));
+    AddCommand(quick, Command::MoveDown, QStringLiteral("5 meters down (Ctrl + D)"));
     quick->addSeparator();
     AddCommand(quick, Command::FaceNorth, QStringLiteral("Face north"));
     AddCommand(quick, Command::FaceSouth, QStringLiteral("Face south"));
@@ -146,6 +143,74 @@ void MainWindow::BuildMenus() {
     // Always available: they need no bot in a world.
     SetCommandAction(Command::Exit, [this] { close(); });
     SetCommandAction(Command::About, [this] { ShowAbout(); });
+}
+
+const std::array<MainWindow::StepKey, 6> MainWindow::kStepKeys = {{
+    {Command::MoveNorth, Qt::CTRL | Qt::Key_N},
+    {Command::MoveSouth, Qt::CTRL | Qt::Key_S},
+    {Command::MoveWest, Qt::CTRL | Qt::Key_W},
+    {Command::MoveEast, Qt::CTRL | Qt::Key_E},
+    {Command::MoveUp, Qt::CTRL | Qt::Key_U},
+    {Command::MoveDown, Qt::CTRL | Qt::Key_D},
+}};
+
+void MainWindow::BuildStepKeys() {
+    // The keys act in this window only, whichever of its widgets has the focus; the avatar map window's keys are
+    // its own, and a dialog's are the dialog's.
+    for (const StepKey &step : kStepKeys) {
+        auto *key = new QAction(this);
+        key->setShortcut(QKeySequence(step.keys));
+        key->setShortcutContext(Qt::WindowShortcut);
+        connect(key, &QAction::triggered, this, [this, command = step.command] {
+            if (QAction *item = CommandAction(command); item && item->isEnabled()) {
+                item->trigger();
+            }
+        });
+        addAction(key);
+    }
+    // The say and whisper boxes would take Ctrl+E, Ctrl+U, Ctrl+D and others for their own editing (end of line,
+    // delete line, ...): while a step is offered, its key moves the bot instead.
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
+    if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyRelease) &&
+        static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        // A drop-down closes itself while the key is still being matched against shortcuts, so the key press that
+        // follows finds no popup and would reach this window: remember that the key belonged to a popup until
+        // it is released.
+        if (event->type() == QEvent::KeyRelease) {
+            escapeForPopup_ = false;
+        } else if (QApplication::activePopupWidget()) {
+            escapeForPopup_ = true;
+        }
+    }
+    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeyCombination pressed = key->keyCombination();
+        for (const StepKey &step : kStepKeys) {
+            if (pressed == step.keys) {
+                const QAction *item = CommandAction(step.command);
+                if (item && item->isEnabled()) {
+                    return true; // not accepted: the shortcut gets the key
+                }
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::keyPressEvent(QKeyEvent *event) {
+    // Escape that no widget of the window took closes it. A popup (a drop-down, a menu, a completion list) keeps
+    // its own Escape, which closes only the popup.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (!escapeForPopup_) {
+            close();
+        }
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void MainWindow::BuildControls() {
@@ -375,6 +440,8 @@ void MainWindow::SetSayText(std::string_view text) { sayBox_->setText(Q(text)); 
 std::string MainWindow::WhisperText() const { return whisperBox_->text().toStdString(); }
 
 void MainWindow::SetWhisperText(std::string_view text) { whisperBox_->setText(Q(text)); }
+
+void MainWindow::SetSayByteLimit(std::size_t bytes) { sayBox_->setMaxLength(static_cast<int>(bytes)); }
 
 void MainWindow::ShowError(std::string_view text) { QMessageBox::critical(this, QStringLiteral("Gabbler"), Q(text)); }
 

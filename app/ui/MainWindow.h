@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPixmap>
 
+#include <array>
 #include <functional>
 #include <map>
 #include <set>
@@ -78,6 +79,7 @@ public:
     void SetSayText(std::string_view text) override;
     std::string WhisperText() const override;
     void SetWhisperText(std::string_view text) override;
+    void SetSayByteLimit(std::size_t bytes) override;
     void ShowError(std::string_view text) override;
     std::optional<TeleportTarget> AskTeleport() override;
     void ShowAvatarMap(bool shown) override;
@@ -89,11 +91,20 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    struct StepKey {
+        int command;
+        QKeyCombination keys;
+    };
+    static const std::array<StepKey, 6> kStepKeys;
+
     void BuildMenus();
+    void BuildStepKeys();
     void BuildControls();
-    QAction *AddCommand(QMenu *menu, int command, const QString &caption, const QKeySequence &shortcut = {});
+    QAction *AddCommand(QMenu *menu, int command, const QString &caption);
     void ShowAbout();
 
     ChatPane &chat_;
@@ -117,4 +128,5 @@ private:
     QWidget *mapWindow_ = nullptr;
     QFont initialChatFont_;
     bool closing_ = false;
+    bool escapeForPopup_ = false; // the Escape key now down was pressed in a popup
 };

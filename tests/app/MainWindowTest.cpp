@@ -6,9 +6,11 @@
 #include "app/ui/GabblerApp.h"
 #include "app/ui/SettingsDialog.h"
 #include "chat/ChatPane.h"
+#include "chat/ui/ChatView.h"
 #include "chat/ui/UsersListView.h"
 #include "chat/ui/WorldListView.h"
 #include "common/AtomicFile.h"
+#include "places/ui/AvatarMapWindow.h"
 #include "places/ui/TeleportListView.h"
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
@@ -17,8 +19,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialog>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -230,6 +237,175 @@ TEST_F(MainWindowTest, AdministrationDialogsOpenFromTheMenus) {
         action->trigger();
         EXPECT_FALSE(title.isEmpty());
     }
+}
+
+// The key bindings of a desktop's line edits (the X11 scheme: Ctrl+E end of line, Ctrl+U delete the line, Ctrl+D
+// delete a character), which the offscreen platform's scheme lacks: the boxes claim those keys before shortcuts.
+class DesktopLineKeys : public QObject {
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        auto *key = static_cast<QKeyEvent *>(event);
+        const bool claimed = key->modifiers() == Qt::ControlModifier &&
+                             (key->key() == Qt::Key_E || key->key() == Qt::Key_U || key->key() == Qt::Key_D);
+        if (!claimed) {
+            return false;
+        }
+        if (event->type() == QEvent::KeyPress && key->key() == Qt::Key_U) {
+            static_cast<QLineEdit *>(watched)->clear();
+        }
+        event->accept();
+        return true;
+    }
+};
+
+// The six step keys move the bot from whichever widget of the main window has the focus; the say box keeps its
+// text. Each case: the key, the attribute it changes and by how much.
+TEST_F(MainWindowTest, StepKeysMoveTheBotFromEveryWidget) {
+    MainWindow &window = gabbler_->Window();
+    DesktopLineKeys lineKeys;
+    window.SayBox()->installEventFilter(&lineKeys);
+    window.WhisperBox()->installEventFilter(&lineKeys);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
+    window.WhisperBox()->setEnabled(true);
+    struct Case {
+        Qt::Key key;
+        int attribute;
+        int change;
+    };
+    const Case cases[] = {{Qt::Key_N, kAttrMyZ, 500}, {Qt::Key_S, kAttrMyZ, -500}, {Qt::Key_W, kAttrMyX, 500},
+                          {Qt::Key_E, kAttrMyX, -500}, {Qt::Key_U, kAttrMyY, 500},  {Qt::Key_D, kAttrMyY, -500}};
+    QWidget *const widgets[] = {window.SayBox(), window.WhisperBox(), window.Chat(), &gabbler_->UsersView()};
+    for (QWidget *widget : widgets) {
+        for (const Case &c : cases) {
+            SCOPED_TRACE(std::string(widget->metaObject()->className()) + " Ctrl+" + QKeySequence(c.key).toString().toStdString());
+            widget->setFocus();
+            if (auto *box = qobject_cast<QLineEdit *>(widget)) {
+                box->setText(QStringLiteral("typed text"));
+                box->setCursorPosition(3);
+            }
+            const int before = SdkGetInt(c.attribute);
+            QTest::keyClick(widget, c.key, Qt::ControlModifier);
+            EXPECT_EQ(SdkGetInt(c.attribute), before + c.change);
+            if (auto *box = qobject_cast<QLineEdit *>(widget)) {
+                EXPECT_EQ(box->text(), "typed text");
+            }
+        }
+    }
+
+    // The avatar map window's keys are its own: there the step keys do nothing.
+    AvatarMapWindow &map = gabbler_->Map();
+    map.show();
+    map.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&map));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &map; }, 2000));
+    for (const Case &c : cases) {
+        const int before = SdkGetInt(c.attribute);
+        QTest::keyClick(&map, c.key, Qt::ControlModifier);
+        EXPECT_EQ(SdkGetInt(c.attribute), before);
+    }
+}
+
+TEST_F(MainWindowTest, QuickMoveItemsShowTheirKeysOnce) {
+    for (const int command : {Command::MoveNorth, Command::MoveSouth, Command::MoveWest, Command::MoveEast,
+                              Command::MoveUp, Command::MoveDown}) {
+        QAction *item = gabbler_->Window().CommandAction(command);
+        EXPECT_TRUE(item->text().contains(QStringLiteral("(Ctrl + "))) << item->text().toStdString();
+        EXPECT_TRUE(item->shortcut().isEmpty()) << "the caption already names the key";
+    }
+}
+
+// Escape closes only the popup it was pressed in; pressed in the window itself it closes the window.
+TEST_F(MainWindowTest, EscapeClosesOnlyItsPopup) {
+    MainWindow &window = gabbler_->Window();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    auto *rights = window.findChild<QComboBox *>();
+    ASSERT_NE(rights, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rights->isEnabled() && rights->count() > 1; }, 5000));
+    QMenu *teleport = nullptr;
+    for (QAction *menu : window.menuBar()->actions()) {
+        if (menu->text() == "&Teleport") {
+            teleport = menu->menu();
+        }
+    }
+    ASSERT_NE(teleport, nullptr);
+    // The people menu needs a person, chosen in the Users list.
+    PersonSpec alice;
+    alice.name = "Alice";
+    ASSERT_GT(server_->AddPerson("Sunset", alice), 0);
+    UsersListView &users = gabbler_->UsersView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return users.model()->rowCount() == 1; }, 5000));
+    users.setCurrentIndex(users.model()->index(0, 0));
+    struct Case {
+        const char *what;
+        std::function<void()> open; // may run the popup until it closes
+    };
+    const Case cases[] = {
+        {"rights drop-down", [&] { rights->showPopup(); }},
+        {"menu of the menu bar", [&] { teleport->popup(window.mapToGlobal(QPoint(10, 10))); }},
+        {"people menu",
+         [&] {
+             QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5));
+             QApplication::sendEvent(users.viewport(), &event);
+         }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        bool popupOpen = false;
+        bool pressed = false;
+        // As the desktop delivers the key: to the window that has the keyboard focus, not to the popup's widget.
+        QTimer::singleShot(100, [&] {
+            popupOpen = QApplication::activePopupWidget() != nullptr;
+            QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+            pressed = true;
+        });
+        c.open();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return pressed && QApplication::activePopupWidget() == nullptr; }, 2000));
+        EXPECT_TRUE(popupOpen);
+        QTest::qWait(50);
+        ASSERT_TRUE(window.isVisible());
+        EXPECT_TRUE(gabbler_->GetSession().Started());
+    }
+
+    window.SayBox()->setFocus();
+    QTest::keyClick(window.SayBox(), Qt::Key_Escape);
+    EXPECT_FALSE(window.isVisible()) << "Escape in the window closes it";
+}
+
+// A global message comes back to the bot as a console message with the time in front, once.
+TEST_F(MainWindowTest, GlobalMessageLineHasOneTimestamp) {
+    gabbler_.reset();
+    SdkTerm();
+    ASSERT_EQ(SdkInit(kSdkBuild), 0);
+    ASSERT_TRUE(server_->SetWorld("Sunset", "caretakers", "1234"));
+    Settings settings;
+    settings.enterGlobal = true;
+    settings.timestampMsgs = true;
+    gabbler_ = std::make_unique<GabblerApp>(home_.Path(), settings);
+    LoginValues login;
+    login.citizen = 1234;
+    login.privilegePassword = "secret";
+    login.botName = "Tester";
+    login.world = "Sunset";
+    login.universeHost = "127.0.0.1";
+    login.universePort = server_->Port();
+    gabbler_->Run(login);
+    ASSERT_TRUE(gabbler_->GetSession().GlobalModeActive());
+    MainWindow &window = gabbler_->Window();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
+    QTest::keyClicks(window.SayBox(), "to everyone");
+    QTest::keyClick(window.SayBox(), Qt::Key_Return);
+    const QString message = QStringLiteral("[Tester]:\tto everyone");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QString::fromStdString(LastLine()).endsWith(message); }, 5000));
+    const QString line = QString::fromStdString(LastLine());
+    const QString stamp = line.left(line.size() - message.size());
+    EXPECT_EQ(stamp.count('['), 1) << line.toStdString();
+    EXPECT_TRUE(stamp.startsWith('[') && stamp.endsWith(QStringLiteral("] "))) << line.toStdString();
 }
 
 } // namespace
