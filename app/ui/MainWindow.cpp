@@ -7,7 +7,9 @@
 #include "chat/ChatPane.h"
 #include "chat/ui/ChatView.h"
 #include "chat/ui/PeopleCounter.h"
+#include "controls/InputLimit.h"
 #include "controls/LinkLabel.h"
+#include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
 
 #include <QAction>
@@ -247,8 +249,11 @@ void MainWindow::BuildControls() {
     hideMap_->setEnabled(false);
     sayBox_ = new QLineEdit(backdrop);
     whisperBox_ = new QLineEdit(backdrop);
-    sayBox_->setMaxLength(255);
-    whisperBox_->setMaxLength(255);
+    // A line goes out as at most 255 bytes of UTF-8: the boxes count what will be sent, so typing stops at the
+    // limit and a longer paste is refused whole with a message, instead of the text being cut on its way out.
+    InputLimit::Attach(sayBox_, {static_cast<int>(kMaxStringLength), LimitUnit::Utf8Bytes}, QStringLiteral("Say"));
+    InputLimit::Attach(whisperBox_, {static_cast<int>(kMaxStringLength), LimitUnit::Utf8Bytes},
+                       QStringLiteral("Whisper"));
     sayBox_->setEnabled(false);
     whisperBox_->setEnabled(false);
     sayBox_->setPlaceholderText(QStringLiteral("Say"));
@@ -441,7 +446,9 @@ std::string MainWindow::WhisperText() const { return whisperBox_->text().toStdSt
 
 void MainWindow::SetWhisperText(std::string_view text) { whisperBox_->setText(Q(text)); }
 
-void MainWindow::SetSayByteLimit(std::size_t bytes) { sayBox_->setMaxLength(static_cast<int>(bytes)); }
+void MainWindow::SetSayByteLimit(std::size_t bytes) {
+    InputLimit::Of(sayBox_)->SetLimit({static_cast<int>(bytes), LimitUnit::Utf8Bytes});
+}
 
 void MainWindow::ShowError(std::string_view text) { QMessageBox::critical(this, QStringLiteral("Gabbler"), Q(text)); }
 

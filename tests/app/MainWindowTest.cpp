@@ -19,6 +19,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
@@ -239,6 +240,64 @@ TEST_F(MainWindowTest, AdministrationDialogsOpenFromTheMenus) {
     }
 }
 
+// The say and whisper boxes take what one line can carry, 255 bytes of UTF-8, counted while the user types or
+// pastes: Cyrillic, CJK and emoji take several bytes a character. In global mode the bot's name goes in front.
+TEST_F(MainWindowTest, SayAndWhisperBoxesTakeWhatOneLineCarries) {
+    MainWindow &window = gabbler_->Window();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
+    window.WhisperBox()->setEnabled(true);
+    const QString cyrillic = QStringLiteral("\u0416");                     // 2 bytes
+    const QString cjk = QStringLiteral("\u4E2D");                          // 3 bytes
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");           // 4 bytes
+    struct Case {
+        const char *what;
+        QLineEdit *box;
+        std::size_t limit; // the say box's, as the session sets it
+        QString typed;
+        QString pasted;
+        QString kept;
+        bool refused; // a message box names the field
+    };
+    const Case cases[] = {
+        {"200 Cyrillic letters typed stop at 127", window.SayBox(), 255, cyrillic.repeated(200), {},
+         cyrillic.repeated(127), false},
+        {"200 Cyrillic letters pasted are refused whole", window.SayBox(), 255, {}, cyrillic.repeated(200), {}, true},
+        {"85 CJK characters pasted fit exactly", window.SayBox(), 255, {}, cjk.repeated(85), cjk.repeated(85), false},
+        {"64 emoji pasted in the whisper box are refused", window.WhisperBox(), 255, {}, emoji.repeated(64), {},
+         true},
+        {"63 emoji typed in the whisper box fit", window.WhisperBox(), 255, emoji.repeated(70), {},
+         emoji.repeated(63), false},
+        {"global mode leaves room for the name", window.SayBox(), 245, {}, QString(250, 'x'), {}, true},
+        {"and takes what fits beside it", window.SayBox(), 245, QString(250, 'x'), {}, QString(245, 'x'), false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        window.SetSayByteLimit(c.limit);
+        c.box->clear();
+        c.box->setFocus();
+        for (const uint code : c.typed.toUcs4()) {
+            const QString one = QString::fromUcs4(reinterpret_cast<const char32_t *>(&code), 1);
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, one);
+            QApplication::sendEvent(c.box, &press);
+        }
+        QString message;
+        if (!c.pasted.isEmpty()) {
+            QApplication::clipboard()->setText(c.pasted);
+            OnNextModal([&](QWidget *modal) {
+                message = qobject_cast<QMessageBox *>(modal)->text();
+                modal->close();
+            });
+            QTest::keyClick(c.box, Qt::Key_V, Qt::ControlModifier);
+            QTest::qWait(c.refused ? 100 : 20);
+        }
+        EXPECT_EQ(c.box->text(), c.kept);
+        EXPECT_EQ(message.contains(c.box == window.SayBox() ? "Say takes at most" : "Whisper takes at most"),
+                  c.refused)
+            << message.toStdString();
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+}
+
 // The key bindings of a desktop's line edits (the X11 scheme: Ctrl+E end of line, Ctrl+U delete the line, Ctrl+D
 // delete a character), which the offscreen platform's scheme lacks: the boxes claim those keys before shortcuts.
 class DesktopLineKeys : public QObject {
@@ -350,7 +409,7 @@ TEST_F(MainWindowTest, EscapeClosesOnlyItsPopup) {
         {"menu of the menu bar", [&] { teleport->popup(window.mapToGlobal(QPoint(10, 10))); }},
         {"people menu",
          [&] {
-             QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5));
+             QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), users.viewport()->mapToGlobal(QPoint(5, 5)));
              QApplication::sendEvent(users.viewport(), &event);
          }},
     };
