@@ -1,46 +1,11 @@
 #include "server/Store.h"
 
+#include "db/Statement.h"
 #include "sdk/Attributes.h"
 
 #include <sqlite3.h>
 
 namespace {
-
-// One prepared statement, finalised on every path.
-class Statement {
-public:
-    Statement(sqlite3 *db, const char *sql) {
-        if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK)
-            stmt_ = nullptr;
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
-
-    bool Ok() const { return stmt_ != nullptr; }
-    Statement &Bind(int i, std::int64_t v) {
-        if (stmt_)
-            sqlite3_bind_int64(stmt_, i, v);
-        return *this;
-    }
-    Statement &Bind(int i, std::string_view v) {
-        if (stmt_)
-            sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    // SQLITE_ROW, SQLITE_DONE or an error.
-    int Step() { return stmt_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
-    bool Run() { return Step() == SQLITE_DONE; }
-    std::int64_t Int(int column) const { return sqlite3_column_int64(stmt_, column); }
-    std::string Text(int column) const {
-        const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(stmt_, column));
-        return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))) : std::string();
-    }
-    int Type(int column) const { return sqlite3_column_type(stmt_, column); }
-
-private:
-    sqlite3_stmt *stmt_ = nullptr;
-};
 
 // Values read back from a hand-edited file are clamped to what an attribute can hold.
 std::int32_t ToInt32(std::int64_t v) {
@@ -135,15 +100,14 @@ CREATE INDEX IF NOT EXISTS objects_world ON objects(world);
 Store::~Store() { Close(); }
 
 bool Store::Fail(const char *what) {
-    error_ = std::string(what) + ": " + (db_ ? sqlite3_errmsg(db_) : "no database");
+    db_.Fail(what);
+    error_ = db_.LastError();
     return false;
 }
 
 bool Store::Exec(const char *sql) {
-    char *message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        error_ = message ? message : "unknown error";
-        sqlite3_free(message);
+    if (!db_.Exec(sql)) {
+        error_ = db_.LastError();
         return false;
     }
     return true;
@@ -152,13 +116,11 @@ bool Store::Exec(const char *sql) {
 bool Store::Open(const std::string &path, std::string &error) {
     Close();
     const std::string name = path.empty() ? ":memory:" : path;
-    if (sqlite3_open_v2(name.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
-        error = "cannot open " + name + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+    if (db_.Open(path) != SQLITE_OK) {
+        error = db_.LastError();
         Close();
         return false;
     }
-    sqlite3_busy_timeout(db_, 5000);
     int version = -1;
     {
         Statement s(db_, "PRAGMA user_version");
@@ -166,7 +128,7 @@ bool Store::Open(const std::string &path, std::string &error) {
             version = static_cast<int>(s.Int(0));
     }
     if (version < 0) {
-        error = name + " is not a universe store: " + sqlite3_errmsg(db_);
+        error = name + " is not a universe store: " + sqlite3_errmsg(db_.Handle());
         Close();
         return false;
     }
@@ -186,11 +148,7 @@ bool Store::Open(const std::string &path, std::string &error) {
     return true;
 }
 
-void Store::Close() {
-    if (db_)
-        sqlite3_close_v2(db_);
-    db_ = nullptr;
-}
+void Store::Close() { db_.Close(); }
 
 bool Store::IsEmpty() {
     Statement s(db_, "SELECT (SELECT COUNT(*) FROM citizens) + (SELECT COUNT(*) FROM worlds)");
@@ -206,7 +164,7 @@ bool Store::AddCitizen(const CitizenRecord &c) {
 bool Store::UpdateCitizen(const CitizenRecord &c) {
     Statement s(db_, "UPDATE citizens SET name = ?, password_hash = ?, home_page = ? WHERE number = ?");
     s.Bind(1, c.name).Bind(2, c.passwordHash).Bind(3, c.homePage).Bind(4, c.number);
-    return (s.Run() && sqlite3_changes(db_) == 1) || Fail("changing a citizen");
+    return (s.Run() && db_.Changes() == 1) || Fail("changing a citizen");
 }
 
 namespace {
@@ -265,7 +223,7 @@ bool Store::SaveWorld(const WorldRecord &w) {
                          "expiration = ? WHERE name = ?");
         s.Bind(1, w.build).Bind(2, w.status).Bind(3, w.caretakers).Bind(4, w.maxUsers).Bind(5, w.size);
         s.Bind(6, w.expiration).Bind(7, w.name);
-        ok = s.Run() && sqlite3_changes(db_) == 1;
+        ok = s.Run() && db_.Changes() == 1;
     }
     for (const auto &[number, value] : w.attributes) {
         if (!ok)
@@ -286,7 +244,7 @@ bool Store::SaveWorld(const WorldRecord &w) {
 bool Store::DeleteWorld(std::string_view name) {
     Statement s(db_, "DELETE FROM worlds WHERE name = ?");
     s.Bind(1, name);
-    return (s.Run() && sqlite3_changes(db_) == 1) || Fail("deleting a world");
+    return (s.Run() && db_.Changes() == 1) || Fail("deleting a world");
 }
 
 std::vector<WorldRecord> Store::Worlds() {
@@ -365,7 +323,7 @@ bool Store::PutWorldEjection(std::string_view world, const EjectionRecord &e) {
 bool Store::DeleteWorldEjection(std::string_view world, int type, std::int32_t value) {
     Statement s(db_, "DELETE FROM world_ejections WHERE world = ? AND type = ? AND value = ?");
     s.Bind(1, world).Bind(2, type).Bind(3, value);
-    return s.Run() && sqlite3_changes(db_) == 1;
+    return s.Run() && db_.Changes() == 1;
 }
 
 std::optional<EjectionRecord> Store::FindWorldEjection(std::string_view world, int type, std::int32_t value) {
@@ -409,7 +367,7 @@ bool Store::PutUniverseEjection(const EjectionRecord &e) {
 bool Store::DeleteUniverseEjection(std::int32_t address) {
     Statement s(db_, "DELETE FROM universe_ejections WHERE address = ?");
     s.Bind(1, address);
-    return s.Run() && sqlite3_changes(db_) == 1;
+    return s.Run() && db_.Changes() == 1;
 }
 
 std::optional<EjectionRecord> Store::FindUniverseEjection(std::int32_t address) {
@@ -448,7 +406,7 @@ std::int64_t Store::AddObject(const ObjectRecord &o) {
         Fail("adding an object");
         return 0;
     }
-    return sqlite3_last_insert_rowid(db_);
+    return db_.LastInsertRowid();
 }
 
 std::optional<ObjectRecord> Store::ObjectByNumber(std::int64_t number) {

@@ -3,6 +3,8 @@
 // The universe's persistent state in one SQLite file (universe.db), with a schema version. Every change is written
 // through before the server confirms it, so a restart loses nothing that was confirmed. Used from one thread.
 
+#include "db/Database.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -10,8 +12,6 @@
 #include <string_view>
 #include <variant>
 #include <vector>
-
-struct sqlite3;
 
 using AttrValue = std::variant<std::int32_t, bool, std::string>;
 using AttrMap = std::map<int, AttrValue>;
@@ -63,7 +63,7 @@ public:
     // An empty path keeps everything in memory.
     bool Open(const std::string &path, std::string &error);
     void Close();
-    bool IsOpen() const { return db_ != nullptr; }
+    bool IsOpen() const { return db_.IsOpen(); }
     const std::string &LastError() const { return error_; }
     bool IsEmpty(); // no citizen and no world
 
@@ -106,6 +106,6 @@ private:
     bool Exec(const char *sql);
     bool Fail(const char *what);
 
-    sqlite3 *db_ = nullptr;
+    Database db_;
     std::string error_;
 };
