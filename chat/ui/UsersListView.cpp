@@ -36,6 +36,16 @@ void UsersListView::resizeEvent(QResizeEvent *event) {
     SetColumnWidths();
 }
 
+void UsersListView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) {
+    // A list with single selection would move the selection to a neighbour of a row that goes, and the people
+    // menu would then act on someone the user never chose: when the chosen person leaves, nothing is chosen.
+    const QModelIndex current = currentIndex();
+    if (current.isValid() && current.parent() == parent && current.row() >= start && current.row() <= end) {
+        selectionModel()->clear();
+    }
+    QTreeView::rowsAboutToBeRemoved(parent, start, end);
+}
+
 void UsersListView::RowClicked(const QModelIndex &index) {
     if (!index.isValid() || static_cast<std::size_t>(index.row()) >= people_.Users().Count()) {
         return;

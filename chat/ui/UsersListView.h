@@ -29,6 +29,7 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:

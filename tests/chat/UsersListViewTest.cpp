@@ -110,6 +110,47 @@ TEST_F(UsersListViewTest, ShowsTheSortedRowsAndKeepsTheSelectionOnItsPerson) {
     EXPECT_FALSE(view_->header()->sectionsClickable());
 }
 
+// When the chosen person leaves, nothing is chosen: the selection does not move to a neighbour, and the menu
+// then offers nothing for someone the user never picked. Whoever else leaves, the choice stays.
+TEST_F(UsersListViewTest, SelectionLeavesWithItsPerson) {
+    struct Case {
+        const char *what;
+        int chosenSession; // Alice 1, Bob 2, Carol 3, in that order in the list
+        int leaving;
+        std::optional<std::string> selectedAfter;
+    };
+    const Case cases[] = {
+        {"the chosen person in the middle leaves", 2, 2, std::nullopt},
+        {"the chosen person first in the list leaves", 1, 1, std::nullopt},
+        {"the chosen person last in the list leaves", 3, 3, std::nullopt},
+        {"someone else leaves", 2, 3, "Bob"},
+        {"someone above leaves", 2, 1, "Bob"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        h_.people.Reset();
+        DeliverArrival(h_.people, {"Alice", 1});
+        DeliverArrival(h_.people, {"Bob", 2});
+        DeliverArrival(h_.people, {"Carol", 3});
+        QApplication::processEvents();
+        QTest::mouseClick(view_->viewport(), Qt::LeftButton, {}, RowRect(c.chosenSession - 1).center());
+        const char *names[] = {"", "Alice", "Bob", "Carol"};
+        DeliverDeparture(h_.people, names[c.leaving], c.leaving);
+        QApplication::processEvents();
+        const QModelIndexList selected = view_->selectionModel()->selectedRows();
+        if (c.selectedAfter) {
+            ASSERT_EQ(selected.size(), 1);
+            EXPECT_EQ(selected.front().data().toString().toStdString(), *c.selectedAfter);
+        } else {
+            EXPECT_TRUE(selected.isEmpty()) << selected.front().data().toString().toStdString();
+            EXPECT_FALSE(view_->currentIndex().isValid());
+            h_.selectedSession = 0;
+            EXPECT_FALSE(OpenMenu(QContextMenuEvent::Keyboard, QPoint(0, 0))) << "no menu for a neighbour";
+            EXPECT_EQ(h_.selectedSession, 0);
+        }
+    }
+}
+
 TEST_F(UsersListViewTest, RightClickOffersTheMenuAndRunsTheChoice) {
     DeliverArrival(h_.people, {"Alice", 5, 5, 5, 361});
     DeliverArrival(h_.people, {"Bob", 6});
