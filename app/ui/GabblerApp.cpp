@@ -41,7 +41,9 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QUrl>
 
 #include <ctime>
@@ -117,7 +119,8 @@ void GabblerApp::BuildPlaces() {
 
     map_ = new AvatarMapWindow(window_.get());
     window_->SetAvatarMapWindow(map_);
-    map_->RestoreRect({settings_.avMapLeft, settings_.avMapTop, settings_.avMapRight, settings_.avMapBottom});
+    mapPlaced_ =
+        map_->RestoreRect({settings_.avMapLeft, settings_.avMapTop, settings_.avMapRight, settings_.avMapBottom});
     map_->SetZoomType(settings_.avatarMapZoomType);
     window_->onMapCentre = [this](int x, int z) { map_->View().SetCentre(x, z); };
     window_->onMapManualScale = [this](int scale) { map_->View().SetManualScale(scale); };
@@ -321,6 +324,18 @@ bool GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
         return false;
     }
     window_->SetAlwaysOnTop(settings_.AlwaysOnTopActive());
+    // Left to the window manager, the map window would open wherever it likes, often over the main window's menus:
+    // the first time the two go side by side; the map keeps that place, and the main window keeps clear of it.
+    const QRect screen = window_->screen()->availableGeometry();
+    if (!mapPlaced_) {
+        const auto places = AvatarMapWindow::FirstPlaces(window_->size(), map_->size(), screen,
+                                                         window_->menuBar()->sizeHint().height());
+        window_->move(places.main);
+        map_->move(places.map);
+        mapPlaced_ = true;
+    } else {
+        window_->move(AvatarMapWindow::MainPlace(window_->size(), QRect(map_->pos(), map_->size()), screen));
+    }
     window_->show();
     window_->setMinimumSize(window_->size());
     session_->SetLoginValues(values);

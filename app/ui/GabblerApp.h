@@ -130,4 +130,5 @@ private:
     QTimer clock_;
     bool shutDown_ = false;
     bool ending_ = false;
+    bool mapPlaced_ = false; // the map window has a place of its own (stored, or given beside the main window)
 };

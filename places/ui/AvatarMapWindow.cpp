@@ -14,6 +14,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 AvatarMapWindow::AvatarMapWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
     setWindowTitle(QStringLiteral("Avatar Map"));
     setMinimumSize(kMapMinimumSize, kMapMinimumSize);
@@ -120,17 +122,65 @@ void AvatarMapWindow::ZoomOut() {
     view_->SetManualScale(zoom_.ManualZoomLevel());
 }
 
-void AvatarMapWindow::RestoreRect(const MapWindowRect &rect) {
+bool AvatarMapWindow::RestoreRect(const MapWindowRect &rect) {
     const auto geometry = RestoredMapGeometry(rect.left, rect.top, rect.right, rect.bottom);
     if (!geometry) {
-        return;
+        return false;
     }
     resize(geometry->width, geometry->height);
     // A hand-edited or outdated rectangle could put the window where no screen shows it.
     const QPoint titleBar(geometry->left + std::min(geometry->width / 2, 100), geometry->top + 10);
-    if (QGuiApplication::screenAt(titleBar)) {
-        move(geometry->left, geometry->top);
+    if (!QGuiApplication::screenAt(titleBar)) {
+        return false;
     }
+    move(geometry->left, geometry->top);
+    return true;
+}
+
+namespace {
+
+// Room for the window manager's frames, which are not known before the windows are shown.
+constexpr int kFrameGap = 16;
+
+int Centred(int start, int room, int size) { return start + std::max(0, (room - size) / 2); }
+
+} // namespace
+
+QPoint AvatarMapWindow::MainPlace(QSize main, QRect map, QRect screen) {
+    const QPoint centred(Centred(screen.left(), screen.width(), main.width()),
+                         Centred(screen.top(), screen.height(), main.height()));
+    if (!QRect(centred, main).adjusted(-kFrameGap, -kFrameGap, kFrameGap, kFrameGap).intersects(map)) {
+        return centred;
+    }
+    const int leftOfMap = map.left() - kFrameGap - main.width();
+    const int rightOfMap = map.left() + map.width() + kFrameGap;
+    const bool leftFits = leftOfMap >= screen.left();
+    const bool rightFits = rightOfMap + main.width() <= screen.left() + screen.width();
+    const int top = std::max(screen.top(), std::min(map.top(), screen.top() + screen.height() - main.height()));
+    if (leftFits && (!rightFits || centred.x() - leftOfMap <= rightOfMap - centred.x())) {
+        return {leftOfMap, top};
+    }
+    if (rightFits) {
+        return {rightOfMap, top};
+    }
+    return centred;
+}
+
+AvatarMapWindow::Places AvatarMapWindow::FirstPlaces(QSize main, QSize map, QRect screen, int menuBarBottom) {
+    constexpr int kGap = kFrameGap;
+    const auto centred = Centred;
+    const int together = main.width() + kGap + map.width();
+    const int top = centred(screen.top(), screen.height(), std::max(main.height(), map.height()));
+    if (together <= screen.width()) {
+        const int left = centred(screen.left(), screen.width(), together);
+        return {{left, top}, {left + main.width() + kGap, top}};
+    }
+    const QPoint mainAt(centred(screen.left(), screen.width(), main.width()),
+                        centred(screen.top(), screen.height(), main.height()));
+    const int mapLeft = std::max(screen.left(), screen.left() + screen.width() - map.width());
+    const int belowMenus = mainAt.y() + menuBarBottom + kGap;
+    const int mapTop = std::max(screen.top(), std::min(belowMenus, screen.top() + screen.height() - map.height()));
+    return {mainAt, {mapLeft, mapTop}};
 }
 
 MapWindowRect AvatarMapWindow::StoredRect() const {

@@ -3,6 +3,9 @@
 #include "places/AvatarMap.h"
 #include "places/Movement.h"
 
+#include <QPoint>
+#include <QRect>
+#include <QSize>
 #include <QWidget>
 
 class AvatarMapView;
@@ -35,7 +38,22 @@ public:
     int ManualZoomLevel() const { return zoom_.ManualZoomLevel(); }
 
     // Moves the window to a stored rectangle; all zero keeps its place. A position no screen shows is not taken.
-    void RestoreRect(const MapWindowRect &rect);
+    // True when the window took a stored position.
+    bool RestoreRect(const MapWindowRect &rect);
+
+    // Where the main window and this one go while this one has no stored place (the first run), as the top-left
+    // corners of their frames: side by side, centred together on the screen with their tops level, this one on
+    // the right; on a screen too narrow for both, the main window centred and this one at the screen's right edge,
+    // below the main window's menu bar (menuBarBottom, from the main window's top), so it never hides the menus.
+    struct Places {
+        QPoint main;
+        QPoint map;
+    };
+    static Places FirstPlaces(QSize main, QSize map, QRect screen, int menuBarBottom);
+    // Where the main window goes once this one has a stored place (map): centred on the screen, unless this
+    // window would cover it there; then beside this one, on the side nearer the centre that the screen has room
+    // for. So the two keep the places the first run gave them.
+    static QPoint MainPlace(QSize main, QRect map, QRect screen);
     // The window's normal rectangle, to be stored.
     MapWindowRect StoredRect() const;
 

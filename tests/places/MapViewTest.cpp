@@ -277,18 +277,65 @@ TEST(AvatarMapWindow, ArrowsStepHidingAndSize) {
 
 TEST(AvatarMapWindow, StoredRectangleRoundTrip) {
     AvatarMapWindow window;
-    window.RestoreRect({40, 50, 340, 450});
+    EXPECT_TRUE(window.RestoreRect({40, 50, 340, 450}));
     const MapWindowRect stored = window.StoredRect();
     EXPECT_EQ(stored.right - stored.left, 300);
     EXPECT_EQ(stored.bottom - stored.top, 400);
     EXPECT_EQ(stored.left, 40);
     EXPECT_EQ(stored.top, 50);
 
-    window.RestoreRect({0, 0, 0, 0});
+    EXPECT_FALSE(window.RestoreRect({0, 0, 0, 0}));
     EXPECT_EQ(window.StoredRect().left, 40) << "never stored: the window stays";
-    window.RestoreRect({-100000, -100000, -99000, -99000});
+    EXPECT_FALSE(window.RestoreRect({-100000, -100000, -99000, -99000}));
     EXPECT_EQ(window.StoredRect().left, 40) << "a place no screen shows is not taken";
     EXPECT_EQ(window.width(), 1000);
+}
+
+// Without a stored place the map goes beside the main window, never over its menus.
+TEST(AvatarMapWindow, FirstPlacesSideBySideOrClearOfTheMenus) {
+    struct Case {
+        const char *what;
+        QRect screen;
+        QPoint main;
+        QPoint map;
+    };
+    const QSize main(800, 520);
+    const QSize map(320, 400);
+    const Case cases[] = {
+        {"wide screen: centred together", QRect(0, 0, 1400, 950), QPoint(132, 215), QPoint(948, 215)},
+        {"screen with an offset", QRect(100, 30, 1400, 950), QPoint(232, 245), QPoint(1048, 245)},
+        {"narrow screen: right edge below the menus", QRect(0, 0, 1024, 768), QPoint(112, 124), QPoint(704, 165)},
+    };
+    for (const Case &c : cases) {
+        const AvatarMapWindow::Places places = AvatarMapWindow::FirstPlaces(main, map, c.screen, 25);
+        EXPECT_EQ(places.main, c.main) << c.what;
+        EXPECT_EQ(places.map, c.map) << c.what;
+        const QRect menus(places.main, QSize(main.width(), 25));
+        EXPECT_FALSE(menus.intersects(QRect(places.map, map))) << c.what;
+    }
+}
+
+// Once the map has a stored place the main window opens centred, or beside the map when the map would cover it.
+TEST(AvatarMapWindow, MainWindowKeepsClearOfTheStoredMap) {
+    const QSize main(800, 520);
+    const QRect screen(0, 0, 1400, 950);
+    struct Case {
+        const char *what;
+        QRect map;
+        QPoint expected;
+    };
+    const Case cases[] = {
+        {"map in a corner: centred", QRect(0, 0, 250, 300), QPoint(300, 215)},
+        {"map where the first run put it", QRect(948, 215, 320, 400), QPoint(132, 215)},
+        {"map on the left", QRect(40, 300, 320, 400), QPoint(376, 300)},
+        {"map in the middle of a small screen: centred", QRect(500, 300, 320, 400), QPoint(300, 215)},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(AvatarMapWindow::MainPlace(main, c.map, screen), c.expected) << c.what;
+    }
+    const AvatarMapWindow::Places first = AvatarMapWindow::FirstPlaces(main, QSize(320, 400), screen, 25);
+    EXPECT_EQ(AvatarMapWindow::MainPlace(main, QRect(first.map, QSize(320, 400)), screen), first.main)
+        << "the next run gives the main window the first run's place";
 }
 
 } // namespace
