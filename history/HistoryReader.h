@@ -1,0 +1,68 @@
+#pragma once
+
+// Reads history.db, for the search and visitor windows and the command line, while the program may be writing it.
+// A reader opened for changes can also delete lines.
+
+#include "db/Database.h"
+#include "history/HistoryTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct HistoryResult {
+    bool ok = true;
+    std::string error; // a sentence for the user when !ok
+    std::vector<HistoryLine> lines;
+};
+
+// People present in one period: every person seen inside it counts once.
+struct PresenceBucket {
+    std::int64_t start = 0;
+    int people = 0;
+};
+
+class HistoryReader {
+public:
+    static constexpr int kMaxLimit = 100000;
+
+    // Opens folder/history.db; forChanges opens it for deleting too. False with error set; a missing file says so.
+    bool Open(const std::string &folder, bool forChanges, std::string &error);
+    bool IsOpen() const { return db_.IsOpen(); }
+
+    // Lines whose text matches query (see FtsQuery; an empty query matches every line) and the filter, newest
+    // first, at most limit of them, all older than beforeId when given (the next page of results).
+    HistoryResult Search(std::string_view query, const HistoryFilter &filter, int limit,
+                         std::optional<std::int64_t> beforeId = std::nullopt);
+    // The same lines oldest first, one at a time; each returns false to stop. False with error set on failure.
+    bool ForEach(std::string_view query, const HistoryFilter &filter,
+                 const std::function<bool(const HistoryLine &)> &line, std::string &error);
+
+    // The line with this number and up to before / after lines on each side, in order.
+    HistoryResult Around(std::int64_t id, int before, int after);
+    // The lines numbered first .. first + count - 1 that are stored (lost ones leave gaps), in order.
+    HistoryResult Range(std::int64_t first, int count);
+
+    // Deletes the lines and visits that began inside [from, to), or everything. False with error set.
+    bool Delete(std::int64_t from, std::int64_t to, std::string &error);
+    bool DeleteAll(std::string &error);
+
+    // Per person, by name without regard to case. Visits still open count to now.
+    std::vector<VisitorSummary> Visitors(const HistoryFilter &filter, std::int64_t now);
+    // People present in each period of bucketMs from filter.from (required) up to filter.to (required).
+    std::vector<PresenceBucket> Presence(const HistoryFilter &filter, std::int64_t bucketMs, std::int64_t now);
+
+    const std::string &LastError() const { return db_.LastError(); }
+
+private:
+    // The numbers of the filter's names; false when a name is not in the store (nothing can match).
+    bool ResolveNames(const HistoryFilter &filter, std::optional<std::int64_t> &world,
+                      std::optional<std::int64_t> &person);
+    bool Query(std::string_view query, const HistoryFilter &filter, bool newestFirst, int limit,
+               std::optional<std::int64_t> beforeId, const std::function<bool(const HistoryLine &)> &line,
+               std::string &error);
+
+    Database db_;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+// What the history holds: the lines that reached the chat pane and the visits of the people the bot saw.
+// Times are milliseconds since 1970 in UTC.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+enum class LineKind : std::uint8_t {
+    Chat = 0,
+    Whisper = 1,
+    Console = 2,
+    Notice = 3, // arrivals, departures, answers and the other lines the program writes about the world
+    Own = 4,    // what the bot itself said or whispered
+};
+inline constexpr int kLineKindCount = 5;
+
+// The names used on the command line and in exports; nullptr for a number outside the list.
+const char *LineKindName(LineKind kind);
+std::optional<LineKind> LineKindFromName(const std::string &name);
+
+struct HistoryLine {
+    std::int64_t id = 0; // grows with time; the first line of a run is its first number
+    std::int64_t time = 0;
+    std::string world;
+    std::string speaker;             // empty where the line has none
+    std::optional<int> session;      // the speaker's session where there is one
+    LineKind kind = LineKind::Chat;
+    std::uint32_t colour = 0;        // 0xRRGGBB
+    bool bold = false, italic = false, underline = false;
+    std::string text;
+};
+
+// Limits a search, an export or the visitors' figures; empty or absent fields limit nothing.
+struct HistoryFilter {
+    std::string world;  // without regard to ASCII case
+    std::string person; // the speaker, or the visitor
+    std::optional<LineKind> kind;
+    std::optional<std::int64_t> from; // inclusive
+    std::optional<std::int64_t> to;   // exclusive
+};
+
+struct VisitorSummary {
+    std::string name;
+    std::optional<int> citizen; // the last one known
+    int visits = 0;
+    std::int64_t firstSeen = 0;
+    std::int64_t lastSeen = 0;     // the last departure, or the last arrival while still present
+    std::int64_t totalMs = 0;      // the time spent inside the filter's range, visits still open counted to now
+};
