@@ -137,12 +137,13 @@ HistoryResult HistoryReader::Search(std::string_view query, const HistoryFilter 
                                     std::optional<std::int64_t> beforeId) {
     HistoryResult result;
     limit = std::clamp(limit, 0, kMaxLimit);
-    result.ok = Query(query, filter, true, limit, beforeId,
-                      [&](const HistoryLine &line) {
-                          result.lines.push_back(line);
-                          return true;
-                      },
-                      result.error);
+    result.ok = Query(
+        query, filter, true, limit, beforeId,
+        [&](const HistoryLine &line) {
+            result.lines.push_back(line);
+            return true;
+        },
+        result.error);
     return result;
 }
 

@@ -24,10 +24,10 @@ struct HistoryLine {
     std::int64_t id = 0; // grows with time; the first line of a run is its first number
     std::int64_t time = 0;
     std::string world;
-    std::string speaker;             // empty where the line has none
-    std::optional<int> session;      // the speaker's session where there is one
+    std::string speaker;        // empty where the line has none
+    std::optional<int> session; // the speaker's session where there is one
     LineKind kind = LineKind::Chat;
-    std::uint32_t colour = 0;        // 0xRRGGBB
+    std::uint32_t colour = 0; // 0xRRGGBB
     bool bold = false, italic = false, underline = false;
     std::string text;
 };
@@ -46,6 +46,6 @@ struct VisitorSummary {
     std::optional<int> citizen; // the last one known
     int visits = 0;
     std::int64_t firstSeen = 0;
-    std::int64_t lastSeen = 0;     // the last departure, or the last arrival while still present
-    std::int64_t totalMs = 0;      // the time spent inside the filter's range, visits still open counted to now
+    std::int64_t lastSeen = 0; // the last departure, or the last arrival while still present
+    std::int64_t totalMs = 0;  // the time spent inside the filter's range, visits still open counted to now
 };

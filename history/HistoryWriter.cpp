@@ -254,7 +254,7 @@ std::int64_t HistoryWriter::Append(std::int64_t time, std::string_view world, st
     {
         std::lock_guard lock(mutex_);
         number = nextLine_++;
-        if (!running_ || pending_.entries.size() >= kMaxPendingLines ||
+        if (!running_ || pending_.entries.size() >= maxPending_ ||
             pending_.text.size() + world.size() + speaker.size() + text.size() > kMaxPendingBytes) {
             dropped_.fetch_add(1, std::memory_order_relaxed);
             return number;
@@ -268,8 +268,8 @@ std::int64_t HistoryWriter::Append(std::int64_t time, std::string_view world, st
     return number;
 }
 
-void HistoryWriter::Arrive(std::int64_t time, std::string_view world, std::string_view name,
-                           std::optional<int> citizen, int session) {
+void HistoryWriter::Arrive(std::int64_t time, std::string_view world, std::string_view name, std::optional<int> citizen,
+                           int session) {
     Entry e{};
     e.op = Op::Arrive;
     e.time = time;
@@ -277,7 +277,7 @@ void HistoryWriter::Arrive(std::int64_t time, std::string_view world, std::strin
     e.session = session;
     std::lock_guard lock(mutex_);
     // Visits are few and the ledger needs every one; they are bounded only against a runaway caller.
-    if (running_ && pending_.entries.size() < 2 * kMaxPendingLines)
+    if (running_ && pending_.entries.size() < 2 * maxPending_)
         Push(e, world, name, {});
 }
 
@@ -287,7 +287,7 @@ void HistoryWriter::Leave(std::int64_t time, std::string_view world, int session
     e.time = time;
     e.session = session;
     std::lock_guard lock(mutex_);
-    if (running_ && pending_.entries.size() < 2 * kMaxPendingLines)
+    if (running_ && pending_.entries.size() < 2 * maxPending_)
         Push(e, world, {}, {});
 }
 
@@ -296,7 +296,7 @@ void HistoryWriter::LeaveAll(std::int64_t time, std::string_view world) {
     e.op = Op::LeaveAll;
     e.time = time;
     std::lock_guard lock(mutex_);
-    if (running_ && pending_.entries.size() < 2 * kMaxPendingLines)
+    if (running_ && pending_.entries.size() < 2 * maxPending_)
         Push(e, world, {}, {});
 }
 
@@ -319,9 +319,8 @@ void HistoryWriter::Run(Sink &sink) {
         bool stop = false;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, kCommitPeriod, [&] {
-                return stopping_ || flushWanted_ || pending_.entries.size() >= kWakeAtLines;
-            });
+            wake_.wait_for(lock, kCommitPeriod,
+                           [&] { return stopping_ || flushWanted_ || pending_.entries.size() >= kWakeAtLines; });
             flushWanted_ = false;
             stop = stopping_;
             std::swap(batch, pending_);

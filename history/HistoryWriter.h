@@ -36,7 +36,7 @@ public:
     // Milliseconds since 1970 UTC; replaceable for tests.
     using Clock = std::function<std::int64_t()>;
 
-    HistoryWriter() = default;
+    explicit HistoryWriter(std::size_t maxPendingLines = kMaxPendingLines) : maxPending_(maxPendingLines) {}
     ~HistoryWriter(); // writes what is waiting, closes the visits still open and stops
     HistoryWriter(const HistoryWriter &) = delete;
     HistoryWriter &operator=(const HistoryWriter &) = delete;
@@ -94,6 +94,7 @@ private:
     void Push(Entry entry, std::string_view world, std::string_view name, std::string_view text);
     void Run(Sink &sink);
 
+    const std::size_t maxPending_;
     Clock clock_;
     ProblemCallback problem_;
     std::thread thread_;
@@ -101,12 +102,12 @@ private:
     std::condition_variable wake_;
     std::condition_variable flushed_;
     Batch pending_;
-    std::uint64_t queued_ = 0;    // entries ever queued (under mutex_)
-    std::uint64_t done_ = 0;      // entries ever handled by the thread (under mutex_)
+    std::uint64_t queued_ = 0; // entries ever queued (under mutex_)
+    std::uint64_t done_ = 0;   // entries ever handled by the thread (under mutex_)
     bool stopping_ = false;
     bool flushWanted_ = false;
     bool running_ = false;
-    std::int64_t nextLine_ = 0;   // under mutex_
+    std::int64_t nextLine_ = 0; // under mutex_
     std::atomic<std::int64_t> firstLine_{0};
     std::atomic<std::uint64_t> dropped_{0};
     std::atomic<std::uint64_t> written_{0};

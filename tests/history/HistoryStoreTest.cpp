@@ -43,7 +43,8 @@ class HistoryStore : public testing::Test {
 protected:
     void Write(std::initializer_list<Said> lines) {
         HistoryWriter writer;
-        writer.Start(dir_.Path(), [this](const std::string &p) { problems_.push_back(p); }, [] { return kT0; });
+        writer.Start(
+            dir_.Path(), [this](const std::string &p) { problems_.push_back(p); }, [] { return kT0; });
         for (const Said &s : lines)
             writer.Append(s.time, s.world, s.speaker, s.session, s.kind, 0x123456, true, false, true, s.text);
         writer.Stop();
@@ -129,8 +130,8 @@ TEST_F(HistoryStore, ANewerVersionOrAForeignFileIsRefusedAndLeftAsItIs) {
 }
 
 TEST_F(HistoryStore, ALineKeepsEveryAttribute) {
-    Write({{kT0 + 1, "Town", "Ann", 7, LineKind::Whisper, "psst"}, {kT0 + 2, "Town", "", std::nullopt,
-                                                                     LineKind::Console, "console says"}});
+    Write({{kT0 + 1, "Town", "Ann", 7, LineKind::Whisper, "psst"},
+           {kT0 + 2, "Town", "", std::nullopt, LineKind::Console, "console says"}});
     const HistoryResult r = Reader()->Search("", {}, 10);
     ASSERT_TRUE(r.ok) << r.error;
     ASSERT_EQ(r.lines.size(), 2u);
@@ -163,7 +164,9 @@ TEST_F(HistoryStore, SearchFindsWordsPhrasesAndPrefixesWithFiltersNewestFirst) {
         {"HELLO there", {}, {"hello there, general kenobi"}},
         {"\"there general\"", {}, {"hello there, general kenobi"}},
         {"\"general there\"", {}, {}},
-        {"harb*", {}, {"Café ouvert: harbourmaster", "the harbour is closed AND dark (really)", "meet me at the harbour"}},
+        {"harb*",
+         {},
+         {"Café ouvert: harbourmaster", "the harbour is closed AND dark (really)", "meet me at the harbour"}},
         {"harbour", {}, {"the harbour is closed AND dark (really)", "meet me at the harbour"}},
         {"cafe", {}, {"Café ouvert: harbourmaster"}},
         {"harbour", Filter("beach"), {"the harbour is closed AND dark (really)"}},
