@@ -1,3 +1,11 @@
 #include "app/ui/Program.h"
+#include "history/cli/HistoryCommand.h"
 
-int main(int argc, char **argv) { return RunGabbler(argc, argv); }
+#include <iostream>
+
+int main(int argc, char **argv) {
+    // The history commands only read the store: no window, no application object, no lock on the data folder.
+    if (IsHistoryCommand(argc, argv))
+        return RunHistoryCommand(argc, argv, std::cout, std::cerr);
+    return RunGabbler(argc, argv);
+}
