@@ -271,8 +271,7 @@ void Session::OnEnterResult(int result, bool atPendingPosition) {
 void Session::ReportGlobalMode() {
     globalMode_ = false;
     if (settings_.enterGlobal) {
-        if (SdkGetBool(kAttrEnterGlobal) && SdkGetBool(kAttrWorldCaretaker) &&
-            SdkGetInt(kAttrWorldBuildNumber) >= 39) {
+        if (SdkGetBool(kAttrEnterGlobal) && SdkGetBool(kAttrWorldCaretaker) && SdkGetInt(kAttrWorldBuildNumber) >= 39) {
             chat_.AppendChatLine("Global Operator: Gabbler has successfully entered global mode.", kTeal, false, false,
                                  false, true);
             globalMode_ = true;
@@ -466,8 +465,8 @@ void Session::SendWhisper(const std::string &text) {
     if (settings_.timestampMsgs) {
         chat_.AppendTimestampPrefix();
     }
-    chat_.AppendChatLine("[" + login_.botName + "] (to " + whisperTarget.name + "): " + text, kBlue, false, true,
-                         false, true);
+    chat_.AppendChatLine("[" + login_.botName + "] (to " + whisperTarget.name + "): " + text, kBlue, false, true, false,
+                         true);
     view_.SetWhisperText("");
 }
 
@@ -481,8 +480,8 @@ void Session::SendSay(const std::string &text) {
     if (settings_.timestampMsgs) {
         chat_.AppendTimestampPrefix();
     }
-    chat_.AppendChatLine("[" + login_.botName + "]: " + text, kBlue, SdkGetBool(kAttrWorldPublicSpeaker), false,
-                         false, true);
+    chat_.AppendChatLine("[" + login_.botName + "]: " + text, kBlue, SdkGetBool(kAttrWorldPublicSpeaker), false, false,
+                         true);
 }
 
 void Session::SendGlobal(const std::string &text) {

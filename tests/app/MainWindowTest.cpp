@@ -108,7 +108,7 @@ protected:
 
 TEST_F(MainWindowTest, SendSpeaksAndEmptiesTheSayBox) {
     MainWindow &window = gabbler_->Window();
-    QTRY_VERIFY_WITH_TIMEOUT(window.SayBox()->isEnabled(), 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
     QTest::keyClicks(window.SayBox(), "hello world");
     QTest::mouseClick(window.SendButton(), Qt::LeftButton);
     EXPECT_EQ(LastLine(), "[Tester]: hello world");
@@ -188,7 +188,7 @@ TEST_F(MainWindowTest, MenuItemsNeedTheirActions) {
 TEST_F(MainWindowTest, AClickOnAWorldOrAPlaceEntersIt) {
     MainWindow &window = gabbler_->Window();
     WorldListView &worlds = gabbler_->WorldsView();
-    QTRY_VERIFY_WITH_TIMEOUT(worlds.model()->rowCount() == 2, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return worlds.model()->rowCount() == 2; }, 5000));
     QModelIndex middle;
     for (int row = 0; row < worlds.model()->rowCount(); ++row) {
         if (worlds.model()->index(row, 0).data().toString() == "Middle") {
@@ -199,11 +199,15 @@ TEST_F(MainWindowTest, AClickOnAWorldOrAPlaceEntersIt) {
     worlds.show();
     worlds.scrollTo(middle);
     QTest::mouseClick(worlds.viewport(), Qt::LeftButton, {}, worlds.visualRect(middle).center());
-    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Gabbler - [Tester] in Middle world"), 5000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.windowTitle() == QStringLiteral("Gabbler - [Tester] in Middle world"); }, 5000))
+        << window.windowTitle().toStdString();
 
     // A remembered place takes the bot back, at its position.
     emit gabbler_->TeleportsView().teleportRequested(TeleportTarget{"Sunset", Position{-2000, 0, 1000, 900}});
-    QTRY_COMPARE_WITH_TIMEOUT(window.windowTitle(), QStringLiteral("Gabbler - [Tester] in Sunset world"), 5000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.windowTitle() == QStringLiteral("Gabbler - [Tester] in Sunset world"); }, 5000))
+        << window.windowTitle().toStdString();
     EXPECT_EQ(SdkGetInt(kAttrMyX), -2000);
     EXPECT_EQ(SdkGetInt(kAttrMyZ), 1000);
 }
@@ -215,7 +219,7 @@ TEST_F(MainWindowTest, ArrivalsFillTheUsersListAndAClickChoosesTheWhisperTarget)
     alice.name = "Alice";
     alice.citizen = 1234;
     ASSERT_GT(server_->AddPerson("Sunset", alice), 0);
-    QTRY_COMPARE_WITH_TIMEOUT(users.model()->rowCount(), 1, 5000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return users.model()->rowCount() == 1; }, 5000)) << users.model()->rowCount();
     EXPECT_EQ(users.model()->index(0, 0).data().toString(), "Alice");
     users.show();
     QTest::mouseClick(users.viewport(), Qt::LeftButton, {}, users.visualRect(users.model()->index(0, 0)).center());
@@ -246,9 +250,9 @@ TEST_F(MainWindowTest, SayAndWhisperBoxesTakeWhatOneLineCarries) {
     MainWindow &window = gabbler_->Window();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
     window.WhisperBox()->setEnabled(true);
-    const QString cyrillic = QStringLiteral("\u0416");                     // 2 bytes
-    const QString cjk = QStringLiteral("\u4E2D");                          // 3 bytes
-    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");           // 4 bytes
+    const QString cyrillic = QStringLiteral("\u0416");           // 2 bytes
+    const QString cjk = QStringLiteral("\u4E2D");                // 3 bytes
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80"); // 4 bytes
     struct Case {
         const char *what;
         QLineEdit *box;
@@ -259,14 +263,23 @@ TEST_F(MainWindowTest, SayAndWhisperBoxesTakeWhatOneLineCarries) {
         bool refused; // a message box names the field
     };
     const Case cases[] = {
-        {"200 Cyrillic letters typed stop at 127", window.SayBox(), 255, cyrillic.repeated(200), {},
-         cyrillic.repeated(127), false},
+        {"200 Cyrillic letters typed stop at 127",
+         window.SayBox(),
+         255,
+         cyrillic.repeated(200),
+         {},
+         cyrillic.repeated(127),
+         false},
         {"200 Cyrillic letters pasted are refused whole", window.SayBox(), 255, {}, cyrillic.repeated(200), {}, true},
         {"85 CJK characters pasted fit exactly", window.SayBox(), 255, {}, cjk.repeated(85), cjk.repeated(85), false},
-        {"64 emoji pasted in the whisper box are refused", window.WhisperBox(), 255, {}, emoji.repeated(64), {},
-         true},
-        {"63 emoji typed in the whisper box fit", window.WhisperBox(), 255, emoji.repeated(70), {},
-         emoji.repeated(63), false},
+        {"64 emoji pasted in the whisper box are refused", window.WhisperBox(), 255, {}, emoji.repeated(64), {}, true},
+        {"63 emoji typed in the whisper box fit",
+         window.WhisperBox(),
+         255,
+         emoji.repeated(70),
+         {},
+         emoji.repeated(63),
+         false},
         {"global mode leaves room for the name", window.SayBox(), 245, {}, QString(250, 'x'), {}, true},
         {"and takes what fits beside it", window.SayBox(), 245, QString(250, 'x'), {}, QString(245, 'x'), false},
     };
@@ -291,8 +304,7 @@ TEST_F(MainWindowTest, SayAndWhisperBoxesTakeWhatOneLineCarries) {
             QTest::qWait(c.refused ? 100 : 20);
         }
         EXPECT_EQ(c.box->text(), c.kept);
-        EXPECT_EQ(message.contains(c.box == window.SayBox() ? "Say takes at most" : "Whisper takes at most"),
-                  c.refused)
+        EXPECT_EQ(message.contains(c.box == window.SayBox() ? "Say takes at most" : "Whisper takes at most"), c.refused)
             << message.toStdString();
         EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     }
@@ -336,12 +348,13 @@ TEST_F(MainWindowTest, StepKeysMoveTheBotFromEveryWidget) {
         int attribute;
         int change;
     };
-    const Case cases[] = {{Qt::Key_N, kAttrMyZ, 500}, {Qt::Key_S, kAttrMyZ, -500}, {Qt::Key_W, kAttrMyX, 500},
+    const Case cases[] = {{Qt::Key_N, kAttrMyZ, 500},  {Qt::Key_S, kAttrMyZ, -500}, {Qt::Key_W, kAttrMyX, 500},
                           {Qt::Key_E, kAttrMyX, -500}, {Qt::Key_U, kAttrMyY, 500},  {Qt::Key_D, kAttrMyY, -500}};
     QWidget *const widgets[] = {window.SayBox(), window.WhisperBox(), window.Chat(), &gabbler_->UsersView()};
     for (QWidget *widget : widgets) {
         for (const Case &c : cases) {
-            SCOPED_TRACE(std::string(widget->metaObject()->className()) + " Ctrl+" + QKeySequence(c.key).toString().toStdString());
+            SCOPED_TRACE(std::string(widget->metaObject()->className()) + " Ctrl+" +
+                         QKeySequence(c.key).toString().toStdString());
             widget->setFocus();
             if (auto *box = qobject_cast<QLineEdit *>(widget)) {
                 box->setText(QStringLiteral("typed text"));
@@ -409,7 +422,8 @@ TEST_F(MainWindowTest, EscapeClosesOnlyItsPopup) {
         {"menu of the menu bar", [&] { teleport->popup(window.mapToGlobal(QPoint(10, 10))); }},
         {"people menu",
          [&] {
-             QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), users.viewport()->mapToGlobal(QPoint(5, 5)));
+             QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                     users.viewport()->mapToGlobal(QPoint(5, 5)));
              QApplication::sendEvent(users.viewport(), &event);
          }},
     };

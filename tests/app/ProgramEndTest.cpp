@@ -1,9 +1,8 @@
-#include "app/ui/TerminateSignal.h"
-
 #include "TempDir.h"
 #include "app/Session.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/MainWindow.h"
+#include "app/ui/TerminateSignal.h"
 #include "chat/ChatPane.h"
 #include "sdk/Sdk.h"
 
