@@ -202,7 +202,9 @@ TEST(InputLimit, RefusalOpensOneMessageBoxNamingTheField) {
     window.show();
     Paste(edit, QStringLiteral("123456"));
     Paste(edit, QStringLiteral("1234567"));
-    QTRY_VERIFY(window.findChild<QMessageBox *>(QStringLiteral("refusedInput")) != nullptr);
+    // QTRY_VERIFY only returns on a time-out under GoogleTest; the wait must fail the test itself.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window.findChild<QMessageBox *>(QStringLiteral("refusedInput")) != nullptr; }));
     QCoreApplication::processEvents();
     const auto boxes = window.findChildren<QMessageBox *>(QStringLiteral("refusedInput"));
     ASSERT_EQ(boxes.size(), 1);
