@@ -45,13 +45,26 @@ function(gabbler_add_test name)
     target_include_directories(test_${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
     # Tests find their data files from here: __FILE__ is relative when a compiler cache or a prefix map rewrites paths.
     target_compile_definitions(test_${name} PRIVATE GABBLER_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-    set(env "")
+    # Every test program runs through a script that sets the tests' own environment (cmake/TestEnvironment.sh.in);
+    # QT ones on the offscreen platform.
     if(ARG_QT)
-        set(env "QT_QPA_PLATFORM=offscreen")
+        set_property(TARGET test_${name} PROPERTY CROSSCOMPILING_EMULATOR ${GABBLER_TEST_ENV_DIR}/run-qt-test)
+    else()
+        set_property(TARGET test_${name} PROPERTY CROSSCOMPILING_EMULATOR ${GABBLER_TEST_ENV_DIR}/run-test)
     endif()
-    gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "${env}" TIMEOUT 300)
+    gtest_discover_tests(test_${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
 endfunction()
+
+set(GABBLER_TEST_ENV_DIR ${CMAKE_BINARY_DIR}/test-env)
+set(GABBLER_TEST_FONT_DIR /usr/share/fonts/truetype/dejavu)
+set(GABBLER_TEST_FONT_CACHE ${GABBLER_TEST_ENV_DIR}/font-cache)
+configure_file(${CMAKE_SOURCE_DIR}/cmake/TestFonts.conf.in ${GABBLER_TEST_ENV_DIR}/fonts.conf @ONLY)
+set(GABBLER_TEST_ENV_EXTRA "")
+configure_file(${CMAKE_SOURCE_DIR}/cmake/TestEnvironment.sh.in ${GABBLER_TEST_ENV_DIR}/run-test @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+set(GABBLER_TEST_ENV_EXTRA "export QT_QPA_PLATFORM=offscreen")
+configure_file(${CMAKE_SOURCE_DIR}/cmake/TestEnvironment.sh.in ${GABBLER_TEST_ENV_DIR}/run-qt-test @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 function(gabbler_resolve_deps out)
     set(result "")
