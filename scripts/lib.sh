@@ -32,3 +32,12 @@ ensure_test_locale() {
     grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen
     locale-gen >/dev/null || echo "note: could not generate de_DE.UTF-8; its test case will be skipped" >&2
 }
+
+# use_test_fonts BUILD_DIR: the fonts the tests use (only those scripts/packages.txt installs, drawn one way), so
+# figures measured with text come out alike on any machine. The build folder's configure step writes the file.
+use_test_fonts() {
+    local conf=$1/test-env/fonts.conf
+    [ -f "$conf" ] || { echo "note: $conf missing; the machine's own fonts are used" >&2; return 0; }
+    export FONTCONFIG_FILE=$conf
+    unset FONTCONFIG_PATH QT_FONT_DPI QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_QPA_PLATFORMTHEME
+}
