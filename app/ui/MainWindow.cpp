@@ -365,9 +365,11 @@ void MainWindow::SetChatFont(const ChatFont *font) {
         chatView_->SetDefaultFont(initialChatFont_);
         return;
     }
-    // Only face and size reach the pane: the stored effects are cleared at set-up.
+    // Face, size and the underline and strike-out chosen with them; the lines' own styles come on top.
     QFont chosen(QString::fromStdString(font->faceName));
     chosen.setPointSizeF(font->size > 0 ? font->size / 20.0 : initialChatFont_.pointSizeF());
+    chosen.setUnderline((font->effects & ChatFont::kUnderline) != 0);
+    chosen.setStrikeOut((font->effects & ChatFont::kStrikeOut) != 0);
     chatView_->SetDefaultFont(chosen);
 }
 

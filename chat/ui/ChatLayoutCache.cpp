@@ -194,7 +194,10 @@ const QTextCharFormat &ChatLayoutCache::FormatFor(std::uint32_t colour, bool bol
         format.setForeground(QColor::fromRgb(colour));
         format.setFontWeight(bold ? QFont::Bold : QFont::Normal);
         format.setFontItalic(italic);
-        format.setFontUnderline(underline);
+        // A line that is not underlined keeps the pane font's own underline, if it has one.
+        if (underline) {
+            format.setFontUnderline(true);
+        }
         found = formats_.insert(key, format);
     }
     return *found;

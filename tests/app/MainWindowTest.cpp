@@ -24,6 +24,7 @@
 #include <QContextMenuEvent>
 #include <QDialog>
 #include <QKeyEvent>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -33,6 +34,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -481,6 +483,72 @@ TEST_F(MainWindowTest, GlobalMessageLineHasOneTimestamp) {
     const QString stamp = line.left(line.size() - message.size());
     EXPECT_EQ(stamp.count('['), 1) << line.toStdString();
     EXPECT_TRUE(stamp.startsWith('[') && stamp.endsWith(QStringLiteral("] "))) << line.toStdString();
+// Underline and strike-out chosen for the chat font reach every line of the pane, whatever the line's own style:
+// a line of lone i's (no stroke of their own runs across) gets a rule under it, through it, or both.
+TEST_F(MainWindowTest, ChosenFontEffectsReachTheChatPane) {
+    struct Case {
+        const char *what;
+        int effects;
+        bool under;
+        bool through;
+    };
+    const Case cases[] = {
+        {"none", 0, false, false},
+        {"underline", ChatFont::kUnderline, true, false},
+        {"strike-out", ChatFont::kStrikeOut, false, true},
+        {"both", ChatFont::kUnderline | ChatFont::kStrikeOut, true, true},
+    };
+    MainWindow &window = gabbler_->Window();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    for (const Case &c : cases) {
+        ChatFont font;
+        font.faceName = "DejaVu Sans";
+        font.size = 12 * 20;
+        font.effects = c.effects;
+        window.SetChatFont(&font);
+        gabbler_->Chat().ClearBuffer();
+        gabbler_->Chat().AppendChatLine("i  i  i  i  i  i  i  i  i  i", ChatColour::Black, false, false, false, true);
+        QApplication::processEvents();
+        const QImage shown = window.Chat()->viewport()->grab().toImage();
+        // Rows of the text: dark pixels; a rule is a row dark over most of the text's width.
+        int left = shown.width(), right = -1, top = shown.height(), bottom = -1;
+        const auto dark = [&](int x, int y) { return qGray(shown.pixel(x, y)) < 128; };
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                if (dark(x, y)) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = std::max(bottom, y);
+                }
+            }
+        }
+        ASSERT_GE(right, left) << c.what << ": the line is shown";
+        std::vector<int> rules;
+        for (int y = top; y <= bottom; ++y) {
+            int count = 0;
+            for (int x = left; x <= right; ++x) {
+                count += dark(x, y);
+            }
+            if (count > (right - left + 1) * 3 / 4) {
+                rules.push_back(y);
+            }
+        }
+        // The stems of the i's end on the baseline; an underline lies at or below it, a strike-out above it.
+        int stemBottom = -1;
+        for (int y = top; y <= bottom; ++y) {
+            if (std::find(rules.begin(), rules.end(), y) == rules.end()) {
+                for (int x = left; x <= right; ++x) {
+                    stemBottom = dark(x, y) ? y : stemBottom;
+                }
+            }
+        }
+        const bool under = std::any_of(rules.begin(), rules.end(), [&](int y) { return y >= stemBottom; });
+        const bool through = std::any_of(rules.begin(), rules.end(), [&](int y) { return y < stemBottom; });
+        EXPECT_EQ(under, c.under) << c.what;
+        EXPECT_EQ(through, c.through) << c.what;
+    }
 }
 
 } // namespace
