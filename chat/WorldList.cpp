@@ -1,7 +1,5 @@
 #include "chat/WorldList.h"
 
-#include "common/TextCase.h"
-
 #include <algorithm>
 
 void WorldList::Rebuild(const WorldRecords &records, bool hideEmpty, bool hidePrivate) {
@@ -11,7 +9,7 @@ void WorldList::Rebuild(const WorldRecords &records, bool hideEmpty, bool hidePr
         if ((hideEmpty && record.users == 0) || (hidePrivate && record.status == 2)) {
             continue;
         }
-        rows_.push_back({record.name, record.users, record.status, FoldCase(record.name)});
+        rows_.push_back({record.name, record.users, record.status, record.order});
     }
     Sort();
 }
@@ -26,17 +24,22 @@ void WorldList::HeaderClicked(int column) {
 
 void WorldList::Sort() {
     const int key = sortKey_;
-    // Ties fall back to the name so the order is the same on every rebuild.
-    std::sort(rows_.begin(), rows_.end(), [key](const Row &a, const Row &b) {
+    // Names in the order of the words, case ignored; ties fall back to the name's bytes so the order is the same on
+    // every rebuild.
+    const auto byName = [](const Row &a, const Row &b) {
+        const int order = a.key.Compare(b.key);
+        return order != 0 ? order < 0 : a.name < b.name;
+    };
+    std::sort(rows_.begin(), rows_.end(), [key, &byName](const Row &a, const Row &b) {
         switch (key) {
         case -1:
-            return b.key < a.key;
+            return byName(b, a);
         case 2:
-            return a.users != b.users ? a.users > b.users : a.key < b.key;
+            return a.users != b.users ? a.users > b.users : byName(a, b);
         case -2:
-            return a.users != b.users ? a.users < b.users : a.key < b.key;
+            return a.users != b.users ? a.users < b.users : byName(a, b);
         default:
-            return a.key < b.key;
+            return byName(a, b);
         }
     });
 }

@@ -13,7 +13,7 @@ public:
         std::string name;
         int users = 0;
         int status = 0;
-        std::string key; // the name folded for comparison, computed once per rebuild
+        NameKey key; // the name's place in the order, made once per world
     };
 
     // Sort keys: 1 name ascending, -1 descending, 2 most users first, -2 fewest first.

@@ -1,8 +1,6 @@
 #include "chat/WorldRecords.h"
 
-#include "common/TextCase.h"
-
-std::string WorldRecords::Key(std::string_view name) { return FoldCase(name); }
+std::string WorldRecords::Key(std::string_view name) { return FoldName(name); }
 
 void WorldRecords::Report(std::string_view name, int status, int users) {
     if (status < 0 || status > 3) {
@@ -22,7 +20,7 @@ void WorldRecords::Report(std::string_view name, int status, int users) {
         found->second->users = users;
         found->second->status = status;
     } else {
-        records_.push_back({std::string(name), users, status});
+        records_.push_back({std::string(name), users, status, nameOrder_.Key(name)});
         index_.emplace(key, std::prev(records_.end()));
     }
     ++generation_;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "places/NameCompare.h"
+
 #include <cstddef>
 #include <list>
 #include <string>
@@ -7,14 +9,15 @@
 #include <unordered_map>
 
 // The universe's worlds as the world-information reports describe them, in order of first report. Names are
-// unique without regard to case. A world reported gone is removed with its record, so nothing can keep pointing
-// at it.
+// unique without regard to letter case, in any script. A world reported gone is removed with its record, so nothing can
+// keep pointing at it.
 class WorldRecords {
 public:
     struct Record {
         std::string name;
         int users = 0;
         int status = 0; // 1 open, 2 private, 0 any other state
+        NameKey order;  // the name's place in the Worlds list's order, made once
     };
 
     // One report: status 0 to 2 adds or updates the world, 3 removes it, anything else is ignored.
@@ -31,6 +34,7 @@ public:
 private:
     static std::string Key(std::string_view name);
 
+    NameOrder nameOrder_;
     std::list<Record> records_;
     std::unordered_map<std::string, std::list<Record>::iterator> index_;
     unsigned generation_ = 0;

@@ -3,7 +3,9 @@
 #include <string>
 #include <string_view>
 
-// Names of people and worlds compare without regard to ASCII letter case, as the universe compares them.
+// ASCII letters without regard to case: for the program's own keys and words (INI sections and keys, the owner
+// question) and where the universe compares that way. Names people read compare by places/NameCompare.h, which
+// folds every script.
 inline char FoldChar(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }

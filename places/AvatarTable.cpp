@@ -1,5 +1,6 @@
 #include "places/AvatarTable.h"
 
+#include "places/NameCompare.h"
 #include "places/TextLines.h"
 #include "sdk/Attributes.h"
 #include "sdk/ReasonText.h"
@@ -9,20 +10,6 @@
 #include <limits>
 
 namespace {
-
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameWorld(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 bool Storable(std::string_view world) { return world.find_first_of(std::string_view(":\r\n\0", 4)) == world.npos; }
 
@@ -130,7 +117,7 @@ std::string AvatarTable::SaveText() const {
 
 int AvatarTable::LookupAvatar(std::string_view world) const {
     for (const auto &entry : entries_) {
-        if (SameWorld(entry.world, world)) {
+        if (SameName(entry.world, world)) {
             return entry.avatar;
         }
     }
@@ -139,7 +126,7 @@ int AvatarTable::LookupAvatar(std::string_view world) const {
 
 void AvatarTable::RecordAvatar(std::string_view world, int avatar) {
     for (auto &entry : entries_) {
-        if (SameWorld(entry.world, world)) {
+        if (SameName(entry.world, world)) {
             entry.avatar = avatar;
             return;
         }

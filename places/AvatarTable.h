@@ -28,7 +28,7 @@ public:
     FileResult Save(const std::string &path) const;
     std::string SaveText() const;
 
-    // The number recorded for a world (ASCII letters compared without case), or 0.
+    // The number recorded for a world (letter case ignored, in any script), or 0.
     int LookupAvatar(std::string_view world) const;
 
     // Sets the world's number, or appends the world; the name keeps its first spelling.

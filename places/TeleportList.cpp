@@ -4,23 +4,8 @@
 #include "places/Movement.h"
 #include "places/TextLines.h"
 
-#include <QString>
-
 #include <algorithm>
 #include <utility>
-
-namespace {
-
-QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-} // namespace
-
-TeleportNameOrder::TeleportNameOrder() { collator_.setCaseSensitivity(Qt::CaseInsensitive); }
-
-bool TeleportNameOrder::Less(std::string_view a, std::string_view b) const {
-    const int order = collator_.compare(FromUtf8(a), FromUtf8(b));
-    return order != 0 ? order < 0 : a < b;
-}
 
 std::string DeleteTeleportQuestion(std::string_view name) {
     return "Are you sure you wish to delete '" + std::string(name) + "' ?";

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "common/AtomicFile.h"
+#include "places/NameCompare.h"
 #include "places/Position.h"
-
-#include <QCollator>
 
 #include <cstddef>
 #include <optional>
@@ -17,17 +16,6 @@ struct TeleportEntry {
     std::string name;
     std::string location;
     bool operator==(const TeleportEntry &) const = default;
-};
-
-// The order of the Teleports list, the same wherever rows are placed: the user's locale, case ignored; names that
-// still compare equal fall back to their bytes, so the order never depends on the order of insertion.
-class TeleportNameOrder {
-public:
-    TeleportNameOrder();
-    bool Less(std::string_view a, std::string_view b) const;
-
-private:
-    QCollator collator_;
 };
 
 inline constexpr const char *kTeleportListCaption = "Gabbler Teleport List";
@@ -71,6 +59,6 @@ public:
 
 private:
     std::vector<TeleportEntry> rows_;
-    TeleportNameOrder order_;
+    NameOrder order_;       // the same wherever rows are placed
     bool keepFile_ = false; // the file existed but could not be read
 };

@@ -78,4 +78,73 @@ TEST(WorldList, AWorldGoneOrRefilledShowsAtTheNextRebuild) {
     EXPECT_EQ(Names(list), (std::vector<std::string>{"Alpha", "beta", "delta"}));
 }
 
+// Names of worlds in any script: one record whatever their letter case (full case folding, so "STRASSE" is
+// "Straße"), and in the order of the words, not of their bytes.
+TEST(WorldRecords, ANameIsOneWorldWhateverItsCaseInAnyScript) {
+    struct Case {
+        const char *first;
+        const char *second;
+        bool same;
+    };
+    const Case cases[] = {
+        {"Sunset", "SUNSET", true},
+        {"\xc3\xa9t\xc3\xa9", "\xc3\x89T\xc3\x89", true}, // été, ÉTÉ
+        {"Stra\xc3\x9f"
+         "e",
+         "STRASSE", true},                                                              // Straße: ß folds to ss
+        {"\xce\x8c\xce\xa3\xce\x9f\xce\xa3", "\xcf\x8c\xcf\x83\xce\xbf\xcf\x82", true}, // ΌΣΟΣ, όσος
+        {"\xc4\xb0zmir", "i\xcc\x87zmir", true},                                        // İzmir, i and a dot above
+        {"e\xcc\x81t\xc3\xa9", "\xc3\xa9t\xc3\xa9", true},                              // é written as e and an accent
+        {"\xc3\xa9t\xc3\xa9", "ete", false},
+        {"Zo\xc3\xab", "Zoe", false},
+        {"\xff"
+         "a",
+         "\xfe"
+         "a",
+         false}, // not UTF-8: never one world through replacement characters
+        {"\xff"
+         "A",
+         "\xff"
+         "a",
+         true},
+    };
+    for (const Case &c : cases) {
+        WorldRecords records;
+        records.Report(c.first, 1, 1);
+        records.Report(c.second, 1, 2);
+        EXPECT_EQ(records.Size(), c.same ? 1u : 2u) << c.first << " and " << c.second;
+        ASSERT_NE(records.Find(c.second), nullptr) << c.second;
+        EXPECT_EQ(records.Find(c.second)->name, c.same ? c.first : c.second) << "the name keeps its first spelling";
+        EXPECT_EQ(records.Find(c.second)->users, 2);
+    }
+}
+
+TEST(WorldList, SortsNamesAsWordsNotAsBytes) {
+    WorldRecords records;
+    for (const char *name : {"Zoo", "\xc3\xa9t\xc3\xa9", "Alpha",
+                             "\xc3\x89"
+                             "b\xc3\xa8"
+                             "ne",
+                             "z\xc3\xa8"
+                             "bre",
+                             "\xc3\x84pfel", "beta"}) {
+        records.Report(name, 1, 1);
+    }
+    WorldList list;
+    list.Rebuild(records, false, false);
+    const std::vector<std::string> ascending = {"Alpha",
+                                                "\xc3\x84pfel",
+                                                "beta",
+                                                "\xc3\x89"
+                                                "b\xc3\xa8"
+                                                "ne",
+                                                "\xc3\xa9t\xc3\xa9",
+                                                "z\xc3\xa8"
+                                                "bre",
+                                                "Zoo"};
+    EXPECT_EQ(Names(list), ascending);
+    list.HeaderClicked(0);
+    EXPECT_EQ(Names(list), std::vector<std::string>(ascending.rbegin(), ascending.rend()));
+}
+
 } // namespace

@@ -68,15 +68,27 @@ TEST(AvatarTableLoad, ReadsWorldAndNumberAndStopsAtALineWithoutColon) {
     }
 }
 
-TEST(AvatarTableLookup, IgnoresAsciiCaseOnly) {
+TEST(AvatarTableLookup, IgnoresLetterCaseInAnyScript) {
     AvatarTable table;
     table.RecordAvatar("Sunset", 12);
-    table.RecordAvatar("Größe", 7);
+    table.RecordAvatar("Gr\xc3\xb6\xc3\x9f"
+                       "e",
+                       7); // Größe
     table.RecordAvatar("SUNSET", 13);
-    EXPECT_EQ(table.Entries(), (Entries{{"Sunset", 13}, {"Größe", 7}}));
+    table.RecordAvatar("\xc3\x89T\xc3\x89", 3); // ÉTÉ
+    table.RecordAvatar("\xc3\xa9t\xc3\xa9", 4); // été
+    EXPECT_EQ(table.Entries(), (Entries{{"Sunset", 13},
+                                        {"Gr\xc3\xb6\xc3\x9f"
+                                         "e",
+                                         7},
+                                        {"\xc3\x89T\xc3\x89", 4}}));
     EXPECT_EQ(table.LookupAvatar("sunset"), 13);
-    EXPECT_EQ(table.LookupAvatar("GRÖSSE"), 0) << "only ASCII letters fold";
-    EXPECT_EQ(table.LookupAvatar("größe"), 7);
+    EXPECT_EQ(table.LookupAvatar("GR\xc3\x96SSE"), 7) << "GRÖSSE";
+    EXPECT_EQ(table.LookupAvatar("gr\xc3\xb6\xc3\x9f"
+                                 "e"),
+              7);
+    EXPECT_EQ(table.LookupAvatar("Grosse"), 0) << "an accent is not a case";
+    EXPECT_EQ(table.LookupAvatar("\xc3\xa9T\xc3\xa9"), 4);
     EXPECT_EQ(table.LookupAvatar("Nowhere"), 0) << "a world without entry starts with avatar 0";
     EXPECT_EQ(table.LookupAvatar("Sunset "), 0);
 }

@@ -65,6 +65,18 @@ TEST(TeleportListOrder, SortsByNameIgnoringCaseWhateverTheFileOrder) {
     EXPECT_EQ(list.SaveText(), "L:\r\nL:10\r\nL:Alpha\r\nL:alpha\r\nL:Beta\r\nL:beta\r\nL:gamma\r\n");
 }
 
+TEST(TeleportListOrder, SortsNamesAsWordsNotAsBytes) {
+    TeleportList list;
+    list.LoadText("L:Zoo\r\nL:\xc3\xa9t\xc3\xa9\r\nL:Alpha\r\nL:\xc3\x89T\xc3\x89\r\nL:\xc3\x84pfel\r\n");
+    std::vector<std::string> names;
+    for (const auto &row : list.Rows()) {
+        names.push_back(row.name);
+    }
+    // ÉTÉ and été differ only in case: byte order between them.
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Alpha", "\xc3\x84pfel", "\xc3\x89T\xc3\x89", "\xc3\xa9t\xc3\xa9", "Zoo"}));
+}
+
 TEST(TeleportListCommands, RememberEditDeleteAndDestination) {
     TeleportList list;
     EXPECT_EQ(TeleportList::RememberLine("Sunset", {0, 0, -1500, 900}, "Dock"), "Sunset 1.5S 0.0W 0.0a 90:Dock");
