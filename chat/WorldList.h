@@ -2,6 +2,7 @@
 
 #include "chat/WorldRecords.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ public:
         std::string name;
         int users = 0;
         int status = 0;
-        NameKey key; // the name's place in the order, made once per world
+        std::size_t rank = 0; // the name's place among the rows in the order of names, found once per rebuild
     };
 
     // Sort keys: 1 name ascending, -1 descending, 2 most users first, -2 fewest first.
