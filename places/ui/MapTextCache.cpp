@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 
 namespace {
 
@@ -39,39 +38,56 @@ int Scale(int v, int a) {
 
 // What the text engine does with printable ASCII in one font: each character's advance, the step from one
 // character to the next (its advance with the pair's kerning), and the pairs it draws with other glyphs than the
-// characters' own. Found once per font and process (as the engine keeps its own font data), by letting the engine
-// shape every pair: the font's kerning tables are read differently by other means, a 64th of a pixel here and
-// there.
-struct AsciiShaping {
-    bool usable = false;
-    int phases = 1; // the fractions of a pixel the engine draws a glyph at
-    std::array<int, kCount> advance{};
-    std::array<std::array<int, kCount>, kCount> step{};
-    std::bitset<kCount * kCount> replaced; // first * kCount + second
+// characters' own. Learnt from the engine itself, which shapes the pairs: the font's kerning tables read by other
+// means differ by a 64th of a pixel here and there. Kept for the process, as the engine keeps its font data, and
+// filled a first character at a time as names need them; only the painting (GUI) thread uses it.
+class AsciiShaping {
+public:
+    static AsciiShaping &For(const QFont &font);
 
-    static const AsciiShaping &For(const QFont &font);
+    bool Usable() const { return usable_; }
+    int Phases() const { return phases_; } // the fractions of a pixel the engine draws a glyph at
+    int Advance(int c) const { return advance_[static_cast<std::size_t>(c)]; }
+    // The step from a to b in 64ths of a pixel; false when the engine draws the pair with other glyphs.
+    bool Step(int a, int b, int &step) {
+        const int row = a != 0 ? a : b;
+        if (!known_[static_cast<std::size_t>(row)]) {
+            MeasureRow(row);
+        }
+        step = step_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)];
+        return !replaced_[static_cast<std::size_t>(a * kCount + b)];
+    }
 
 private:
-    void Measure(const QFont &font);
-    int &Step(int a, int b) { return step[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]; }
+    explicit AsciiShaping(const QFont &font);
+    void MeasureRow(int a);
+    std::int16_t &At(int a, int b) { return step_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]; }
+
+    QFont font_;
+    QString family_;
+    QList<quint32> own_; // each character's own glyph
+    bool usable_ = false;
+    int phases_ = 1;
+    std::array<int, kCount> advance_{};
+    std::array<std::array<std::int16_t, kCount>, kCount> step_{};
+    std::bitset<kCount * kCount> replaced_; // first * kCount + second
+    std::bitset<kCount> known_;             // the first characters whose pairs are measured
+    std::bitset<kCount> toBlank_, fromBlank_;
 };
 
-const AsciiShaping &AsciiShaping::For(const QFont &font) {
-    static std::mutex mutex;
+AsciiShaping &AsciiShaping::For(const QFont &font) {
     static std::map<QString, std::unique_ptr<AsciiShaping>> known;
-    const std::lock_guard lock(mutex);
     auto &entry = known[font.key()];
     if (!entry) {
-        entry = std::make_unique<AsciiShaping>();
-        entry->Measure(font);
+        entry.reset(new AsciiShaping(font));
     }
     return *entry;
 }
 
 namespace {
 
-// The glyphs and positions (in 64ths) of one line of text as the engine lays it out; nothing when part of it
-// comes from another font.
+// The glyphs and positions (in 64ths) of one line of text as the engine lays it out; false when part of it comes
+// from another font.
 bool Shape(const QString &text, const QFont &font, const QString &family, QList<quint32> &glyphs,
            std::vector<int> &positions) {
     QTextLayout layout(text, font);
@@ -94,66 +110,31 @@ bool Shape(const QString &text, const QFont &font, const QString &family, QList<
 
 } // namespace
 
-void AsciiShaping::Measure(const QFont &font) {
+AsciiShaping::AsciiShaping(const QFont &font) : font_(font) {
+    replaced_.set(); // until measured
     const QRawFont raw = QRawFont::fromFont(font);
     QString all;
     for (int i = 0; i < kCount; ++i) {
         all += QChar(kFirst + i);
     }
-    const QList<quint32> own = raw.glyphIndexesForString(all);
-    if (!raw.isValid() || own.size() != kCount ||
-        std::any_of(own.begin(), own.end(), [](quint32 g) { return g == 0; })) {
+    own_ = raw.glyphIndexesForString(all);
+    if (!raw.isValid() || own_.size() != kCount ||
+        std::any_of(own_.begin(), own_.end(), [](quint32 g) { return g == 0; })) {
         return; // a character the font lacks comes from another font: the engine's business
     }
-    const QList<QPointF> single = raw.advancesForGlyphIndexes(own, QRawFont::SeparateAdvances);
+    family_ = raw.familyName();
+    const QList<QPointF> single = raw.advancesForGlyphIndexes(own_, QRawFont::SeparateAdvances);
     for (int i = 0; i < kCount; ++i) {
-        advance[static_cast<std::size_t>(i)] = Fixed(single[i].x());
+        advance_[static_cast<std::size_t>(i)] = Fixed(single[i].x());
     }
-    const QString family = raw.familyName();
     QList<quint32> glyphs;
     std::vector<int> x;
-    // Blank to blank.
-    if (!Shape(QStringLiteral("  "), font, family, glyphs, x) || glyphs.size() != 2) {
+    if (!Shape(QStringLiteral("  "), font, family_, glyphs, x) || glyphs.size() != 2) {
         return;
     }
-    Step(0, 0) = x[1] - x[0];
-    // "ab " for every b after each a gives the steps a to b, b to blank and blank to a.
-    std::bitset<kCount> toBlank, fromBlank;
-    for (int a = 1; a < kCount; ++a) {
-        QString text;
-        for (int b = 1; b < kCount; ++b) {
-            text += QChar(kFirst + a);
-            text += QChar(kFirst + b);
-            text += QLatin1Char(' ');
-        }
-        if (!Shape(text, font, family, glyphs, x)) {
-            return;
-        }
-        qsizetype at = 0;
-        for (int b = 1; b < kCount; ++b) {
-            const qsizetype end = glyphs.indexOf(own[0], at);
-            if (end < 0) {
-                return;
-            }
-            if (end - at == 2 && glyphs[at] == own[a] && glyphs[at + 1] == own[b]) {
-                const auto i = static_cast<std::size_t>(at);
-                Step(a, b) = x[i + 1] - x[i];
-                Step(b, 0) = x[i + 2] - x[i + 1];
-                toBlank.set(static_cast<std::size_t>(b));
-                if (end + 1 < glyphs.size() && glyphs[end + 1] == own[a]) {
-                    Step(0, a) = x[i + 3] - x[i + 2];
-                    fromBlank.set(static_cast<std::size_t>(a));
-                }
-            } else {
-                replaced.set(static_cast<std::size_t>(a * kCount + b));
-            }
-            at = end + 1;
-        }
-    }
-    for (int c = 1; c < kCount; ++c) {
-        replaced[static_cast<std::size_t>(c * kCount)] = !toBlank[static_cast<std::size_t>(c)];
-        replaced[static_cast<std::size_t>(c)] = !fromBlank[static_cast<std::size_t>(c)];
-    }
+    At(0, 0) = static_cast<std::int16_t>(x[1] - x[0]);
+    replaced_.reset(0);
+    known_.set(0);
     // The engine draws a glyph at as many fractions of a pixel as give different pictures of it.
     const QFontMetrics metrics(font);
     std::vector<QImage> seen;
@@ -169,8 +150,47 @@ void AsciiShaping::Measure(const QFont &font) {
             seen.push_back(std::move(picture));
         }
     }
-    phases = static_cast<int>(seen.size());
-    usable = true;
+    phases_ = static_cast<int>(seen.size());
+    usable_ = true;
+}
+
+// "ab " for every b after a, shaped as one line, gives the steps a to b, b to blank and blank to a.
+void AsciiShaping::MeasureRow(int a) {
+    known_.set(static_cast<std::size_t>(a));
+    QString text;
+    for (int b = 1; b < kCount; ++b) {
+        text += QChar(kFirst + a);
+        text += QChar(kFirst + b);
+        text += QLatin1Char(' ');
+    }
+    QList<quint32> glyphs;
+    std::vector<int> x;
+    if (!usable_ || !Shape(text, font_, family_, glyphs, x)) {
+        return; // every pair of the row stays with the engine
+    }
+    qsizetype at = 0;
+    for (int b = 1; b < kCount; ++b) {
+        const qsizetype end = glyphs.indexOf(own_[0], at);
+        if (end < 0) {
+            break;
+        }
+        if (end - at == 2 && glyphs[at] == own_[a] && glyphs[at + 1] == own_[b]) {
+            const auto i = static_cast<std::size_t>(at);
+            At(a, b) = static_cast<std::int16_t>(x[i + 1] - x[i]);
+            replaced_.reset(static_cast<std::size_t>(a * kCount + b));
+            if (!toBlank_[static_cast<std::size_t>(b)]) {
+                toBlank_.set(static_cast<std::size_t>(b));
+                At(b, 0) = static_cast<std::int16_t>(x[i + 2] - x[i + 1]);
+                replaced_.reset(static_cast<std::size_t>(b * kCount));
+            }
+            if (end + 1 < glyphs.size() && glyphs[end + 1] == own_[a] && !fromBlank_[static_cast<std::size_t>(a)]) {
+                fromBlank_.set(static_cast<std::size_t>(a));
+                At(0, a) = static_cast<std::int16_t>(x[i + 3] - x[i + 2]);
+                replaced_.reset(static_cast<std::size_t>(a));
+            }
+        }
+        at = end + 1;
+    }
 }
 
 void MapTextCache::Prepare(const QFont &font, qreal pixelRatio) {
@@ -209,22 +229,22 @@ const QImage &MapTextCache::Name(const std::string &name) {
 }
 
 const MapTextCache::Glyph &MapTextCache::GlyphFor(char c, int phase) {
-    Glyph &glyph = glyphs_[static_cast<std::size_t>(Index(c) * shaping_->phases + phase)];
+    Glyph &glyph = glyphs_[static_cast<std::size_t>(Index(c) * shaping_->Phases() + phase)];
     if (glyph.made) {
         return glyph;
     }
     glyph.made = true;
     const QFontMetrics metrics(font_);
-    const int height = metrics.height() + 1;
+    const int height = height_;
     // Room for ink that reaches past the advance on either side, as in a name's own picture.
-    const int width = (shaping_->advance[static_cast<std::size_t>(Index(c))] + 63) / 64 + 2 * kGlyphPad + 1;
+    const int width = (shaping_->Advance(Index(c)) + 63) / 64 + 2 * kGlyphPad + 1;
     glyph.picture = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
     glyph.picture.fill(Qt::transparent);
     QPainter painter(&glyph.picture);
     painter.setFont(font_);
     painter.setPen(kText);
     // Just past the fraction's start, so the engine rounds down to this fraction and not the one before.
-    const qreal x = kGlyphPad + (std::ceil(64.0 * phase / shaping_->phases)) / 64.0;
+    const qreal x = kGlyphPad + (std::ceil(64.0 * phase / shaping_->Phases())) / 64.0;
     painter.drawText(QPointF(x, metrics.ascent()), QString(QChar(c)));
     painter.end();
     for (int y = 0; y < height; ++y) {
@@ -247,10 +267,11 @@ bool MapTextCache::ComposeName(const std::string &name, QImage &picture) {
     }
     if (!shaping_) {
         shaping_ = &AsciiShaping::For(font_);
-        glyphs_.assign(static_cast<std::size_t>(kCount * shaping_->phases), Glyph());
+        glyphs_.assign(static_cast<std::size_t>(kCount * shaping_->Phases()), Glyph());
+        height_ = QFontMetrics(font_).height() + 1; // measuring for every name cost as much as its copying
     }
-    const AsciiShaping &shaping = *shaping_;
-    if (!shaping.usable) {
+    AsciiShaping &shaping = *shaping_;
+    if (!shaping.Usable()) {
         return false;
     }
     // Where each character starts, in 64ths of a pixel from the picture's left edge.
@@ -258,22 +279,19 @@ bool MapTextCache::ComposeName(const std::string &name, QImage &picture) {
     starts.resize(name.size());
     int pen = kNamePad * 64;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        const auto a = static_cast<std::size_t>(Index(name[i]));
         starts[i] = pen;
+        int step = 0;
         if (i + 1 == name.size()) {
-            pen += shaping.advance[a];
+            pen += shaping.Advance(Index(name[i]));
+        } else if (shaping.Step(Index(name[i]), Index(name[i + 1]), step)) {
+            pen += step;
         } else {
-            const auto b = static_cast<std::size_t>(Index(name[i + 1]));
-            if (shaping.replaced[a * kCount + b]) {
-                return false;
-            }
-            pen += shaping.step[a][b];
+            return false;
         }
     }
     // As wide as the engine measures the name (its advance rounded), plus the pads on both sides.
     const int width = std::max((pen - kNamePad * 64 + 32) / 64 + 2 * kNamePad, 1);
-    const int height = QFontMetrics(font_).height() + 1;
-    picture = QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+    picture = QImage(width, height_, QImage::Format_ARGB32_Premultiplied);
     picture.fill(Qt::transparent);
     // Rows by hand: asking the picture for each of its rows costs more than the copying.
     uchar *const bits = picture.bits();
@@ -282,8 +300,8 @@ bool MapTextCache::ComposeName(const std::string &name, QImage &picture) {
         // The engine takes a position up to a 64th short of a fraction for that fraction, and one a 64th short of
         // the next pixel for that pixel.
         int whole = starts[i] / 64;
-        int phase = (starts[i] % 64 + 1) * shaping.phases / 64;
-        if (phase == shaping.phases) {
+        int phase = (starts[i] % 64 + 1) * shaping.Phases() / 64;
+        if (phase == shaping.Phases()) {
             ++whole;
             phase = 0;
         }

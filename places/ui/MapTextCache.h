@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-struct AsciiShaping;
+class AsciiShaping;
 
 // Pictures of the marks' names and of the crosses, made once and then only copied: drawing thousands of names
 // as text each paint is several times slower than copying their pictures. A name of printable ASCII is put
@@ -44,7 +44,8 @@ private:
 
     std::unordered_map<std::string, QImage> names_;
     std::vector<Glyph> glyphs_;
-    const AsciiShaping *shaping_ = nullptr;
+    AsciiShaping *shaping_ = nullptr;
+    int height_ = 0; // of a name's picture, as the text engine's line and one more row
     std::unordered_map<QRgb, QImage> crosses_;
     QFont font_;
     qreal pixelRatio_ = 1;
