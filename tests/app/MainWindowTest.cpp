@@ -23,8 +23,8 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
-#include <QKeyEvent>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -33,8 +33,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -483,6 +483,8 @@ TEST_F(MainWindowTest, GlobalMessageLineHasOneTimestamp) {
     const QString stamp = line.left(line.size() - message.size());
     EXPECT_EQ(stamp.count('['), 1) << line.toStdString();
     EXPECT_TRUE(stamp.startsWith('[') && stamp.endsWith(QStringLiteral("] "))) << line.toStdString();
+}
+
 // Underline and strike-out chosen for the chat font reach every line of the pane, whatever the line's own style:
 // a line of lone i's (no stroke of their own runs across) gets a rule under it, through it, or both.
 TEST_F(MainWindowTest, ChosenFontEffectsReachTheChatPane) {
