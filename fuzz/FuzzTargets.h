@@ -18,6 +18,7 @@ int FuzzAvatarTable(const std::uint8_t *data, std::size_t size);
 int FuzzIni(const std::uint8_t *data, std::size_t size);
 int FuzzRtf(const std::uint8_t *data, std::size_t size);
 int FuzzSmtpReply(const std::uint8_t *data, std::size_t size);
+int FuzzHistoryQuery(const std::uint8_t *data, std::size_t size);
 
 struct FuzzTarget {
     const char
@@ -36,4 +37,5 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"ini", FuzzIni},
     {"rtf", FuzzRtf},
     {"smtp_reply", FuzzSmtpReply},
+    {"history_query", FuzzHistoryQuery},
 };

@@ -180,6 +180,12 @@ def smtp():
     write('smtp_reply', 'odd', b'\x01\x00250\n25\n2a0-x\n\n-\n250-\r\n250 \r\n999 x\n12')
 
 
+def history_query():
+    write('history_query', 'words', 'hello harb* "meet me"')
+    write('history_query', 'syntax', 'NEAR(a b, 2) OR x AND NOT y ^col:z {a b}:c + - ( ) " "*')
+    write('history_query', 'junk', b'"\x00\xff\xfe*"" *\x1b[31m \xc3 \xe2\x80\x94 ' + b'q' * 300 + b'"unclosed')
+
+
 if __name__ == '__main__':
     frames()
     sdk_stream()
@@ -188,3 +194,4 @@ if __name__ == '__main__':
     ini()
     rtf()
     smtp()
+    history_query()
