@@ -64,6 +64,7 @@ public:
             return false;
         Transaction t(db);
         bool ok = t.Ok();
+        std::int64_t firstLine = 0, lastLine = -1;
         for (const Entry &e : batch.entries) {
             if (!ok)
                 break;
@@ -86,7 +87,9 @@ public:
                 insertLine_->BindStatic(9, piece(e.text, e.textSize));
                 ok = insertLine_->Run();
                 insertLine_->Reset();
-                ++lines;
+                if (lines++ == 0)
+                    firstLine = e.number;
+                lastLine = e.number;
                 break;
             }
             case Op::Arrive: {
@@ -126,6 +129,11 @@ public:
             }
             }
         }
+        if (ok && lines) {
+            indexLines_->Bind(1, firstLine).Bind(2, lastLine);
+            ok = indexLines_->Run();
+            indexLines_->Reset();
+        }
         heartbeat_->Bind(1, now).Bind(2, run);
         ok = ok && heartbeat_->Run();
         heartbeat_->Reset();
@@ -146,6 +154,8 @@ private:
             db, "INSERT INTO visits(run, world, name, citizen, session, arrival) VALUES(?, ?, ?, ?, ?, ?)");
         closeVisit_ = std::make_unique<Statement>(
             db, "UPDATE visits SET departure = max(arrival, ?) WHERE world = ? AND session = ? AND departure IS NULL");
+        indexLines_ = std::make_unique<Statement>(
+            db, "INSERT INTO lines_text(rowid, text) SELECT id, text FROM lines WHERE id BETWEEN ? AND ?");
         heartbeat_ = std::make_unique<Statement>(db, "UPDATE runs SET heartbeat = ? WHERE id = ?");
         findName_ = std::make_unique<Statement>(db, "SELECT id FROM names WHERE name = ?");
         addName_ = std::make_unique<Statement>(db, "INSERT INTO names(name) VALUES(?)");
@@ -184,7 +194,7 @@ private:
     }
 
     std::unordered_map<std::string, std::int64_t> names_;
-    std::unique_ptr<Statement> insertLine_, insertVisit_, closeVisit_, heartbeat_, findName_, addName_;
+    std::unique_ptr<Statement> insertLine_, indexLines_, insertVisit_, closeVisit_, heartbeat_, findName_, addName_;
 };
 
 HistoryWriter::~HistoryWriter() { Stop(); }
