@@ -78,6 +78,7 @@ void Settings::ReadFrom(const IniFile &ini) {
     alwaysOnTop = ini.GetInt(kSettings, "AlwaysOnTop", d.alwaysOnTop);
     reenterWorld = Flag(ini, kSettings, "ReenterWorld", d.reenterWorld);
     scrollbackLines = Clamped(ini, kSettings, "ScrollbackLines", d.scrollbackLines, kMinScrollback, kMaxScrollback);
+    stayWhereScrolled = Flag(ini, kSettings, "StayWhereScrolled", d.stayWhereScrolled);
 
     enterGlobal = Flag(ini, kGlobal, "EnterGlobal", d.enterGlobal);
     globalChat = Colour(ini, kGlobal, "Chat", d.globalChat);
@@ -124,6 +125,7 @@ void Settings::WriteTo(IniFile &ini) const {
     ini.SetInt(kSettings, "AlwaysOnTop", alwaysOnTop);
     SetFlag(ini, kSettings, "ReenterWorld", reenterWorld);
     ini.SetInt(kSettings, "ScrollbackLines", scrollbackLines);
+    SetFlag(ini, kSettings, "StayWhereScrolled", stayWhereScrolled);
 
     SetFlag(ini, kGlobal, "EnterGlobal", enterGlobal);
     SetColour(ini, kGlobal, "Chat", globalChat);

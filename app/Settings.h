@@ -48,6 +48,7 @@ struct Settings {
     int alwaysOnTop = 0;       // kept as stored: only exactly 1 makes the window top-most
     bool reenterWorld = false;
     int scrollbackLines = kDefaultScrollback; // chat-pane lines kept before the oldest are dropped
+    bool stayWhereScrolled = false;           // the chat pane does not follow new lines while scrolled up
     // [Global]
     bool enterGlobal = false;
     Rgb globalChat{0, 0, 0};

@@ -91,6 +91,10 @@ void SettingsDialogLogic::Accept(Settings &app, SettingsEffects &effects) const 
         app.alwaysOnTop = v.alwaysOnTop;
         effects.SetAlwaysOnTop(app.AlwaysOnTopActive());
     }
+    if (app.stayWhereScrolled != v.stayWhereScrolled) {
+        app.stayWhereScrolled = v.stayWhereScrolled;
+        effects.SetChatStaysWhereScrolled(app.stayWhereScrolled);
+    }
     app.dontShowEmptyWorlds = v.dontShowEmptyWorlds;
     app.dontShowPrivateWorlds = v.dontShowPrivateWorlds;
     effects.SetChatBackground(app.chatBox);

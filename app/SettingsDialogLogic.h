@@ -17,6 +17,8 @@ public:
     virtual void SetChatFont(const ChatFont *font) = 0;
     // Only called when the number changed; the pane drops its oldest lines beyond it.
     virtual void SetScrollbackLines(int lines) = 0;
+    // Whether the chat pane stays where the user scrolled while lines arrive.
+    virtual void SetChatStaysWhereScrolled(bool stay) = 0;
 };
 
 enum class Wave { Whisper, Login, AvEntry };

@@ -73,6 +73,7 @@ MainWindow::MainWindow(ChatPane &chat, Settings &settings, QWidget *parent)
     BuildControls();
     SetChatBackground(settings_.chatBox);
     SetChatFont(settings_.enableFonts ? &settings_.font : nullptr);
+    SetChatStaysWhereScrolled(settings_.stayWhereScrolled);
     RepaintBackdrop();
     resize(800, 520);
 }
@@ -374,6 +375,8 @@ void MainWindow::SetChatFont(const ChatFont *font) {
 }
 
 void MainWindow::SetScrollbackLines(int lines) { chat_.SetScrollbackLines(static_cast<std::size_t>(lines)); }
+
+void MainWindow::SetChatStaysWhereScrolled(bool stay) { chatView_->SetStayWhereScrolled(stay); }
 
 void MainWindow::ShowAbout() {
     QDialog about(this);

@@ -53,6 +53,7 @@ public:
     void SetChatBackground(Rgb colour) override;
     void SetChatFont(const ChatFont *font) override;
     void SetScrollbackLines(int lines) override;
+    void SetChatStaysWhereScrolled(bool stay) override;
 
     ChatView *Chat() const { return chatView_; }
     QLineEdit *SayBox() const { return sayBox_; }

@@ -145,6 +145,9 @@ SettingsDialog::SettingsDialog(Settings &settings, SettingsEffects &effects, QWi
     scrollbackRow->addWidget(scrollbackLines_);
     scrollbackRow->addStretch();
     generalGrid->addLayout(scrollbackRow, (index + 1) / 2, 0, 1, 2);
+    stayWhereScrolled_ =
+        check("stayWhereScrolled", "Keep my place when I scroll up while new lines arrive", v.stayWhereScrolled);
+    generalGrid->addWidget(stayWhereScrolled_, (index + 1) / 2 + 1, 0, 1, 2);
     layout->addWidget(general);
 
     auto *sounds = new QGroupBox(QStringLiteral("Sounds"), this);
@@ -259,6 +262,7 @@ void SettingsDialog::ReadControls() {
     v.reenterWorld = reenterWorld_->isChecked();
     logic_.SetAlwaysOnTopChecked(alwaysOnTop_->isChecked());
     v.scrollbackLines = scrollbackLines_->value();
+    v.stayWhereScrolled = stayWhereScrolled_->isChecked();
     for (const Wave wave : {Wave::Whisper, Wave::Login, Wave::AvEntry}) {
         logic_.PlayFlag(wave) = playWave_[static_cast<int>(wave)]->isChecked();
     }

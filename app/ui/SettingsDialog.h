@@ -61,6 +61,7 @@ private:
     QCheckBox *showAvClicks_ = nullptr;
     QCheckBox *reenterWorld_ = nullptr;
     QCheckBox *alwaysOnTop_ = nullptr;
+    QCheckBox *stayWhereScrolled_ = nullptr;
     QSpinBox *scrollbackLines_ = nullptr;
     QCheckBox *playWave_[3] = {};
     QPushButton *waveButton_[3] = {};

@@ -79,6 +79,12 @@ ChatView::ChatView(const ChatLog &log, QWidget *parent) : QAbstractScrollArea(pa
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ChatView::OnScrollBarValue);
     autoScroll_.setInterval(50);
     connect(&autoScroll_, &QTimer::timeout, this, &ChatView::AutoScroll);
+    marker_ = new ChatViewMarker(this);
+    connect(marker_, &QPushButton::clicked, this, [this] {
+        ScrollToEnd();
+        setFocus(Qt::OtherFocusReason);
+    });
+    seenEnd_ = log_.EndLineNumber();
 }
 
 ChatView::ChatView(ChatPane &pane, QWidget *parent) : ChatView(pane.Log(), parent) {
@@ -99,7 +105,23 @@ void ChatView::SetBackgroundColour(const QColor &colour) {
 
 void ChatView::ChatChanged() { ScheduleSync(); }
 
+void ChatView::SetStayWhereScrolled(bool stay) {
+    stayWhereScrolled_ = stay;
+    if (!stay && !atEnd_ && NewLinesBelow() > 0) {
+        ScrollToEnd(); // what the marker held back is what following would have shown
+    }
+}
+
+std::uint64_t ChatView::NewLinesBelow() const {
+    const std::uint64_t end = log_.EndLineNumber();
+    return atEnd_ || end <= seenEnd_ ? 0 : end - seenEnd_;
+}
+
 void ChatView::FollowChatEnd() {
+    if (stayWhereScrolled_ && !atEnd_) {
+        ScheduleSync(); // the reader stays; the marker counts what arrived
+        return;
+    }
     // Jumping away under the mouse would ruin a selection being dragged; follow once the button is released.
     if (dragging_) {
         followAfterDrag_ = true;
@@ -144,8 +166,10 @@ void ChatView::Sync() {
     }
     const bool selectionKept = hadCursor == hasCursor_ && anchor == anchor_ && cursor == cursor_;
     const bool mayScroll = placedValid_ && atEnd_ && selectionKept && isVisible();
+    // A reader who stays away from the end sees nothing change while lines arrive below.
+    const bool mayKeep = placedValid_ && !atEnd_ && selectionKept;
     std::vector<Placed> before;
-    if (mayScroll) {
+    if (mayScroll || mayKeep) {
         before = placed_;
     }
     placedValid_ = false;
@@ -154,6 +178,12 @@ void ChatView::Sync() {
         return;
     }
     Relayout();
+    const auto same = [](const Placed &a, const Placed &b) {
+        return a.id == b.id && a.y == b.y && a.height == b.height && a.byteEnd == b.byteEnd;
+    };
+    if (mayKeep && !atEnd_ && std::equal(before.begin(), before.end(), placed_.begin(), placed_.end(), same)) {
+        return;
+    }
     if (!(mayScroll && atEnd_ && ScrollPixels(before))) {
         viewport()->update();
     }
@@ -232,7 +262,15 @@ void ChatView::Relayout() {
     }
     placedValid_ = true;
     UpdateScrollBar();
+    UpdateMarker();
     cache_.EndPass();
+}
+
+void ChatView::UpdateMarker() {
+    if (atEnd_) {
+        seenEnd_ = log_.EndLineNumber();
+    }
+    marker_->Show(stayWhereScrolled_ ? NewLinesBelow() : 0, viewport()->geometry());
 }
 
 bool ChatView::PlaceFromEnd(std::vector<Placed> &placed) {

@@ -2,6 +2,7 @@
 
 #include "chat/ChatPane.h"
 #include "chat/ui/ChatLayoutCache.h"
+#include "chat/ui/ChatViewMarker.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -31,6 +32,13 @@ public:
 
     // Whether the view shows the end of the log and stays there.
     bool IsAtEnd() const { return atEnd_; }
+    // Off (the default): every new line brings the view back to the end. On: a view the user scrolled away from
+    // the end stays where it is and counts the lines that arrive below, until the user returns to the end.
+    void SetStayWhereScrolled(bool stay);
+    bool StaysWhereScrolled() const { return stayWhereScrolled_; }
+    // Lines that arrived below since the user scrolled away from the end; 0 while following the end.
+    std::uint64_t NewLinesBelow() const;
+    const ChatViewMarker *NewLinesMarker() const { return marker_; }
     // Puts the line with this index (0 = oldest retained) at the top.
     void ScrollToLine(std::size_t index);
     // The index of the first line shown, at least partly.
@@ -85,6 +93,7 @@ private:
     void ScrollToTop();
     void ScrollToEnd();
     int PageRows() const;
+    void UpdateMarker();
 
     Pos HitTest(QPoint point);
     Pos EndPos();
@@ -103,6 +112,9 @@ private:
     QColor background_ = Qt::white;
 
     bool atEnd_ = true;
+    bool stayWhereScrolled_ = false;
+    std::uint64_t seenEnd_ = 0; // the log's end line number when the view last showed the end
+    ChatViewMarker *marker_ = nullptr;
     ChatBlockId top_; // the first block shown when not at the end, and its first row shown
     int topRow_ = 0;
     std::vector<Placed> placed_;

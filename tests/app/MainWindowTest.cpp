@@ -169,6 +169,27 @@ TEST_F(MainWindowTest, SettingsChangeOnlyOnOk) {
     EXPECT_NE(ini->find("TimestampMsgs=1"), std::string::npos) << *ini;
 }
 
+TEST_F(MainWindowTest, ThePaneKeepsItsPlaceWhenTheSettingSaysSo) {
+    ChatView *pane = gabbler_->Window().Chat();
+    EXPECT_FALSE(pane->StaysWhereScrolled()) << "following the end is the default";
+    OnNextModal([](QWidget *modal) {
+        modal->findChild<QCheckBox *>(QStringLiteral("stayWhereScrolled"))->click();
+        qobject_cast<QDialog *>(modal)->accept();
+    });
+    gabbler_->Window().CommandAction(Command::Settings)->trigger();
+    EXPECT_TRUE(pane->StaysWhereScrolled());
+    gabbler_->Window().close();
+    const auto ini = ReadWholeFile(gabbler_->File("gabbler.ini"));
+    ASSERT_TRUE(ini.has_value());
+    EXPECT_NE(ini->find("StayWhereScrolled=1"), std::string::npos) << *ini;
+
+    // The next start reads it back.
+    ChatPane chat;
+    Settings settings = Settings::Load(gabbler_->File("gabbler.ini"));
+    MainWindow window(chat, settings);
+    EXPECT_TRUE(window.Chat()->StaysWhereScrolled());
+}
+
 TEST_F(MainWindowTest, MenuItemsNeedTheirActions) {
     // A bare window: nothing but Exit and About is handled yet.
     ChatPane chat;

@@ -19,6 +19,7 @@ public:
         calls.push_back(font ? "font " + font->faceName : "initial font");
     }
     void SetScrollbackLines(int lines) override { calls.push_back("scrollback " + std::to_string(lines)); }
+    void SetChatStaysWhereScrolled(bool stay) override { calls.push_back(stay ? "stay" : "follow"); }
     std::vector<std::string> calls;
 };
 
@@ -73,6 +74,9 @@ TEST(SettingsDialogLogic, OkAppliesOnlyWhatChangedInOrder) {
         {"scrollback",
          [](Settings &, SettingsDialogLogic &d) { d.Values().scrollbackLines = 500; },
          {"scrollback 500", "background 255,255,255", "initial font"}},
+        {"stay where scrolled",
+         [](Settings &, SettingsDialogLogic &d) { d.Values().stayWhereScrolled = true; },
+         {"stay", "background 255,255,255", "initial font"}},
     };
     for (const auto &c : cases) {
         Settings app;

@@ -17,10 +17,12 @@ public:
     void SetChatBackground(Rgb c) override { background = c; }
     void SetChatFont(const ChatFont *font) override { customFont = font != nullptr; }
     void SetScrollbackLines(int lines) override { scrollback = lines; }
+    void SetChatStaysWhereScrolled(bool stay) override { stayWhereScrolled = stay; }
     int repaints = 0;
     std::optional<Rgb> background;
     std::optional<bool> customFont;
     std::optional<int> scrollback;
+    std::optional<bool> stayWhereScrolled;
 };
 
 class FakeChoosers : public SettingsChoosers {
@@ -64,6 +66,7 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndApplies) {
     Child<QCheckBox>(dialog, "showGradient")->click();
     Child<QPushButton>(dialog, "chatBoxChange")->click();
     Child<QSpinBox>(dialog, "scrollbackLines")->setValue(2000);
+    Child<QCheckBox>(dialog, "stayWhereScrolled")->click();
     EXPECT_EQ(settings, Settings{}) << "nothing is stored before OK";
 
     dialog.accept();
@@ -76,6 +79,8 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndApplies) {
     EXPECT_EQ(effects.repaints, 1);
     EXPECT_EQ(effects.background, (Rgb{10, 20, 30}));
     EXPECT_EQ(effects.scrollback, 2000);
+    EXPECT_TRUE(settings.stayWhereScrolled);
+    EXPECT_EQ(effects.stayWhereScrolled, true);
     EXPECT_EQ(effects.customFont, false);
 }
 

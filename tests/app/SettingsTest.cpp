@@ -58,6 +58,7 @@ TEST(Settings, WritesEveryKeyInOrder) {
                                    "AlwaysOnTop=0\n"
                                    "ReenterWorld=0\n"
                                    "ScrollbackLines=1000000\n"
+                                   "StayWhereScrolled=0\n"
                                    "AvMapLeft=0\n"
                                    "AvMapTop=0\n"
                                    "AvMapRight=0\n"
@@ -103,6 +104,7 @@ TEST(Settings, EveryKeySurvivesASaveAndLoad) {
     s.alwaysOnTop = 1;
     s.reenterWorld = true;
     s.scrollbackLines = 5000;
+    s.stayWhereScrolled = true;
     s.enterGlobal = true;
     s.globalChat = {250, 128, 7};
     s.chatBold = true;

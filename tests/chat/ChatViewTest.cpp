@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QWheelEvent>
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -33,6 +34,18 @@ public:
         return false;
     }
     int paints = 0;
+};
+
+// Where the view's text area was painted.
+class PaintRecorder : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override {
+        if (event->type() == QEvent::Paint) {
+            painted += static_cast<QPaintEvent *>(event)->region();
+        }
+        return false;
+    }
+    QRegion painted;
 };
 
 class ChatViewTest : public ::testing::Test {
@@ -102,6 +115,76 @@ TEST_F(ChatViewTest, FollowsTheEndAndRepaintsOncePerPass) {
     EXPECT_TRUE(view.IsAtEnd());
     Key(Qt::Key_Home, Qt::ControlModifier);
     Key(Qt::Key_End, Qt::ControlModifier);
+    EXPECT_TRUE(view.IsAtEnd());
+}
+
+// With the setting on, a reader who scrolled up is not pulled back; the marker counts what arrived, and each way
+// back to the end (End, Ctrl+End, a click on the marker) follows the end again.
+TEST_F(ChatViewTest, StaysWhereTheUserScrolledAndCountsNewLinesBelow) {
+    view.SetStayWhereScrolled(true);
+    Fill(0, 500);
+    EXPECT_TRUE(view.IsAtEnd()) << "at the end the view still follows";
+    const ChatViewMarker *marker = view.NewLinesMarker();
+    EXPECT_FALSE(marker->isVisible());
+
+    struct WayBack {
+        const char *name;
+        std::function<void()> act;
+    };
+    const WayBack ways[] = {
+        {"End", [&] { Key(Qt::Key_End); }},
+        {"Ctrl+End", [&] { Key(Qt::Key_End, Qt::ControlModifier); }},
+        {"a click on the marker", [&] { QTest::mouseClick(const_cast<ChatViewMarker *>(marker), Qt::LeftButton); }},
+    };
+    int next = 500;
+    for (const WayBack &way : ways) {
+        Key(Qt::Key_PageUp);
+        Settle();
+        const std::size_t top = view.TopLineIndex();
+        PaintRecorder recorder;
+        view.viewport()->installEventFilter(&recorder);
+        Fill(next, next + 1);
+        const auto markerArea = [&] { return QRect(view.viewport()->mapFrom(&view, marker->pos()), marker->size()); };
+        QRegion markerAreas = markerArea();
+        EXPECT_EQ(marker->text(), "1 new line below") << way.name;
+        Fill(next + 1, next + 12);
+        next += 12;
+        EXPECT_FALSE(view.IsAtEnd()) << way.name;
+        EXPECT_EQ(view.TopLineIndex(), top) << way.name;
+        markerAreas += markerArea();
+        EXPECT_TRUE((recorder.painted - markerAreas).isEmpty()) << way.name << ": only the marker was painted";
+        view.viewport()->removeEventFilter(&recorder);
+        EXPECT_EQ(view.NewLinesBelow(), 12u) << way.name;
+        EXPECT_TRUE(marker->isVisible()) << way.name;
+        EXPECT_EQ(marker->text(), "12 new lines below") << way.name;
+        EXPECT_TRUE(view.viewport()->geometry().contains(marker->geometry())) << way.name;
+
+        way.act();
+        Settle();
+        EXPECT_TRUE(view.IsAtEnd()) << way.name;
+        EXPECT_FALSE(marker->isVisible()) << way.name;
+        EXPECT_EQ(view.verticalScrollBar()->value(), view.verticalScrollBar()->maximum()) << way.name;
+        Fill(next, next + 1);
+        ++next;
+        EXPECT_TRUE(view.IsAtEnd()) << way.name << ": following again";
+    }
+
+    // Turning the setting off while away shows what was held back, as following would have.
+    Key(Qt::Key_PageUp);
+    Fill(next, next + 3);
+    EXPECT_FALSE(view.IsAtEnd());
+    view.SetStayWhereScrolled(false);
+    Settle();
+    EXPECT_TRUE(view.IsAtEnd());
+    EXPECT_FALSE(marker->isVisible());
+
+    // Clearing the buffer leaves nothing below to count.
+    view.SetStayWhereScrolled(true);
+    Key(Qt::Key_PageUp);
+    Fill(next, next + 3);
+    pane.ClearBuffer();
+    Settle();
+    EXPECT_FALSE(marker->isVisible());
     EXPECT_TRUE(view.IsAtEnd());
 }
 
