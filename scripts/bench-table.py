@@ -210,6 +210,31 @@ def main():
     row("Avatar map: first paint after 5,000 arrivals (every name drawn once)", big, "ms",
         grow=growth(big, small, 10, 1))
 
+    # ---- History ---------------------------------------------------------------------------------------------------
+    hi = "history"
+    ingest = "BM_IngestThroughWriter/{}/iterations:1/manual_time"
+    row("History: lines a second through the writer, full-text index on, 1,000,000 lines",
+        r.counter(hi, ingest.format(1000000), "lines_per_second"), "/s", "≥ 200,000/s", 200000.0, at_least=True,
+        grow=growth(r.counter(hi, ingest.format(100000), "lines_per_second"),
+                    r.counter(hi, ingest.format(1000000), "lines_per_second")),
+        error=r.error(hi, ingest.format(1000000)))
+    row("History: the caller's cost per line, 20,000 lines in one pump",
+        None if r.counter(hi, "BM_AppendPump/iterations:30/manual_time", "ns_per_line") is None
+        else r.counter(hi, "BM_AppendPump/iterations:30/manual_time", "ns_per_line") / 1000, "µs", "≤ 1 µs", 1.0,
+        baseline="recording off: no call", error=r.error(hi, "BM_AppendPump/iterations:30/manual_time"))
+    lines = r.counter(hi, "BM_Search/0", "lines")
+    size = "n/a" if lines is None else f"{lines:,.0f}"
+    for index, what, pattern in ((0, "a word", "world"), (1, "a phrase", "meet me"), (2, "a prefix", "harb")):
+        grep = r.ms(hi, f"BM_GrepF/{index}/iterations:3")
+        row(f"History: first 100 results for {what}, newest first, {size} lines", r.ms(hi, f"BM_Search/{index}"),
+            "ms", "≤ 20 ms", 20.0, baseline=f"grep -F '{pattern}' over the lines as text: {fmt(grep, 'ms')}",
+            error=r.error(hi, f"BM_Search/{index}"))
+    ratio = r.counter(hi, "BM_SizeOnDisk/iterations:1", "ratio_to_text")
+    per_line = r.counter(hi, "BM_SizeOnDisk/iterations:1", "bytes_per_line")
+    text = r.counter(hi, "BM_SizeOnDisk/iterations:1", "text_bytes_per_line")
+    row(f"History: size on disk per line, as a multiple of its text ({fmt(per_line, 'B')} for {fmt(text, 'B')})",
+        ratio, "×", "≤ 2.5 ×", 2.5, error=r.error(hi, "BM_SizeOnDisk/iterations:1"))
+
     # ---- Start and server ------------------------------------------------------------------------------------------
     st = "start"
     row("Start: gabbler --demo to \"Bot started at\", as the program measures it (warm disk)",
