@@ -190,16 +190,24 @@ HistoryResult HistoryReader::Range(std::int64_t first, int count) {
 }
 
 bool HistoryReader::Delete(std::int64_t from, std::int64_t to, std::string &error) {
+    if (!db_.IsOpen()) {
+        error = "The history is not open.";
+        return false;
+    }
+    // The full-text index forgets the lines through its trigger, in the same transaction.
     Transaction t(db_);
-    Statement lines(db_, "DELETE FROM lines WHERE time >= ? AND time < ?");
-    lines.Bind(1, from).Bind(2, to);
-    Statement visits(db_, "DELETE FROM visits WHERE arrival >= ? AND arrival < ?");
-    visits.Bind(1, from).Bind(2, to);
-    if (t.Ok() && lines.Run() && visits.Run() && t.Commit())
+    bool ok = t.Ok();
+    for (const char *sql : {"DELETE FROM lines WHERE time >= ? AND time < ?",
+                            "DELETE FROM visits WHERE arrival >= ? AND arrival < ?"}) {
+        if (!ok)
+            break;
+        Statement s(db_, sql);
+        s.Bind(1, from).Bind(2, to);
+        ok = s.Run() || db_.Fail("deleting");
+    }
+    if (ok && t.Commit())
         return true;
     error = "The history could not be deleted: " + db_.LastError();
-    if (db_.LastError().empty() || !t.Ok())
-        error = "The history could not be deleted: " + std::string(sqlite3_errmsg(db_.Handle()));
     return false;
 }
 
