@@ -11,6 +11,7 @@
 #include <bitset>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -61,7 +62,14 @@ public:
 private:
     explicit AsciiShaping(const QFont &font);
     void MeasureRow(int a);
-    std::int16_t &At(int a, int b) { return step_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)]; }
+    // Keeps a step the table can hold; a pair whose step it cannot (a huge font) stays with the engine. Steps are
+    // never negative here, so a name's characters never start left of its picture.
+    void Set(int a, int b, int value) {
+        if (value >= 0 && value <= std::numeric_limits<std::int16_t>::max()) {
+            step_[static_cast<std::size_t>(a)][static_cast<std::size_t>(b)] = static_cast<std::int16_t>(value);
+            replaced_.reset(static_cast<std::size_t>(a * kCount + b));
+        }
+    }
 
     QFont font_;
     QString family_;
@@ -132,8 +140,7 @@ AsciiShaping::AsciiShaping(const QFont &font) : font_(font) {
     if (!Shape(QStringLiteral("  "), font, family_, glyphs, x) || glyphs.size() != 2) {
         return;
     }
-    At(0, 0) = static_cast<std::int16_t>(x[1] - x[0]);
-    replaced_.reset(0);
+    Set(0, 0, x[1] - x[0]);
     known_.set(0);
     // The engine draws a glyph at as many fractions of a pixel as give different pictures of it.
     const QFontMetrics metrics(font);
@@ -176,17 +183,14 @@ void AsciiShaping::MeasureRow(int a) {
         }
         if (end - at == 2 && glyphs[at] == own_[a] && glyphs[at + 1] == own_[b]) {
             const auto i = static_cast<std::size_t>(at);
-            At(a, b) = static_cast<std::int16_t>(x[i + 1] - x[i]);
-            replaced_.reset(static_cast<std::size_t>(a * kCount + b));
+            Set(a, b, x[i + 1] - x[i]);
             if (!toBlank_[static_cast<std::size_t>(b)]) {
                 toBlank_.set(static_cast<std::size_t>(b));
-                At(b, 0) = static_cast<std::int16_t>(x[i + 2] - x[i + 1]);
-                replaced_.reset(static_cast<std::size_t>(b * kCount));
+                Set(b, 0, x[i + 2] - x[i + 1]);
             }
             if (end + 1 < glyphs.size() && glyphs[end + 1] == own_[a] && !fromBlank_[static_cast<std::size_t>(a)]) {
                 fromBlank_.set(static_cast<std::size_t>(a));
-                At(0, a) = static_cast<std::int16_t>(x[i + 3] - x[i + 2]);
-                replaced_.reset(static_cast<std::size_t>(a));
+                Set(0, a, x[i + 3] - x[i + 2]);
             }
         }
         at = end + 1;

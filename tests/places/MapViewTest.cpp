@@ -137,6 +137,7 @@ TEST(MapTextCache, NamesPutTogetherFromCharactersMatchTheTextEngine) {
         {"ligatures", "office fl"},
         {"long", "[bot1234] \"visitor5678\" Citizen90 AVATAR Wolf Yoyo"},
         {"one character", "W"},
+        {"two wide ones", "WW"},
         {"blanks only", "   "},
         {"not ASCII", "Zo\xc3\xab \xe6\x97\xa5"},
     };
@@ -144,12 +145,18 @@ TEST(MapTextCache, NamesPutTogetherFromCharactersMatchTheTextEngine) {
     mapFont.setPointSize(8);
     QFont serif(QStringLiteral("DejaVu Serif"));
     serif.setPixelSize(15);
-    for (const QFont &font : {mapFont, serif}) {
+    // Steps between characters too wide for the cache's table: the engine draws such names.
+    QFont huge(QStringLiteral("DejaVu Sans"));
+    huge.setPixelSize(700);
+    for (const QFont &font : {mapFont, serif, huge}) {
         const QFontMetrics metrics(font);
         MapTextCache cache;
         cache.Prepare(font, 1);
         for (const Case &c : cases) {
             const QString text = QString::fromUtf8(c.text);
+            if (font == huge && text.size() > 3) {
+                continue; // short names are enough, and keep the pictures small
+            }
             QImage reference(metrics.horizontalAdvance(text) + 2 * MapTextCache::kNamePad, metrics.height() + 1,
                              QImage::Format_ARGB32_Premultiplied);
             reference.fill(Qt::transparent);
