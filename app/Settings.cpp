@@ -79,6 +79,7 @@ void Settings::ReadFrom(const IniFile &ini) {
     reenterWorld = Flag(ini, kSettings, "ReenterWorld", d.reenterWorld);
     scrollbackLines = Clamped(ini, kSettings, "ScrollbackLines", d.scrollbackLines, kMinScrollback, kMaxScrollback);
     stayWhereScrolled = Flag(ini, kSettings, "StayWhereScrolled", d.stayWhereScrolled);
+    recordHistory = Flag(ini, kSettings, "RecordHistory", d.recordHistory);
 
     enterGlobal = Flag(ini, kGlobal, "EnterGlobal", d.enterGlobal);
     globalChat = Colour(ini, kGlobal, "Chat", d.globalChat);
@@ -126,6 +127,7 @@ void Settings::WriteTo(IniFile &ini) const {
     SetFlag(ini, kSettings, "ReenterWorld", reenterWorld);
     ini.SetInt(kSettings, "ScrollbackLines", scrollbackLines);
     SetFlag(ini, kSettings, "StayWhereScrolled", stayWhereScrolled);
+    SetFlag(ini, kSettings, "RecordHistory", recordHistory);
 
     SetFlag(ini, kGlobal, "EnterGlobal", enterGlobal);
     SetColour(ini, kGlobal, "Chat", globalChat);

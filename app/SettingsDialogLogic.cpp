@@ -83,6 +83,10 @@ void SettingsDialogLogic::Accept(Settings &app, SettingsEffects &effects) const 
         app.scrollbackLines = v.scrollbackLines;
         effects.SetScrollbackLines(app.scrollbackLines);
     }
+    if (app.recordHistory != v.recordHistory) {
+        app.recordHistory = v.recordHistory;
+        effects.SetRecordHistory(app.recordHistory);
+    }
     if (app.showGradient != v.showGradient) {
         app.showGradient = v.showGradient;
         effects.RepaintBackdrop();

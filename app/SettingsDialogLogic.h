@@ -19,6 +19,8 @@ public:
     virtual void SetScrollbackLines(int lines) = 0;
     // Whether the chat pane stays where the user scrolled while lines arrive.
     virtual void SetChatStaysWhereScrolled(bool stay) = 0;
+    // Only called when the setting changed: start or stop recording the history.
+    virtual void SetRecordHistory(bool record) = 0;
 };
 
 enum class Wave { Whisper, Login, AvEntry };

@@ -2,6 +2,9 @@
 
 #include "chat/AtomicFileStream.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace {
 
 std::string Format(const char *format, const std::tm &tm) {
@@ -23,8 +26,47 @@ void ChatPane::Changed() {
 
 void ChatPane::AppendChatLine(std::string_view text, std::uint32_t colour, bool bold, bool italic, bool underline,
                               bool newline) {
-    log_.Append(text, {colour, bold, italic, underline}, newline);
+    Append(text, {colour, bold, italic, underline}, newline, false);
     Changed();
+}
+
+void ChatPane::Append(std::string_view text, ChatFormat format, bool newline, bool prefix) {
+    if (!history_) {
+        log_.Append(text, format, newline);
+        return;
+    }
+    const bool continued = log_.LastLineOpen();
+    if (!continued) {
+        using namespace std::chrono;
+        lineTime_ = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+        prefixBytes_ = 0;
+    }
+    const std::uint64_t from = continued ? log_.EndLineNumber() - 1 : log_.EndLineNumber();
+    log_.Append(text, format, newline);
+    if (prefix && !continued && log_.LineCount() > 0) {
+        prefixBytes_ = log_.Line(log_.LineCount() - 1).Text().size();
+    }
+    Record(from, log_.EndLineNumber() - (log_.LastLineOpen() ? 1 : 0));
+}
+
+void ChatPane::Record(std::uint64_t from, std::uint64_t to) {
+    // A text with more line breaks than the pane keeps lines would have pushed its first lines out already.
+    for (std::uint64_t n = std::max(from, log_.FirstLineNumber()); n < to; ++n) {
+        const ChatLine line = log_.Line(static_cast<std::size_t>(n - log_.FirstLineNumber()));
+        // Only the first line of an append can carry the prefix; the lines its breaks start have none.
+        const std::size_t skip = n == from ? std::min(prefixBytes_, line.Text().size()) : 0;
+        ChatFormat format;
+        for (std::size_t k = 0; k < line.RunCount(); ++k) {
+            const ChatRun run = line.Run(k);
+            if (run.offset + run.text.size() > skip) {
+                format = run.format;
+                break;
+            }
+        }
+        history_->RecordLine(lineTime_, context_, format.colour, format.bold, format.italic, format.underline,
+                             line.Text().substr(skip));
+        prefixBytes_ = 0;
+    }
 }
 
 std::string ChatPane::TimestampPrefix(std::time_t now) {
@@ -40,7 +82,8 @@ void ChatPane::AppendTimestampPrefix(std::time_t now) {
         prefixText_ = TimestampPrefix(now);
         prefixTime_ = now;
     }
-    AppendChatLine(prefixText_, ChatColour::Black, false, false, false, false);
+    Append(prefixText_, {ChatColour::Black, false, false, false}, false, true);
+    Changed();
 }
 
 std::string ChatPane::ClockText(std::time_t now, std::int64_t universeTimeOffset, bool universeTimeKnown,

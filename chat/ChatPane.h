@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chat/ChatHistory.h"
 #include "chat/ChatLog.h"
 #include "chat/RtfWriter.h"
 #include "common/AtomicFile.h"
@@ -49,6 +50,24 @@ public:
     explicit ChatPane(std::size_t scrollbackLines = ChatLog::kDefaultLineLimit);
 
     void SetView(ChatPaneView *view) { view_ = view; }
+    // Every line that ends from now on is also handed to history (none when null), with the context a handler set.
+    void SetHistory(ChatHistory *history) { history_ = history; }
+    ChatHistory *History() const { return history_; }
+
+    // Says what the lines appended while it lives are (a chat line, a whisper, ...); the program's own line again
+    // once it ends. Handlers set it around the appends of one event.
+    class LineContextScope {
+    public:
+        LineContextScope(ChatPane &pane, ChatLineContext context) : pane_(pane) {
+            pane_.context_ = std::move(context);
+        }
+        ~LineContextScope() { pane_.context_ = ChatLineContext{}; }
+        LineContextScope(const LineContextScope &) = delete;
+        LineContextScope &operator=(const LineContextScope &) = delete;
+
+    private:
+        ChatPane &pane_;
+    };
     const ChatLog &Log() const { return log_; }
 
     // The ScrollbackLines setting: how many lines are kept, the oldest going first. 0 keeps everything.
@@ -84,9 +103,16 @@ public:
 
 private:
     void Changed();
+    void Append(std::string_view text, ChatFormat format, bool newline, bool prefix);
+    void Record(std::uint64_t from, std::uint64_t to);
 
     ChatLog log_;
     ChatPaneView *view_ = nullptr;
+    ChatHistory *history_ = nullptr;
+    ChatLineContext context_;
+    // The line still open: when it began (ms UTC) and how many of its bytes are the timestamp prefix.
+    std::int64_t lineTime_ = 0;
+    std::size_t prefixBytes_ = 0;
     // The prefix changes once a second, while lines may arrive by the thousand.
     std::time_t prefixTime_ = -1;
     std::string prefixText_;

@@ -56,6 +56,8 @@ void IncomingChat::OnChat() {
         // Not shown, and without its timestamp: a prefix alone would run into the next line.
         return;
     }
+    const ChatPane::LineContextScope line(
+        context_.chat, {type == kWhispered ? LineKind::Whisper : LineKind::Chat, name, session});
     context_.TimestampIfWanted();
     const std::string text = PlainLine(message);
     if (type == kWhispered) {
@@ -76,6 +78,7 @@ void IncomingChat::OnConsoleMessage() {
                                  (static_cast<std::uint32_t>(SdkGetInt(kAttrConsoleBlue)) & 0xFF);
     const bool bold = SdkGetBool(kAttrConsoleBold);
     const bool italic = SdkGetBool(kAttrConsoleItalics);
+    const ChatPane::LineContextScope line(context_.chat, {LineKind::Console, {}, {}});
     context_.TimestampIfWanted();
     context_.Line(text, colour, bold, italic);
 }
@@ -107,6 +110,7 @@ void IncomingChat::GetVersion() {
         // A bot listed as "[name]" is asked with its bare name.
         std::string question = selected.name + " version";
         std::erase_if(question, [](char c) { return c == '[' || c == ']'; });
+        const ChatPane::LineContextScope line(context_.chat, {LineKind::Own, context_.session.botName, {}});
         context_.TimestampIfWanted();
         SdkWhisper(selected.session, question);
         context_.Line("[" + context_.session.botName + "] (to " + PlainLine(selected.name) +

@@ -18,6 +18,10 @@ void People::InstallHandlers() {
 }
 
 void People::Reset() {
+    // An entry or a lost connection ends the visit of everyone still listed.
+    if (ChatHistory *history = context_.chat.History()) {
+        history->LeaveAll();
+    }
     users_.Clear();
     userCount_ = 0;
     botCount_ = 0;
@@ -66,6 +70,10 @@ void People::OnAvatarAdd() {
     if (const AvatarRecord *earlier = roster_.Find(record.session)) {
         Count(earlier->name, -1);
     }
+    if (ChatHistory *history = context_.chat.History()) {
+        history->Arrive(record.name, record.citizen != 0 ? std::optional<int>(record.citizen) : std::nullopt,
+                        record.session);
+    }
     users_.Insert(record.name, record.session, muted_.IsMuted(record.name));
     Count(record.name, 1);
     context_.view.SetCounters(userCount_, botCount_);
@@ -97,6 +105,9 @@ void People::OnAvatarDelete() {
     if (context_.settings.displayEnterExit) {
         context_.TimestampIfWanted();
         context_.Green("Immigration Officer: " + PlainLine(name) + " has exited.");
+    }
+    if (ChatHistory *history = context_.chat.History()) {
+        history->Leave(session);
     }
     users_.Remove(session);
     // Counted by the name it arrived with, which is the one that was counted.

@@ -18,6 +18,7 @@
 #include "app/ui/SettingsDialog.h"
 #include "app/ui/Sound.h"
 #include "chat/ChatPane.h"
+#include "chat/HistoryRecorder.h"
 #include "chat/People.h"
 #include "chat/PeopleMenu.h"
 #include "chat/WorldList.h"
@@ -83,6 +84,7 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
 
     chatLine_ = [this](const std::string &text, std::uint32_t colour, bool bold, bool italic, bool underline,
                        bool newline) { chat_->AppendChatLine(text, colour, bold, italic, underline, newline); };
+    BuildHistory();
     BuildPlaces();
     BuildPeople();
     BuildAdministration();
@@ -145,6 +147,24 @@ void GabblerApp::BuildPlaces() {
     for (const auto &[command, move] : moves) {
         window_->SetCommandAction(command, [this, move = move] { RunMenuMove(move, placesSdk_, placesReport_); });
     }
+}
+
+void GabblerApp::BuildHistory() {
+    // The writer's thread reports through the event loop: only this thread touches the pane. The timer is the
+    // context, so a report that comes after the program's end is dropped.
+    auto problem = [this](const std::string &text) {
+        QMetaObject::invokeMethod(
+            &pump_, [this, text] { chat_->AppendChatLine(text, ChatColour::Red, true); }, Qt::QueuedConnection);
+    };
+    history_ =
+        std::make_unique<HistoryRecorder>(home_, std::move(problem), [] { return SdkGetString(kAttrWorldName); });
+    window_->onRecordHistory = [this](bool record) { SetRecordHistory(record); };
+    SetRecordHistory(settings_.recordHistory);
+}
+
+void GabblerApp::SetRecordHistory(bool record) {
+    history_->SetEnabled(record);
+    chat_->SetHistory(record ? history_.get() : nullptr);
 }
 
 void GabblerApp::BuildPeople() {
@@ -358,6 +378,8 @@ void GabblerApp::Shutdown() {
     worldListTimer_.stop();
     clock_.stop();
     session_->Shutdown();
+    // The end of the program ends every visit still open; what waits is written before the files below.
+    SetRecordHistory(false);
     const MapWindowRect rect = map_->StoredRect();
     settings_.avMapLeft = rect.left;
     settings_.avMapTop = rect.top;

@@ -16,6 +16,7 @@
 
 class AvatarMapWindow;
 class ChatPane;
+class HistoryRecorder;
 class People;
 class UsersListView;
 class TeleportListModel;
@@ -47,6 +48,7 @@ public:
     std::string File(const char *name) const { return home_ + "/" + name; }
     Session &GetSession() { return *session_; }
     ChatPane &Chat() { return *chat_; }
+    HistoryRecorder &History() { return *history_; }
     MainWindow &Window() { return *window_; }
     Settings &GetSettings() { return settings_; }
 
@@ -93,6 +95,8 @@ private:
     };
 
     void BuildPeople();
+    void BuildHistory();
+    void SetRecordHistory(bool record);
     void RunPersonCommand(int command);
     void BuildPlaces();
     void BuildAdministration();
@@ -108,6 +112,7 @@ private:
     std::string home_;
     Settings settings_;
     std::unique_ptr<ChatPane> chat_;
+    std::unique_ptr<HistoryRecorder> history_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<Sound> sound_;

@@ -377,6 +377,11 @@ void MainWindow::SetChatFont(const ChatFont *font) {
 void MainWindow::SetScrollbackLines(int lines) { chat_.SetScrollbackLines(static_cast<std::size_t>(lines)); }
 
 void MainWindow::SetChatStaysWhereScrolled(bool stay) { chatView_->SetStayWhereScrolled(stay); }
+void MainWindow::SetRecordHistory(bool record) {
+    if (onRecordHistory) {
+        onRecordHistory(record);
+    }
+}
 
 void MainWindow::ShowAbout() {
     QDialog about(this);

@@ -54,6 +54,7 @@ public:
     void SetChatFont(const ChatFont *font) override;
     void SetScrollbackLines(int lines) override;
     void SetChatStaysWhereScrolled(bool stay) override;
+    void SetRecordHistory(bool record) override;
 
     ChatView *Chat() const { return chatView_; }
     QLineEdit *SayBox() const { return sayBox_; }
@@ -62,6 +63,7 @@ public:
 
     std::function<void()> onSend;       // SEND, or Enter in either box
     std::function<void()> onClosed;     // the window is closing: write what must be written
+    std::function<void(bool record)> onRecordHistory;
     std::function<void(int tab)> onTab; // the current tab changed
     std::function<void(int x, int z)> onMapCentre;
     std::function<void(int scale)> onMapManualScale;

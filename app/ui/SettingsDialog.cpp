@@ -126,9 +126,11 @@ SettingsDialog::SettingsDialog(Settings &settings, SettingsEffects &effects, QWi
     showAvClicks_ = check("showAvClicks", "Show clicks on my avatar", v.showAvClicks);
     reenterWorld_ = check("reenterWorld", "Reenter world on 471", v.reenterWorld);
     alwaysOnTop_ = check("alwaysOnTop", "Always on top", logic_.AlwaysOnTopChecked());
+    recordHistory_ = check("recordHistory", "Record history", v.recordHistory);
     QCheckBox *generalBoxes[] = {
         displayEnterExit_,      timestampMsgs_, showGradient_, dontShowEmptyWorlds_, showAvatarMap_,
-        dontShowPrivateWorlds_, use12HourTime_, showAvClicks_, reenterWorld_,        alwaysOnTop_};
+        dontShowPrivateWorlds_, use12HourTime_, showAvClicks_, reenterWorld_,        alwaysOnTop_,
+        recordHistory_};
     int index = 0;
     for (QCheckBox *box : generalBoxes) {
         generalGrid->addWidget(box, index / 2, index % 2);
@@ -260,6 +262,7 @@ void SettingsDialog::ReadControls() {
     v.use12HourTime = use12HourTime_->isChecked();
     v.showAvClicks = showAvClicks_->isChecked();
     v.reenterWorld = reenterWorld_->isChecked();
+    v.recordHistory = recordHistory_->isChecked();
     logic_.SetAlwaysOnTopChecked(alwaysOnTop_->isChecked());
     v.scrollbackLines = scrollbackLines_->value();
     v.stayWhereScrolled = stayWhereScrolled_->isChecked();

@@ -62,6 +62,7 @@ private:
     QCheckBox *reenterWorld_ = nullptr;
     QCheckBox *alwaysOnTop_ = nullptr;
     QCheckBox *stayWhereScrolled_ = nullptr;
+    QCheckBox *recordHistory_ = nullptr;
     QSpinBox *scrollbackLines_ = nullptr;
     QCheckBox *playWave_[3] = {};
     QPushButton *waveButton_[3] = {};

@@ -20,6 +20,7 @@ public:
     }
     void SetScrollbackLines(int lines) override { calls.push_back("scrollback " + std::to_string(lines)); }
     void SetChatStaysWhereScrolled(bool stay) override { calls.push_back(stay ? "stay" : "follow"); }
+    void SetRecordHistory(bool record) override { calls.push_back(record ? "record" : "do not record"); }
     std::vector<std::string> calls;
 };
 
@@ -77,6 +78,15 @@ TEST(SettingsDialogLogic, OkAppliesOnlyWhatChangedInOrder) {
         {"stay where scrolled",
          [](Settings &, SettingsDialogLogic &d) { d.Values().stayWhereScrolled = true; },
          {"stay", "background 255,255,255", "initial font"}},
+        {"recording off",
+         [](Settings &, SettingsDialogLogic &d) { d.Values().recordHistory = false; },
+         {"do not record", "background 255,255,255", "initial font"}},
+        {"recording on again",
+         [](Settings &app, SettingsDialogLogic &d) {
+             app.recordHistory = false;
+             d.Values().recordHistory = true;
+         },
+         {"record", "background 255,255,255", "initial font"}},
     };
     for (const auto &c : cases) {
         Settings app;

@@ -18,7 +18,9 @@ public:
     void SetChatFont(const ChatFont *font) override { customFont = font != nullptr; }
     void SetScrollbackLines(int lines) override { scrollback = lines; }
     void SetChatStaysWhereScrolled(bool stay) override { stayWhereScrolled = stay; }
+    void SetRecordHistory(bool record) override { recordHistory = record; }
     int repaints = 0;
+    std::optional<bool> recordHistory;
     std::optional<Rgb> background;
     std::optional<bool> customFont;
     std::optional<int> scrollback;
@@ -67,6 +69,7 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndApplies) {
     Child<QPushButton>(dialog, "chatBoxChange")->click();
     Child<QSpinBox>(dialog, "scrollbackLines")->setValue(2000);
     Child<QCheckBox>(dialog, "stayWhereScrolled")->click();
+    Child<QCheckBox>(dialog, "recordHistory")->click();
     EXPECT_EQ(settings, Settings{}) << "nothing is stored before OK";
 
     dialog.accept();
@@ -81,6 +84,8 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndApplies) {
     EXPECT_EQ(effects.scrollback, 2000);
     EXPECT_TRUE(settings.stayWhereScrolled);
     EXPECT_EQ(effects.stayWhereScrolled, true);
+    EXPECT_EQ(effects.recordHistory, false);
+    EXPECT_FALSE(settings.recordHistory);
     EXPECT_EQ(effects.customFont, false);
 }
 

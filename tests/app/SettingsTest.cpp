@@ -59,6 +59,7 @@ TEST(Settings, WritesEveryKeyInOrder) {
                                    "ReenterWorld=0\n"
                                    "ScrollbackLines=1000000\n"
                                    "StayWhereScrolled=0\n"
+                                   "RecordHistory=1\n"
                                    "AvMapLeft=0\n"
                                    "AvMapTop=0\n"
                                    "AvMapRight=0\n"
@@ -105,6 +106,7 @@ TEST(Settings, EveryKeySurvivesASaveAndLoad) {
     s.reenterWorld = true;
     s.scrollbackLines = 5000;
     s.stayWhereScrolled = true;
+    s.recordHistory = false;
     s.enterGlobal = true;
     s.globalChat = {250, 128, 7};
     s.chatBold = true;

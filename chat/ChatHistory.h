@@ -1,0 +1,31 @@
+#pragma once
+
+#include "history/HistoryTypes.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What a line of the chat pane is, as the handler that writes it knows: the pane itself only sees text and colour.
+struct ChatLineContext {
+    LineKind kind = LineKind::Notice; // the program's own line unless a handler says otherwise
+    std::string speaker;
+    std::optional<int> session;
+};
+
+// Where the pane's lines and the people's visits are recorded. Called on the UI thread; an implementation must not
+// wait for the disk there.
+class ChatHistory {
+public:
+    virtual ~ChatHistory() = default;
+    // One line of the pane, as it ended. time is milliseconds since 1970 UTC; text is the line without its
+    // timestamp prefix, in the format of its first run after that prefix.
+    virtual void RecordLine(std::int64_t time, const ChatLineContext &context, std::uint32_t colour, bool bold,
+                            bool italic, bool underline, std::string_view text) = 0;
+    // The visitor ledger: an arrival, a departure, and the end of every visit still open (an entry into a world,
+    // a lost connection).
+    virtual void Arrive(std::string_view name, std::optional<int> citizen, int session) = 0;
+    virtual void Leave(int session) = 0;
+    virtual void LeaveAll() = 0;
+};

@@ -1,0 +1,158 @@
+// What the chat pane and the people handlers record into the history, against a real universe in this process.
+
+#include "PeopleServerFixture.h"
+#include "TempDir.h"
+#include "chat/HistoryRecorder.h"
+#include "history/HistoryReader.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace std::chrono_literals;
+using namespace people_server;
+
+namespace {
+
+constexpr std::int64_t kHourMs = 3600 * 1000;
+
+std::int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+class HistoryRecording : public PeopleWithServer {
+protected:
+    void SetUp() override {
+        PeopleWithServer::SetUp();
+        recorder_.SetEnabled(true);
+        h_.chat.SetHistory(&recorder_);
+    }
+    void TearDown() override {
+        h_.chat.SetHistory(nullptr);
+        recorder_.SetEnabled(false);
+        PeopleWithServer::TearDown();
+    }
+
+    std::unique_ptr<HistoryReader> Reader() {
+        recorder_.Writer()->Flush();
+        auto reader = std::make_unique<HistoryReader>();
+        std::string error;
+        EXPECT_TRUE(reader->Open(dir_.Path(), false, error)) << error;
+        return reader;
+    }
+    std::vector<HistoryLine> Stored() {
+        return Reader()->Range(recorder_.Writer()->FirstLineNumber(), 1000).lines;
+    }
+
+    TempDir dir_;
+    std::vector<std::string> problems_;
+    HistoryRecorder recorder_{dir_.Path(), [this](const std::string &text) { problems_.push_back(text); },
+                              [] { return SdkGetString(kAttrWorldName); }};
+};
+
+TEST_F(HistoryRecording, LinesOfEveryKindWithTheirAttributes) {
+    h_.timestampMsgs = true; // the prefix is shown, not recorded: the time is a column of its own
+    h_.chat.AppendChatLine("Attempting to start", ChatColour::Blue, true);
+    Enter("Sunset");
+    const int alice = Arrive("Alice", 5, 5);
+    const int helper = Arrive("[Helper]", 0, 1234);
+    ASSERT_TRUE(server_->Say(alice, "hello there"));
+    ASSERT_TRUE(PumpUntil([&] { return h_.Texts().back().ends_with("Alice: hello there"); }));
+    ASSERT_TRUE(server_->Whisper(alice, SdkSession(), "psst"));
+    ASSERT_TRUE(PumpUntil([&] { return h_.Texts().back().ends_with("Whisper from Alice: psst"); }));
+    SdkSetString(kAttrConsoleMessage, "Server restarts soon");
+    SdkSetInt(kAttrConsoleRed, 0x12);
+    SdkSetInt(kAttrConsoleGreen, 0x34);
+    SdkSetInt(kAttrConsoleBlue, 0x56);
+    SdkSetBool(kAttrConsoleBold, true);
+    SdkSetBool(kAttrConsoleItalics, false);
+    ASSERT_EQ(SdkConsoleMessage(0), 0);
+    ASSERT_TRUE(PumpUntil([&] { return h_.Texts().back().ends_with("Server restarts soon"); }));
+    Select("[Helper]", helper);
+    ASSERT_TRUE(h_.people.RunCommand(PeopleCommand::GetVersion));
+    h_.chat.AppendChatLine("two\nlines", ChatColour::Red, false);
+
+    struct Expected {
+        LineKind kind;
+        std::string world, speaker;
+        std::optional<int> session;
+        std::uint32_t colour;
+        bool bold, italic;
+        std::string text;
+    };
+    const Expected expected[] = {
+        {LineKind::Notice, "", "", {}, ChatColour::Blue, true, true, "Attempting to start"},
+        {LineKind::Notice, "Sunset", "", {}, ChatColour::Green, false, false,
+         "Immigration Officer: Alice (citizen 5) has entered."},
+        {LineKind::Notice, "Sunset", "", {}, ChatColour::Green, false, false,
+         "Immigration Officer: [Helper] (privileges of 1234) has entered."},
+        {LineKind::Chat, "Sunset", "Alice", alice, ChatColour::Black, false, false, "Alice: hello there"},
+        {LineKind::Whisper, "Sunset", "Alice", alice, ChatColour::Blue, false, true, "Whisper from Alice: psst"},
+        {LineKind::Console, "Sunset", "", {}, 0x123456, true, false, "Server restarts soon"},
+        {LineKind::Own, "Sunset", "Tester", {}, ChatColour::Blue, false, true,
+         "[Tester] (to [Helper]): Helper version"},
+        {LineKind::Notice, "Sunset", "", {}, ChatColour::Red, false, false, "two"},
+        {LineKind::Notice, "Sunset", "", {}, ChatColour::Red, false, false, "lines"},
+    };
+    const std::vector<HistoryLine> stored = Stored();
+    std::vector<std::string> texts;
+    for (const HistoryLine &line : stored) {
+        texts.push_back(line.text);
+    }
+    ASSERT_EQ(stored.size(), std::size(expected)) << testing::PrintToString(texts);
+    const std::int64_t now = NowMs();
+    for (std::size_t i = 0; i < stored.size(); ++i) {
+        const HistoryLine &got = stored[i];
+        const Expected &want = expected[i];
+        SCOPED_TRACE(want.text);
+        EXPECT_EQ(got.kind, want.kind);
+        EXPECT_EQ(got.world, want.world);
+        EXPECT_EQ(got.speaker, want.speaker);
+        EXPECT_EQ(got.session, want.session);
+        EXPECT_EQ(got.colour, want.colour);
+        EXPECT_EQ(std::make_pair(got.bold, got.italic), std::make_pair(want.bold, want.italic));
+        EXPECT_EQ(got.text, want.text);
+        EXPECT_LE(got.time, now);
+        EXPECT_GT(got.time, now - 60000);
+    }
+    EXPECT_TRUE(problems_.empty());
+}
+
+TEST_F(HistoryRecording, VisitsOpenAndCloseThroughDeparturesEntriesAndTheEnd) {
+    Enter("Sunset");
+    Arrive("Alice", 5, 5);
+    const int bob = Arrive("Bob", 6, 6);
+    Leave(bob);
+    h_.people.Reset(); // what an entry into another world or a lost connection does
+    const int bob2 = Arrive("Bob", 6, 6);
+    ASSERT_GT(bob2, 0);
+    const std::int64_t later = NowMs() + kHourMs;
+    struct Case {
+        const char *name;
+        int visits;
+        bool open;
+    };
+    const auto check = [&](const Case (&cases)[2]) {
+        HistoryFilter sunset;
+        sunset.world = "Sunset";
+        const std::vector<VisitorSummary> visitors = Reader()->Visitors(sunset, later);
+        ASSERT_EQ(visitors.size(), 2u);
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.name);
+            const auto it = std::find_if(visitors.begin(), visitors.end(),
+                                         [&](const VisitorSummary &v) { return v.name == c.name; });
+            ASSERT_NE(it, visitors.end());
+            EXPECT_EQ(it->visits, c.visits);
+            EXPECT_EQ(it->citizen, std::string(c.name) == "Alice" ? 5 : 6);
+            // A visit still open counts up to the time asked about, an hour from now.
+            EXPECT_EQ(it->totalMs >= kHourMs, c.open);
+        }
+    };
+    check({{"Alice", 1, false}, {"Bob", 2, true}});
+    recorder_.SetEnabled(false); // the program's end
+    recorder_.SetEnabled(true);
+    check({{"Alice", 1, false}, {"Bob", 2, false}});
+}
+
+} // namespace
