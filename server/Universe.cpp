@@ -1,5 +1,6 @@
 #include "server/Universe.h"
 
+#include "common/UnicodeCase.h"
 #include "protocol/MessageType.h"
 #include "sdk/Attributes.h"
 #include "server/PasswordHash.h"
@@ -16,12 +17,8 @@ namespace {
 
 constexpr std::size_t kInboxSize = 64;
 
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(x) == lower(y);
-           });
-}
+// World names match in any letter case of any script, as the client's lists match them.
+bool SameName(std::string_view a, std::string_view b) { return SameUnicodeName(a, b); }
 
 bool IsWritableUniverseAttribute(int n) {
     switch (n) {

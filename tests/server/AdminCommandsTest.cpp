@@ -127,6 +127,18 @@ TEST_F(AdminCommandsTest, WorldNamesAreAtMostEightCharactersAsTheClientCountsThe
     EXPECT_FALSE(server.AddWorld("Elsewhere", 63));
 }
 
+TEST_F(AdminCommandsTest, AWorldNameIsOneWorldInAnyLetterCase) {
+    // The client lists "ÉTÉ" and "été" as one world; the universe must not hold two that the list cannot tell apart.
+    std::string said;
+    ASSERT_EQ(Run({"world", "add", "\xc3\x89T\xc3\x89"}, &said), 0) << said;
+    EXPECT_EQ(Run({"world", "add", "\xc3\xa9t\xc3\xa9"}, &said), 1) << said;
+    EXPECT_EQ(Run({"world", "add", "\xd0\x96\xd0\xb0\xd1\x80"}, &said), 0) << said; // Жар
+    EXPECT_EQ(Run({"world", "add", "\xd0\xb6\xd0\x90\xd0\xa0"}, &said), 1) << said; // жАР
+    std::string out;
+    ASSERT_EQ(Run({"world", "list"}, &out), 0);
+    EXPECT_EQ(out.find("\xc3\xa9t\xc3\xa9"), std::string::npos) << out;
+}
+
 TEST_F(AdminCommandsTest, AStoreHoldingALongerWorldNameKeepsWorking) {
     // Made by hand, or before the rule.
     WithStore([](Store &s) {
