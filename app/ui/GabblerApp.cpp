@@ -19,6 +19,7 @@
 #include "app/ui/Sound.h"
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
+#include "chat/LineSpeaker.h"
 #include "chat/People.h"
 #include "chat/PeopleMenu.h"
 #include "chat/WorldList.h"
@@ -182,6 +183,17 @@ void GabblerApp::BuildPeople() {
     usersView_ = new UsersListView(*people_);
     usersView_->onCommand = [this](int command) { RunPersonCommand(command); };
     window_->SetUsersList(usersView_);
+    // A name that begins a chat line chooses that person as a click on the Users list does, while present.
+    ChatView *pane = window_->Chat();
+    pane->presentNameAt = [this](std::string_view text) -> std::size_t {
+        const auto speaker = people_ ? PresentSpeakerAt(people_->Roster(), text) : std::nullopt;
+        return speaker ? speaker->length : 0;
+    };
+    pane->onNameClicked = [this](std::string_view text) {
+        if (const auto speaker = people_ ? PresentSpeakerAt(people_->Roster(), text) : std::nullopt) {
+            people_->ChooseWhisperTarget(speaker->name, speaker->session);
+        }
+    };
 }
 
 void GabblerApp::RunPersonCommand(int command) {

@@ -1,6 +1,7 @@
 #include "chat/ui/ChatLayoutCache.h"
 
 #include "chat/ChatLog.h"
+#include "chat/WebAddresses.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,6 +29,14 @@ int Utf16Count(std::string_view s) {
 
 ChatLayoutCache::ChatLayoutCache(const ChatLog &log) : log_(log) {
     option_.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    linkFormat_.setFontUnderline(true);
+}
+
+void ChatLayoutCache::SetLinkColour(const QColor &colour) {
+    if (linkFormat_.foreground().color() != colour) {
+        linkFormat_.setForeground(colour);
+        Invalidate();
+    }
 }
 
 void ChatLayoutCache::SetFont(const QFont &font) {
@@ -234,6 +243,15 @@ void ChatLayoutCache::Lay(ChatBlock &block, std::uint64_t line, const Segment &b
         const ChatFormat &f = run.format;
         ranges.append({static_cast<int>(start), static_cast<int>(block.text.size() - start),
                        FormatFor(f.colour, f.bold, f.italic, f.underline)});
+    }
+
+    // Addresses are found in the text as shown and drawn over the runs' own formats; the text itself is unchanged.
+    block.links.clear();
+    const std::u16string_view shown(reinterpret_cast<const char16_t *>(block.text.utf16()),
+                                    static_cast<std::size_t>(block.text.size()));
+    for (const WebAddressSpan &span : FindWebAddresses(shown)) {
+        block.links.push_back({static_cast<int>(span.begin), static_cast<int>(span.end)});
+        ranges.append({static_cast<int>(span.begin), static_cast<int>(span.end - span.begin), linkFormat_});
     }
 
     QTextLayout &layout = block.layout;

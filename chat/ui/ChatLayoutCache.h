@@ -32,6 +32,12 @@ struct ChatBlock {
     QTextLayout layout;
     int height = 0;
     std::uint64_t pass = 0;
+    // The web addresses in the block, as positions in text.
+    struct Link {
+        int begin;
+        int end;
+    };
+    std::vector<Link> links;
 };
 
 // Lays out only the blocks asked for and keeps those asked for recently.
@@ -42,6 +48,7 @@ public:
     explicit ChatLayoutCache(const ChatLog &log);
 
     void SetFont(const QFont &font);
+    void SetLinkColour(const QColor &colour);
     void SetWidth(int width);
     int Width() const { return width_; }
     void Invalidate();
@@ -93,4 +100,5 @@ private:
     std::unordered_map<std::uint64_t, Split> splits_; // long lines only
     Split shortSplit_;
     QHash<std::uint32_t, QTextCharFormat> formats_;
+    QTextCharFormat linkFormat_;
 };

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr int kMargin = 4;
-
 // Walks rows across blocks; false when it stopped early at either end of the log.
 bool StepRows(ChatLayoutCache &cache, ChatBlockId &id, int &row, int rows) {
     ChatBlock *block = cache.Get(id);
@@ -74,8 +72,10 @@ ChatView::ChatView(const ChatLog &log, QWidget *parent) : QAbstractScrollArea(pa
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setMouseTracking(true); // a hand over what a click opens
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     cache_.SetFont(font());
+    cache_.SetLinkColour(palette().color(QPalette::Link));
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ChatView::OnScrollBarValue);
     autoScroll_.setInterval(50);
     connect(&autoScroll_, &QTimer::timeout, this, &ChatView::AutoScroll);
@@ -458,8 +458,9 @@ void ChatView::showEvent(QShowEvent *event) {
 
 void ChatView::changeEvent(QEvent *event) {
     QAbstractScrollArea::changeEvent(event);
-    if (event->type() == QEvent::FontChange) {
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
         cache_.SetFont(font());
+        cache_.SetLinkColour(palette().color(QPalette::Link));
         Relayout();
         viewport()->update();
     }
@@ -729,15 +730,22 @@ void ChatView::mousePressEvent(QMouseEvent *event) {
     dragging_ = true;
     desiredX_ = -1;
     lastMouse_ = point;
+    // A press on a link or a name still starts a selection; only a release without a drag acts on it.
+    pressTarget_ = event->modifiers() == Qt::NoModifier ? TargetAt(point) : std::nullopt;
+    pressPoint_ = point;
     viewport()->update();
 }
 
 void ChatView::mouseMoveEvent(QMouseEvent *event) {
     FlushSync();
     if (!dragging_) {
+        ShowHoverCursor(event->position().toPoint());
         return;
     }
     lastMouse_ = event->position().toPoint();
+    if (pressTarget_ && (lastMouse_ - pressPoint_).manhattanLength() >= QApplication::startDragDistance()) {
+        pressTarget_.reset();
+    }
     cursor_ = HitTest(lastMouse_);
     if (lastMouse_.y() < 0 || lastMouse_.y() >= viewport()->height()) {
         if (!autoScroll_.isActive()) {
@@ -755,15 +763,25 @@ void ChatView::mouseReleaseEvent(QMouseEvent *event) {
         QAbstractScrollArea::mouseReleaseEvent(event);
         return;
     }
+    std::optional<Target> clicked;
     if (dragging_) {
         cursor_ = HitTest(event->position().toPoint());
         dragging_ = false;
         autoScroll_.stop();
+        if (pressTarget_ && pressTarget_ == TargetAt(event->position().toPoint())) {
+            clicked = pressTarget_;
+            cursor_ = anchor_; // a click, not a selection
+            viewport()->update();
+        }
         CopyToSelectionClipboard();
     }
+    pressTarget_.reset();
     if (followAfterDrag_) {
         followAfterDrag_ = false;
         FollowChatEnd();
+    }
+    if (clicked) {
+        Activate(*clicked);
     }
 }
 
@@ -773,6 +791,7 @@ void ChatView::mouseDoubleClickEvent(QMouseEvent *event) {
         QAbstractScrollArea::mouseDoubleClickEvent(event);
         return;
     }
+    pressTarget_.reset(); // the first click acted already; this one selects a word
     SelectWordAt(HitTest(event->position().toPoint()));
     CopyToSelectionClipboard();
     viewport()->update();

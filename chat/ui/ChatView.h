@@ -9,7 +9,12 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
 #include <vector>
+
+class QUrl;
 
 // The chat pane on screen: a read-only view over the chat log that lays out only what it shows, so its cost does
 // not grow with the number of lines kept. However many lines arrive, it repaints once per pass of the event loop.
@@ -44,6 +49,14 @@ public:
     // The index of the first line shown, at least partly.
     std::size_t TopLineIndex() const;
 
+    // Opens a web address that was clicked; false when that failed, which the pane then says. The desktop's own
+    // handler unless replaced.
+    std::function<bool(const QUrl &)> openLink;
+    // The length in bytes of a present person's name that begins a line's text (after its timestamp), 0 for none.
+    // Such a name can be clicked: onNameClicked then gets the same text.
+    std::function<std::size_t(std::string_view text)> presentNameAt;
+    std::function<void(std::string_view text)> onNameClicked;
+
     bool HasSelection() const { return hasCursor_ && anchor_ != cursor_; }
     QString SelectedText() const;
     void SelectAll();
@@ -66,6 +79,8 @@ protected:
     void scrollContentsBy(int, int) override {}
 
 private:
+    static constexpr int kMargin = 4;
+
     // A place in the text: a line number and a UTF-16 position within the line.
     struct Pos {
         std::uint64_t line = 0;
@@ -77,6 +92,15 @@ private:
         int y;
         int height;
         std::size_t byteEnd;
+    };
+    // What a click without a drag acts on: a web address, or a name at a line's start.
+    struct Target {
+        enum class Kind { Link, Name } kind;
+        std::uint64_t line;
+        int begin; // UTF-16 positions in the line
+        int end;
+        QString text;
+        bool operator==(const Target &) const = default;
     };
     enum class Move { Left, Right, WordLeft, WordRight, Up, Down, PageUp, PageDown, RowStart, RowEnd, Start, End };
 
@@ -105,6 +129,10 @@ private:
     void SelectWordAt(Pos pos);
     void AutoScroll();
     void CopyToSelectionClipboard() const;
+    std::optional<Target> TargetAt(QPoint point);
+    std::optional<Target> NameAt(std::uint64_t line, int position);
+    void Activate(const Target &target);
+    void ShowHoverCursor(QPoint point);
 
     const ChatLog &log_;
     ChatPane *pane_ = nullptr;
@@ -132,4 +160,7 @@ private:
     bool followAfterDrag_ = false;
     QPoint lastMouse_;
     QTimer autoScroll_;
+    std::optional<Target> pressTarget_; // pressed on, and not yet dragged away from
+    QPoint pressPoint_;
+    bool handCursor_ = false;
 };

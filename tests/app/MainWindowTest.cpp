@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDialog>
+#include <QFontMetrics>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -32,6 +33,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <chrono>
@@ -248,6 +250,53 @@ TEST_F(MainWindowTest, ArrivalsFillTheUsersListAndAClickChoosesTheWhisperTarget)
     QTest::mouseClick(users.viewport(), Qt::LeftButton, {}, users.visualRect(users.model()->index(0, 0)).center());
     EXPECT_TRUE(window.WhisperBox()->isEnabled());
     EXPECT_EQ(gabbler_->GetSession().whisperTarget.name, "Alice");
+}
+
+TEST_F(MainWindowTest, AClickOnASpeakersNameOrAnAddressInThePane) {
+    MainWindow &window = gabbler_->Window();
+    ChatView *pane = window.Chat();
+    std::vector<QUrl> opened;
+    pane->openLink = [&](const QUrl &url) {
+        opened.push_back(url);
+        return true;
+    };
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    PersonSpec alice;
+    alice.name = "Alice";
+    const int session = server_->AddPerson("Sunset", alice);
+    ASSERT_GT(session, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gabbler_->UsersView().model()->rowCount() == 1; }, 5000));
+    for (int i = 0; i < 100; ++i) {
+        gabbler_->Chat().AppendChatLine("filler", ChatColour::Black, false); // the pane is full: its end at the bottom
+    }
+    const std::string line = "Alice: see www.example.org";
+    ASSERT_TRUE(server_->Say(session, "see www.example.org"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == line; }, 5000)) << LastLine();
+    QApplication::processEvents();
+
+    // The last line sits at the bottom of the pane.
+    const QFontMetrics metrics(pane->font());
+    const auto at = [&](int index) {
+        return QPoint(4 + metrics.horizontalAdvance(QString::fromStdString(line.substr(0, index))) + 2,
+                      pane->viewport()->height() - metrics.height() / 2);
+    };
+    QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, at(static_cast<int>(line.find("example"))));
+    EXPECT_EQ(opened, std::vector<QUrl>{QUrl("http://www.example.org")});
+    EXPECT_FALSE(window.WhisperBox()->isEnabled());
+    QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, at(1));
+    EXPECT_TRUE(window.WhisperBox()->isEnabled());
+    EXPECT_EQ(gabbler_->GetSession().whisperTarget.name, "Alice");
+    EXPECT_EQ(gabbler_->GetSession().whisperTarget.session, session);
+
+    // Once she has left, her name is only text.
+    gabbler_->GetSession().whisperTarget = {};
+    ASSERT_TRUE(server_->Leave(session));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gabbler_->UsersView().model()->rowCount() == 0; }, 5000));
+    QApplication::processEvents();
+    ASSERT_EQ(LastLine(), line);
+    QTest::mouseClick(pane->viewport(), Qt::LeftButton, {}, at(1));
+    EXPECT_EQ(gabbler_->GetSession().whisperTarget.name, "");
 }
 
 TEST_F(MainWindowTest, AdministrationDialogsOpenFromTheMenus) {

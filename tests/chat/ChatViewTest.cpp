@@ -6,11 +6,13 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
+#include <QUrl>
 #include <QWheelEvent>
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -253,6 +255,103 @@ TEST_F(ChatViewTest, SelectsWithTheMouse) {
     Settle();
     EXPECT_EQ(view.SelectedText(), "line 0");
     EXPECT_TRUE(view.IsAtEnd());
+}
+
+// Where a character of a short line near the top is drawn.
+QPoint CharAt(const ChatView &view, int row, const QString &line, int index) {
+    const QFontMetrics metrics(view.font());
+    return {4 + metrics.horizontalAdvance(line.left(index)) + metrics.horizontalAdvance(line.at(index)) / 2,
+            row * metrics.height() + metrics.height() / 2};
+}
+
+TEST_F(ChatViewTest, AClickOpensAWebAddressAndADragSelectsOverIt) {
+    std::vector<QUrl> opened;
+    bool opens = true;
+    view.openLink = [&](const QUrl &url) {
+        opened.push_back(url);
+        return opens;
+    };
+    const QString line = "see www.example.org/x?a=1, <b>http://b.example</b> or not";
+    pane.AppendChatLine(line.toStdString(), ChatColour::Black, 0, 0, 0, 1);
+    Settle();
+    QWidget *area = view.viewport();
+    const QPoint onFirst = CharAt(view, 0, line, line.indexOf("example"));
+    const QPoint onSecond = CharAt(view, 0, line, line.indexOf("b.example"));
+    const QPoint onPlain = CharAt(view, 0, line, line.indexOf("see"));
+
+    QTest::mouseMove(area, onFirst);
+    EXPECT_EQ(area->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(area, onPlain);
+    EXPECT_EQ(area->cursor().shape(), Qt::IBeamCursor);
+
+    QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, onFirst);
+    QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, onSecond);
+    QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, onPlain);
+    EXPECT_EQ(opened, (std::vector<QUrl>{QUrl("http://www.example.org/x?a=1"), QUrl("http://b.example")}));
+    EXPECT_FALSE(view.HasSelection());
+
+    // Dragging from a link selects, and opens nothing.
+    QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, onFirst);
+    QTest::mouseMove(area, onSecond);
+    QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, onSecond);
+    EXPECT_EQ(opened.size(), 2u);
+    EXPECT_TRUE(view.SelectedText().startsWith("example.org/x?a=1, <b>http://")) << view.SelectedText().toStdString();
+    // Shift and a click extends the selection instead.
+    QTest::mouseClick(area, Qt::LeftButton, Qt::ShiftModifier, onFirst);
+    EXPECT_EQ(opened.size(), 2u);
+    Key(Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Copied(), line) << "the text stays as it was written";
+
+    // When the desktop cannot open it, the pane says so.
+    opens = false;
+    QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, onFirst);
+    Settle();
+    const ChatLine last = pane.Log().Line(pane.Log().LineCount() - 1);
+    EXPECT_EQ(last.Text(), "Unable to open www.example.org/x?a=1.");
+    EXPECT_EQ(last.Run(0).format.colour, ChatColour::Red);
+}
+
+TEST_F(ChatViewTest, ANameThatBeginsALineCanBeClickedWhenPresent) {
+    std::vector<std::string> clicked;
+    view.presentNameAt = [](std::string_view text) -> std::size_t {
+        for (const std::string_view name : {"Alice", "Bob Smith"}) {
+            if (text.starts_with(name) && text.substr(name.size()).starts_with(':')) {
+                return name.size();
+            }
+        }
+        return 0;
+    };
+    view.onNameClicked = [&](std::string_view text) { clicked.emplace_back(text); };
+    pane.AppendChatLine("Alice: hi, Bob Smith", ChatColour::Black, 0, 0, 0, 1);
+    pane.AppendChatLine("[Thu Dec 10 12:00:00 2026] ", ChatColour::Black, 0, 0, 0, 0);
+    pane.AppendChatLine("Bob Smith: hello", ChatColour::Blue, 0, 0, 0, 1);
+    pane.AppendChatLine("Carol: not here", ChatColour::Black, 0, 0, 0, 1);
+    Settle();
+    const QString second = "[Thu Dec 10 12:00:00 2026] Bob Smith: hello";
+    struct ClickCase {
+        const char *name;
+        QPoint at;
+        std::vector<std::string> clicked;
+    };
+    const ClickCase cases[] = {
+        {"the name", CharAt(view, 0, "Alice: hi, Bob Smith", 2), {"Alice: hi, Bob Smith"}},
+        {"the text after it", CharAt(view, 0, "Alice: hi, Bob Smith", 12), {}},
+        {"a name after a timestamp", CharAt(view, 1, second, second.indexOf("Smith")), {"Bob Smith: hello"}},
+        {"the timestamp", CharAt(view, 1, second, 3), {}},
+        {"someone not present", CharAt(view, 2, "Carol: not here", 1), {}},
+    };
+    for (const ClickCase &c : cases) {
+        clicked.clear();
+        QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, c.at);
+        EXPECT_EQ(clicked, c.clicked) << c.name;
+    }
+    // A drag from a name selects it.
+    clicked.clear();
+    QTest::mousePress(view.viewport(), Qt::LeftButton, Qt::NoModifier, CharAt(view, 0, "Alice: hi, Bob Smith", 0));
+    QTest::mouseMove(view.viewport(), CharAt(view, 0, "Alice: hi, Bob Smith", 4));
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, Qt::NoModifier, CharAt(view, 0, "Alice: hi, Bob Smith", 4));
+    EXPECT_TRUE(clicked.empty());
+    EXPECT_EQ(view.SelectedText(), "Alic");
 }
 
 TEST_F(ChatViewTest, AVeryLongLineScrollsSelectsAndWraps) {
