@@ -88,6 +88,9 @@ TEST_F(HistoryStore, TheFileIsPrivateInWalModeWithItsVersion) {
     Statement version(db, "SELECT version FROM schema_version");
     ASSERT_EQ(version.Step(), SQLITE_ROW);
     EXPECT_EQ(version.Int(0), kHistorySchemaVersion);
+    Statement page(db, "PRAGMA page_size");
+    ASSERT_EQ(page.Step(), SQLITE_ROW);
+    EXPECT_EQ(page.Int(0), 8192);
 }
 
 TEST_F(HistoryStore, ANewerVersionOrAForeignFileIsRefusedAndLeftAsItIs) {
