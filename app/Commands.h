@@ -19,6 +19,10 @@ inline constexpr int Remember = 32798;
 inline constexpr int Feedback = 32795;
 inline constexpr int SaveLog = 32773;
 inline constexpr int ClearBuffer = 32778;
+// The chat pane's view filters: toggles of the Log menu, always available.
+inline constexpr int HideAutoAnswers = 32850;
+inline constexpr int OnlyWhispers = 32851;
+inline constexpr int HideEnterExit = 32852;
 inline constexpr int Settings = 32784;
 inline constexpr int WorldFeatures = 32782;
 inline constexpr int WorldRights = 32783;

@@ -462,7 +462,7 @@ void Session::SendWhisper(const std::string &text) {
         NotSent(kNotWhispered, r);
         return;
     }
-    const ChatPane::LineContextScope line(chat_, {LineKind::Own, login_.botName, {}});
+    const ChatPane::LineContextScope line(chat_, {LineKind::Own, login_.botName, {}, ChatLineFlag::Whisper});
     if (settings_.timestampMsgs) {
         chat_.AppendTimestampPrefix();
     }
@@ -478,7 +478,7 @@ void Session::SendSay(const std::string &text) {
         return;
     }
     view_.SetSayText("");
-    const ChatPane::LineContextScope line(chat_, {LineKind::Own, login_.botName, {}});
+    const ChatPane::LineContextScope line(chat_, {LineKind::Own, login_.botName, {}, 0});
     if (settings_.timestampMsgs) {
         chat_.AppendTimestampPrefix();
     }

@@ -79,6 +79,9 @@ void Settings::ReadFrom(const IniFile &ini) {
     reenterWorld = Flag(ini, kSettings, "ReenterWorld", d.reenterWorld);
     scrollbackLines = Clamped(ini, kSettings, "ScrollbackLines", d.scrollbackLines, kMinScrollback, kMaxScrollback);
     stayWhereScrolled = Flag(ini, kSettings, "StayWhereScrolled", d.stayWhereScrolled);
+    hideAutoAnswers = Flag(ini, kSettings, "HideAutoAnswers", d.hideAutoAnswers);
+    onlyWhispers = Flag(ini, kSettings, "OnlyWhispers", d.onlyWhispers);
+    hideEnterExit = Flag(ini, kSettings, "HideEnterExit", d.hideEnterExit);
     recordHistory = Flag(ini, kSettings, "RecordHistory", d.recordHistory);
 
     enterGlobal = Flag(ini, kGlobal, "EnterGlobal", d.enterGlobal);
@@ -127,6 +130,9 @@ void Settings::WriteTo(IniFile &ini) const {
     SetFlag(ini, kSettings, "ReenterWorld", reenterWorld);
     ini.SetInt(kSettings, "ScrollbackLines", scrollbackLines);
     SetFlag(ini, kSettings, "StayWhereScrolled", stayWhereScrolled);
+    SetFlag(ini, kSettings, "HideAutoAnswers", hideAutoAnswers);
+    SetFlag(ini, kSettings, "OnlyWhispers", onlyWhispers);
+    SetFlag(ini, kSettings, "HideEnterExit", hideEnterExit);
     SetFlag(ini, kSettings, "RecordHistory", recordHistory);
 
     SetFlag(ini, kGlobal, "EnterGlobal", enterGlobal);

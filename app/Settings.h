@@ -49,7 +49,11 @@ struct Settings {
     bool reenterWorld = false;
     int scrollbackLines = kDefaultScrollback; // chat-pane lines kept before the oldest are dropped
     bool stayWhereScrolled = false;           // the chat pane does not follow new lines while scrolled up
-    bool recordHistory = true;                // the chat pane's lines and the visits go to history.db
+    // The Log menu's filters of what the chat pane shows.
+    bool hideAutoAnswers = false;
+    bool onlyWhispers = false;
+    bool hideEnterExit = false;
+    bool recordHistory = true; // the chat pane's lines and the visits go to history.db
     // [Global]
     bool enterGlobal = false;
     Rgb globalChat{0, 0, 0};

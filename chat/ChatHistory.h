@@ -1,5 +1,6 @@
 #pragma once
 
+#include "chat/ChatLog.h"
 #include "history/HistoryTypes.h"
 
 #include <cstdint>
@@ -12,6 +13,7 @@ struct ChatLineContext {
     LineKind kind = LineKind::Notice; // the program's own line unless a handler says otherwise
     std::string speaker;
     std::optional<int> session;
+    std::uint8_t flags = 0; // ChatLineFlag: what the pane's view filters know the line by, beyond its kind
 };
 
 // Where the pane's lines and the people's visits are recorded. Called on the UI thread; an implementation must not

@@ -1,5 +1,6 @@
 #include "chat/ChatLog.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -121,7 +122,12 @@ ChatRun ChatLine::Run(std::size_t k) const {
 
 ChatLog::ChatLog(std::size_t lineLimit) : lineLimit_(lineLimit) {}
 
-void ChatLog::Append(std::string_view text, ChatFormat format, bool newline) {
+void ChatLog::Append(std::string_view text, ChatFormat format, bool newline, std::uint8_t flags) {
+    flags &= ChatLineFlag::kCombinations - 1;
+    appendFlags_ = flags;
+    if (open_ && flags != 0) {
+        MarkLast(flags);
+    }
     if (const void *nul = std::memchr(text.data(), 0, text.size())) {
         text = text.substr(0, static_cast<std::size_t>(static_cast<const char *>(nul) - text.data()));
     }
@@ -189,17 +195,28 @@ void ChatLog::StartLine() {
         }
         Chunk &next = chunks_.emplace_back();
         next.lines.reserve(kLinesPerChunk);
+        next.flags.reserve(kLinesPerChunk);
         next.text.reserve(lastChunkText_ + lastChunkText_ / 32);
         next.runs.reserve(runsHint + runsHint / 32);
     }
     Chunk &chunk = Last();
     chunk.lines.push_back(
         {static_cast<std::uint32_t>(chunk.text.size()), static_cast<std::uint32_t>(chunk.runs.size())});
+    chunk.flags.push_back(appendFlags_);
+    ++chunk.flagCounts[appendFlags_];
     ++lineCount_;
     open_ = true;
     if (lineLimit_ != 0 && lineCount_ > lineLimit_) {
         DropOldest();
     }
+}
+
+void ChatLog::MarkLast(std::uint8_t flags) {
+    Chunk &chunk = Last();
+    std::uint8_t &line = chunk.flags.back();
+    --chunk.flagCounts[line];
+    line |= flags;
+    ++chunk.flagCounts[line];
 }
 
 void ChatLog::EndLine() {
@@ -242,11 +259,103 @@ ChatLine ChatLog::Line(std::size_t index) const {
     return ChatLine(chunks_[at / kLinesPerChunk], at % kLinesPerChunk);
 }
 
+std::uint8_t ChatLog::LineFlags(std::size_t index) const {
+    const std::size_t at = frontSkip_ + index;
+    return chunks_[at / kLinesPerChunk].flags[at % kLinesPerChunk];
+}
+
+bool ChatLog::Chunk::Shows(ChatLineFilter filter) const {
+    for (int combination = 0; combination < ChatLineFlag::kCombinations; ++combination) {
+        if (flagCounts[combination] != 0 && filter.Shows(static_cast<std::uint8_t>(combination))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<std::uint64_t> ChatLog::FindShown(std::uint64_t number, bool forward, ChatLineFilter filter) const {
+    if (lineCount_ == 0) {
+        return std::nullopt;
+    }
+    if (number < firstNumber_) {
+        if (!forward) {
+            return std::nullopt;
+        }
+        number = firstNumber_;
+    }
+    if (number >= EndLineNumber()) {
+        if (forward) {
+            return std::nullopt;
+        }
+        number = EndLineNumber() - 1;
+    }
+    // Positions count from the front chunk's first stored line, dropped ones included.
+    const std::size_t begin = frontSkip_;
+    const std::size_t end = frontSkip_ + lineCount_;
+    std::size_t at = begin + static_cast<std::size_t>(number - firstNumber_);
+    for (;;) {
+        const Chunk &chunk = chunks_[at / kLinesPerChunk];
+        if (chunk.Shows(filter)) {
+            if (filter.Shows(chunk.flags[at % kLinesPerChunk])) {
+                return firstNumber_ + (at - begin);
+            }
+            if (forward ? ++at == end : at-- == begin) {
+                return std::nullopt;
+            }
+            continue;
+        }
+        // Nothing here to show: on to the next chunk's first line, or the previous one's last.
+        const std::size_t chunkBegin = at / kLinesPerChunk * kLinesPerChunk;
+        if (forward) {
+            at = chunkBegin + kLinesPerChunk;
+            if (at >= end) {
+                return std::nullopt;
+            }
+        } else {
+            if (chunkBegin <= begin) {
+                return std::nullopt;
+            }
+            at = chunkBegin - 1;
+        }
+    }
+}
+
+std::uint64_t ChatLog::CountShown(std::uint64_t from, std::uint64_t to, ChatLineFilter filter) const {
+    from = std::max(from, firstNumber_);
+    to = std::min(to, EndLineNumber());
+    if (from >= to) {
+        return 0;
+    }
+    if (filter.ShowsAll()) {
+        return to - from;
+    }
+    std::uint64_t count = 0;
+    std::size_t at = frontSkip_ + static_cast<std::size_t>(from - firstNumber_);
+    const std::size_t end = frontSkip_ + static_cast<std::size_t>(to - firstNumber_);
+    while (at < end) {
+        const Chunk &chunk = chunks_[at / kLinesPerChunk];
+        const std::size_t chunkBegin = at / kLinesPerChunk * kLinesPerChunk;
+        const std::size_t chunkEnd = std::min(end, chunkBegin + kLinesPerChunk);
+        if (at == chunkBegin && chunkEnd - chunkBegin == chunk.lines.size()) {
+            // A whole chunk, none of it dropped: its counts say it.
+            for (int combination = 0; combination < ChatLineFlag::kCombinations; ++combination) {
+                count += filter.Shows(static_cast<std::uint8_t>(combination)) ? chunk.flagCounts[combination] : 0;
+            }
+        } else {
+            for (std::size_t k = at; k < chunkEnd; ++k) {
+                count += filter.Shows(chunk.flags[k % kLinesPerChunk]) ? 1 : 0;
+            }
+        }
+        at = chunkEnd;
+    }
+    return count;
+}
+
 std::size_t ChatLog::MemoryBytes() const {
     std::size_t bytes = sizeof(*this) + scratch_.capacity();
     for (const Chunk &chunk : chunks_) {
         bytes += sizeof(Chunk) + chunk.text.capacity() + chunk.runs.capacity() * sizeof(PackedRun) +
-                 chunk.lines.capacity() * sizeof(LineStart);
+                 chunk.lines.capacity() * sizeof(LineStart) + chunk.flags.capacity();
     }
     return bytes;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,24 @@ struct ChatRun {
     ChatFormat format;
 };
 
+// What a line is, as far as the pane's view filters ask: a line may carry several.
+namespace ChatLineFlag {
+inline constexpr std::uint8_t AutoAnswer = 1; // the bot's automatic answer to an owner or version question
+inline constexpr std::uint8_t Whisper = 2;    // a whisper heard, or one the bot sent
+inline constexpr std::uint8_t EnterExit = 4;  // an arrival or a departure
+inline constexpr int kCombinations = 8;
+} // namespace ChatLineFlag
+
+// Which lines a view shows: none with a flag of hide, and, when only is not 0, only those with a flag of only.
+struct ChatLineFilter {
+    std::uint8_t hide = 0;
+    std::uint8_t only = 0;
+
+    bool Shows(std::uint8_t flags) const { return (flags & hide) == 0 && (only == 0 || (flags & only) != 0); }
+    bool ShowsAll() const { return hide == 0 && only == 0; }
+    bool operator==(const ChatLineFilter &) const = default;
+};
+
 class ChatLine;
 
 // The text of the chat pane: lines of styled runs in a compact store. Text goes into one buffer per chunk of lines,
@@ -38,7 +58,8 @@ public:
     // Appends text in one format. Line breaks inside the text (CR LF, a lone CR or a lone LF) end the current line,
     // as does newline; text without a break continues the current line. The text ends at its first NUL, and bytes
     // that are not UTF-8 are stored as U+FFFD, so everything read back is valid UTF-8.
-    void Append(std::string_view text, ChatFormat format, bool newline);
+    // The flags mark every line the text starts or continues.
+    void Append(std::string_view text, ChatFormat format, bool newline, std::uint8_t flags = 0);
     void Clear();
 
     void SetLineLimit(std::size_t lineLimit);
@@ -47,6 +68,13 @@ public:
     // Retained lines, oldest first. The last one may still be open (no line break yet).
     std::size_t LineCount() const { return lineCount_; }
     ChatLine Line(std::size_t index) const;
+    std::uint8_t LineFlags(std::size_t index) const;
+
+    // The nearest retained line at or after (forward) or at or before number that the filter shows. Chunks with
+    // nothing to show are passed whole, so a rare kind of line is found quickly.
+    std::optional<std::uint64_t> FindShown(std::uint64_t number, bool forward, ChatLineFilter filter) const;
+    // How many retained lines numbered from..to (not included) the filter shows.
+    std::uint64_t CountShown(std::uint64_t from, std::uint64_t to, ChatLineFilter filter) const;
     bool LastLineOpen() const { return open_; }
 
     // Every line ever appended has a number that never changes; Line(0) has FirstLineNumber(). Dropping and
@@ -72,6 +100,9 @@ private:
         std::string text;
         std::vector<PackedRun> runs;
         std::vector<LineStart> lines;
+        std::vector<std::uint8_t> flags;                                     // one a line
+        std::array<std::uint32_t, ChatLineFlag::kCombinations> flagCounts{}; // lines of each combination
+        bool Shows(ChatLineFilter filter) const;
     };
     static constexpr std::size_t kLinesPerChunk = 4096;
 
@@ -79,6 +110,7 @@ private:
     void EndLine();
     void StartLine();
     void DropOldest();
+    void MarkLast(std::uint8_t flags);
     Chunk &Last() { return chunks_.back(); }
 
     std::deque<Chunk> chunks_;
@@ -89,7 +121,8 @@ private:
     std::size_t lastChunkText_ = 0; // text size of the last full chunk, to size the next one
     std::uint64_t firstNumber_ = 0;
     bool open_ = false;
-    std::string scratch_; // text being made valid UTF-8
+    std::uint8_t appendFlags_ = 0; // of the text being appended
+    std::string scratch_;          // text being made valid UTF-8
 };
 
 // A read-only view of one retained line; valid until the log changes.

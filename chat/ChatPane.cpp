@@ -31,8 +31,9 @@ void ChatPane::AppendChatLine(std::string_view text, std::uint32_t colour, bool 
 }
 
 void ChatPane::Append(std::string_view text, ChatFormat format, bool newline, bool prefix) {
+    const std::uint8_t flags = context_.flags | (context_.kind == LineKind::Whisper ? ChatLineFlag::Whisper : 0);
     if (!history_) {
-        log_.Append(text, format, newline);
+        log_.Append(text, format, newline, flags);
         return;
     }
     const bool continued = log_.LastLineOpen();
@@ -42,7 +43,7 @@ void ChatPane::Append(std::string_view text, ChatFormat format, bool newline, bo
         prefixBytes_ = 0;
     }
     const std::uint64_t from = continued ? log_.EndLineNumber() - 1 : log_.EndLineNumber();
-    log_.Append(text, format, newline);
+    log_.Append(text, format, newline, flags);
     if (prefix && !continued && log_.LineCount() > 0) {
         prefixBytes_ = log_.Line(log_.LineCount() - 1).Text().size();
     }

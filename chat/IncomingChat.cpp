@@ -44,6 +44,7 @@ void IncomingChat::OnChat() {
     }
     const std::string shownName = PlainLine(name);
     if (build > kLastBuildWithoutWhisper) {
+        const ChatPane::LineContextScope answer(context_.chat, {LineKind::Notice, {}, {}, ChatLineFlag::AutoAnswer});
         if (EqualsNoCase(message, OwnerTrigger())) {
             SdkWhisper(session, OwnerReply());
             context_.Green("Immigration Officer: Sent owner response to " + shownName + ".");
@@ -56,8 +57,8 @@ void IncomingChat::OnChat() {
         // Not shown, and without its timestamp: a prefix alone would run into the next line.
         return;
     }
-    const ChatPane::LineContextScope line(
-        context_.chat, {type == kWhispered ? LineKind::Whisper : LineKind::Chat, name, session});
+    const ChatPane::LineContextScope line(context_.chat,
+                                          {type == kWhispered ? LineKind::Whisper : LineKind::Chat, name, session, 0});
     context_.TimestampIfWanted();
     const std::string text = PlainLine(message);
     if (type == kWhispered) {
@@ -78,7 +79,7 @@ void IncomingChat::OnConsoleMessage() {
                                  (static_cast<std::uint32_t>(SdkGetInt(kAttrConsoleBlue)) & 0xFF);
     const bool bold = SdkGetBool(kAttrConsoleBold);
     const bool italic = SdkGetBool(kAttrConsoleItalics);
-    const ChatPane::LineContextScope line(context_.chat, {LineKind::Console, {}, {}});
+    const ChatPane::LineContextScope line(context_.chat, {LineKind::Console, {}, {}, 0});
     context_.TimestampIfWanted();
     context_.Line(text, colour, bold, italic);
 }
@@ -110,7 +111,8 @@ void IncomingChat::GetVersion() {
         // A bot listed as "[name]" is asked with its bare name.
         std::string question = selected.name + " version";
         std::erase_if(question, [](char c) { return c == '[' || c == ']'; });
-        const ChatPane::LineContextScope line(context_.chat, {LineKind::Own, context_.session.botName, {}});
+        const ChatPane::LineContextScope line(context_.chat,
+                                              {LineKind::Own, context_.session.botName, {}, ChatLineFlag::Whisper});
         context_.TimestampIfWanted();
         SdkWhisper(selected.session, question);
         context_.Line("[" + context_.session.botName + "] (to " + PlainLine(selected.name) +

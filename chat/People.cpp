@@ -45,6 +45,7 @@ void People::EntryLine(const AvatarRecord &record) {
     } else {
         text = name + " has entered.";
     }
+    const ChatPane::LineContextScope line(context_.chat, {LineKind::Notice, {}, {}, ChatLineFlag::EnterExit});
     context_.TimestampIfWanted();
     context_.Green("Immigration Officer: " + text);
 }
@@ -103,6 +104,7 @@ void People::OnAvatarDelete() {
         return;
     }
     if (context_.settings.displayEnterExit) {
+        const ChatPane::LineContextScope line(context_.chat, {LineKind::Notice, {}, {}, ChatLineFlag::EnterExit});
         context_.TimestampIfWanted();
         context_.Green("Immigration Officer: " + PlainLine(name) + " has exited.");
     }

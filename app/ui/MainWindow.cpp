@@ -74,6 +74,7 @@ MainWindow::MainWindow(ChatPane &chat, Settings &settings, QWidget *parent)
     SetChatBackground(settings_.chatBox);
     SetChatFont(settings_.enableFonts ? &settings_.font : nullptr);
     SetChatStaysWhereScrolled(settings_.stayWhereScrolled);
+    ApplyChatFilter();
     RepaintBackdrop();
     resize(800, 520);
 }
@@ -90,6 +91,29 @@ QAction *MainWindow::AddCommand(QMenu *menu, int command, const QString &caption
     });
     actions_[command] = action;
     return action;
+}
+
+void MainWindow::AddChatFilter(QMenu *menu, int command, const QString &caption, bool Settings::*flag) {
+    // A view of the pane, not a command on the world: always available, remembered in the settings.
+    auto *action = menu->addAction(caption);
+    action->setCheckable(true);
+    action->setChecked(settings_.*flag);
+    connect(action, &QAction::toggled, this, [this, flag](bool on) {
+        settings_.*flag = on;
+        ApplyChatFilter();
+    });
+    actions_[command] = action;
+}
+
+void MainWindow::ApplyChatFilter() {
+    if (!chatView_) {
+        return; // the menus come first; the pane takes the filter when it is made
+    }
+    ChatLineFilter filter;
+    filter.hide = (settings_.hideAutoAnswers ? ChatLineFlag::AutoAnswer : 0) |
+                  (settings_.hideEnterExit ? ChatLineFlag::EnterExit : 0);
+    filter.only = settings_.onlyWhispers ? ChatLineFlag::Whisper : 0;
+    chatView_->SetFilter(filter);
 }
 
 void MainWindow::BuildMenus() {
@@ -120,6 +144,12 @@ void MainWindow::BuildMenus() {
     QMenu *log = menuBar()->addMenu(QStringLiteral("&Log"));
     AddCommand(log, Command::SaveLog, QStringLiteral("Sa&ve Log"));
     AddCommand(log, Command::ClearBuffer, QStringLiteral("C&lear Buffer"));
+    log->addSeparator();
+    AddChatFilter(log, Command::HideAutoAnswers, QStringLiteral("Hide &Owner and Version Answers"),
+                  &Settings::hideAutoAnswers);
+    AddChatFilter(log, Command::OnlyWhispers, QStringLiteral("Show Only &Whispers"), &Settings::onlyWhispers);
+    AddChatFilter(log, Command::HideEnterExit, QStringLiteral("Hide &Arrivals and Departures"),
+                  &Settings::hideEnterExit);
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     AddCommand(options, Command::Settings, QStringLiteral("&Settings"));

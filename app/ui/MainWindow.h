@@ -61,8 +61,8 @@ public:
     QLineEdit *WhisperBox() const { return whisperBox_; }
     QPushButton *SendButton() const { return sendButton_; }
 
-    std::function<void()> onSend;       // SEND, or Enter in either box
-    std::function<void()> onClosed;     // the window is closing: write what must be written
+    std::function<void()> onSend;   // SEND, or Enter in either box
+    std::function<void()> onClosed; // the window is closing: write what must be written
     std::function<void(bool record)> onRecordHistory;
     std::function<void(int tab)> onTab; // the current tab changed
     std::function<void(int x, int z)> onMapCentre;
@@ -108,6 +108,8 @@ private:
     void BuildStepKeys();
     void BuildControls();
     QAction *AddCommand(QMenu *menu, int command, const QString &caption);
+    void AddChatFilter(QMenu *menu, int command, const QString &caption, bool Settings::*flag);
+    void ApplyChatFilter();
     void ShowAbout();
 
     ChatPane &chat_;

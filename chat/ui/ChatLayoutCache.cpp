@@ -124,19 +124,27 @@ ChatBlockId ChatLayoutCache::BlockAt(std::uint64_t line, int position) {
     return {line, segment};
 }
 
+bool ChatLayoutCache::Shown(std::uint64_t line) const {
+    return Retained(line) && filter_.Shows(log_.LineFlags(static_cast<std::size_t>(line - log_.FirstLineNumber())));
+}
+
 std::optional<ChatBlockId> ChatLayoutCache::First() const {
-    if (log_.LineCount() == 0) {
+    const auto line = log_.FindShown(log_.FirstLineNumber(), true, filter_);
+    if (!line) {
         return std::nullopt;
     }
-    return ChatBlockId{log_.FirstLineNumber(), 0};
+    return ChatBlockId{*line, 0};
 }
 
 std::optional<ChatBlockId> ChatLayoutCache::Last() {
     if (log_.LineCount() == 0) {
         return std::nullopt;
     }
-    const std::uint64_t line = log_.EndLineNumber() - 1;
-    return ChatBlockId{line, SegmentCount(line) - 1};
+    const auto line = log_.FindShown(log_.EndLineNumber() - 1, false, filter_);
+    if (!line) {
+        return std::nullopt;
+    }
+    return ChatBlockId{*line, SegmentCount(*line) - 1};
 }
 
 std::optional<ChatBlockId> ChatLayoutCache::Next(ChatBlockId id) {
@@ -146,8 +154,8 @@ std::optional<ChatBlockId> ChatLayoutCache::Next(ChatBlockId id) {
     if (id.segment + 1 < SegmentCount(id.line)) {
         return ChatBlockId{id.line, id.segment + 1};
     }
-    if (id.line + 1 < log_.EndLineNumber()) {
-        return ChatBlockId{id.line + 1, 0};
+    if (const auto line = log_.FindShown(id.line + 1, true, filter_)) {
+        return ChatBlockId{*line, 0};
     }
     return std::nullopt;
 }
@@ -159,8 +167,11 @@ std::optional<ChatBlockId> ChatLayoutCache::Prev(ChatBlockId id) {
     if (id.segment > 0) {
         return ChatBlockId{id.line, std::min(id.segment, SegmentCount(id.line)) - 1};
     }
-    if (id.line > log_.FirstLineNumber()) {
-        return ChatBlockId{id.line - 1, SegmentCount(id.line - 1) - 1};
+    if (id.line == log_.FirstLineNumber()) {
+        return std::nullopt;
+    }
+    if (const auto line = log_.FindShown(id.line - 1, false, filter_)) {
+        return ChatBlockId{*line, SegmentCount(*line) - 1};
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chat/ChatLog.h"
+
 #include <QFont>
 #include <QHash>
 #include <QString>
@@ -12,8 +14,6 @@
 #include <optional>
 #include <unordered_map>
 #include <vector>
-
-class ChatLog;
 
 // A line is laid out as one block, or, when it is very long, as several blocks of a few kilobytes each, so that
 // the work for showing part of it stays small however long it is.
@@ -58,6 +58,14 @@ public:
     // Forgets blocks that were not asked for since the last pass, once there are many.
     void EndPass();
 
+    // Lines the filter hides are passed over by First, Last, Next and Prev.
+    void SetFilter(ChatLineFilter filter) { filter_ = filter; }
+    ChatLineFilter Filter() const { return filter_; }
+    bool Shown(std::uint64_t line) const;
+    std::optional<std::uint64_t> ShownLine(std::uint64_t from, bool forward) const {
+        return log_.FindShown(from, forward, filter_);
+    }
+
     std::optional<ChatBlockId> First() const;
     std::optional<ChatBlockId> Last();
     std::optional<ChatBlockId> Next(ChatBlockId id);
@@ -101,4 +109,5 @@ private:
     Split shortSplit_;
     QHash<std::uint32_t, QTextCharFormat> formats_;
     QTextCharFormat linkFormat_;
+    ChatLineFilter filter_;
 };

@@ -113,8 +113,18 @@ void ChatView::SetStayWhereScrolled(bool stay) {
 }
 
 std::uint64_t ChatView::NewLinesBelow() const {
-    const std::uint64_t end = log_.EndLineNumber();
-    return atEnd_ || end <= seenEnd_ ? 0 : end - seenEnd_;
+    return atEnd_ ? 0 : log_.CountShown(seenEnd_, log_.EndLineNumber(), cache_.Filter());
+}
+
+void ChatView::SetFilter(ChatLineFilter filter) {
+    if (filter == cache_.Filter()) {
+        return;
+    }
+    FlushSync();
+    cache_.SetFilter(filter);
+    placedValid_ = false;
+    Relayout();
+    viewport()->update();
 }
 
 void ChatView::FollowChatEnd() {
@@ -223,11 +233,16 @@ bool ChatView::ScrollPixels(const std::vector<Placed> &before) {
 }
 
 ChatView::Pos ChatView::EndPos() {
-    if (log_.LineCount() == 0) {
+    const auto last = cache_.Last();
+    if (!last) {
         return {log_.EndLineNumber(), 0};
     }
-    const std::uint64_t last = log_.EndLineNumber() - 1;
-    return {last, cache_.LineLength(last)};
+    return {last->line, cache_.LineLength(last->line)};
+}
+
+ChatView::Pos ChatView::StartPos() const {
+    const auto first = cache_.First();
+    return {first ? first->line : log_.FirstLineNumber(), 0};
 }
 
 ChatView::Pos ChatView::Clamp(Pos pos) {
@@ -306,6 +321,15 @@ void ChatView::PlaceFromTop() {
     }
     if (!cache_.Retained(top_.line)) {
         top_ = *first;
+        topRow_ = 0;
+    } else if (!cache_.Shown(top_.line)) {
+        // The line read last is filtered away: show the next one that is not.
+        const auto next = cache_.ShownLine(top_.line, true);
+        if (!next) {
+            atEnd_ = true;
+            return;
+        }
+        top_ = {*next, 0};
         topRow_ = 0;
     }
     top_.segment = std::min(top_.segment, cache_.SegmentCount(top_.line) - 1);
@@ -584,7 +608,7 @@ ChatView::Pos ChatView::MovedRows(Pos from, int rows) {
     }
     int target = row.lineNumber();
     if (!StepRows(cache_, id, target, rows)) {
-        return rows < 0 ? Pos{log_.FirstLineNumber(), 0} : EndPos();
+        return rows < 0 ? StartPos() : EndPos();
     }
     block = cache_.Get(id);
     return {id.line, block->utf16Begin + block->layout.lineAt(target).xToCursor(desiredX_)};
@@ -610,8 +634,8 @@ ChatView::Pos ChatView::Moved(Pos from, Move move) {
             return {from.line,
                     prev->utf16Begin + prev->layout.previousCursorPosition(static_cast<int>(prev->text.size()), mode)};
         }
-        if (from.line > log_.FirstLineNumber()) {
-            return {from.line - 1, cache_.LineLength(from.line - 1)};
+        if (const auto prev = cache_.Prev({from.line, 0})) {
+            return {prev->line, cache_.LineLength(prev->line)};
         }
         return from;
     case Move::Right:
@@ -650,7 +674,7 @@ ChatView::Pos ChatView::Moved(Pos from, Move move) {
         return {from.line, block->utf16Begin + end};
     }
     case Move::Start:
-        return {log_.FirstLineNumber(), 0};
+        return StartPos();
     case Move::End:
         return EndPos();
     }
@@ -852,14 +876,18 @@ QString ChatView::SelectedText() const {
     const Pos from = std::min(anchor_, cursor_);
     const Pos to = std::max(anchor_, cursor_);
     QString text;
-    for (std::uint64_t line = from.line; line <= to.line && cache_.Retained(line); ++line) {
-        const QString whole = cache_.LineText(line);
-        const qsizetype begin = std::min<qsizetype>(line == from.line ? from.offset : 0, whole.size());
-        const qsizetype end = line == to.line ? std::min<qsizetype>(to.offset, whole.size()) : whole.size();
-        text += QStringView(whole).mid(begin, std::max<qsizetype>(0, end - begin));
-        if (line != to.line) {
+    // What is copied is what is shown: lines the filter hides are left out.
+    bool first = true;
+    for (auto line = cache_.ShownLine(from.line, true); line && *line <= to.line;
+         line = cache_.ShownLine(*line + 1, true)) {
+        const QString whole = cache_.LineText(*line);
+        const qsizetype begin = std::min<qsizetype>(*line == from.line ? from.offset : 0, whole.size());
+        const qsizetype end = *line == to.line ? std::min<qsizetype>(to.offset, whole.size()) : whole.size();
+        if (!first) {
             text += QLatin1Char('\n');
         }
+        first = false;
+        text += QStringView(whole).mid(begin, std::max<qsizetype>(0, end - begin));
     }
     return text;
 }
@@ -869,7 +897,7 @@ void ChatView::SelectAll() {
     if (log_.LineCount() == 0) {
         return;
     }
-    anchor_ = {log_.FirstLineNumber(), 0};
+    anchor_ = StartPos();
     cursor_ = EndPos();
     hasCursor_ = true;
     CopyToSelectionClipboard();

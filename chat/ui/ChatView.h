@@ -44,6 +44,9 @@ public:
     // Lines that arrived below since the user scrolled away from the end; 0 while following the end.
     std::uint64_t NewLinesBelow() const;
     const ChatViewMarker *NewLinesMarker() const { return marker_; }
+    // Which lines are shown; the log keeps them all.
+    void SetFilter(ChatLineFilter filter);
+    ChatLineFilter Filter() const { return cache_.Filter(); }
     // Puts the line with this index (0 = oldest retained) at the top.
     void ScrollToLine(std::size_t index);
     // The index of the first line shown, at least partly.
@@ -121,6 +124,7 @@ private:
 
     Pos HitTest(QPoint point);
     Pos EndPos();
+    Pos StartPos() const;
     Pos Clamp(Pos pos);
     Pos Moved(Pos from, Move move);
     Pos MovedRows(Pos from, int rows);

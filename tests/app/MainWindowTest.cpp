@@ -192,6 +192,65 @@ TEST_F(MainWindowTest, ThePaneKeepsItsPlaceWhenTheSettingSaysSo) {
     EXPECT_TRUE(window.Chat()->StaysWhereScrolled());
 }
 
+TEST_F(MainWindowTest, LogMenuFiltersShowWhispersOnlyAndAreRemembered) {
+    MainWindow &window = gabbler_->Window();
+    ChatView *pane = window.Chat();
+    PersonSpec alice;
+    alice.name = "Alice";
+    const int session = server_->AddPerson("Sunset", alice);
+    ASSERT_GT(session, 0);
+    UsersListView &users = gabbler_->UsersView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return users.model()->rowCount() == 1; }, 5000));
+    ASSERT_TRUE(server_->Say(session, "hello all"));
+    ASSERT_TRUE(server_->Whisper(session, SdkSession(), "psst"));
+    ASSERT_TRUE(server_->AskOwner(session, "Tester"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return LastLine() == "Alice: Tester owner"; }, 5000)) << LastLine();
+    users.show();
+    QTest::mouseClick(users.viewport(), Qt::LeftButton, {}, users.visualRect(users.model()->index(0, 0)).center());
+    QTest::keyClicks(window.WhisperBox(), "back to you");
+    QTest::keyClick(window.WhisperBox(), Qt::Key_Return);
+    ASSERT_EQ(LastLine(), "[Tester] (to Alice): back to you");
+
+    const auto shown = [&] {
+        QApplication::processEvents();
+        pane->SelectAll();
+        const QString text = pane->SelectedText();
+        pane->ClearSelection();
+        return text;
+    };
+    const auto toggle = [&](int command, const char *caption) {
+        QAction *item = window.CommandAction(command);
+        EXPECT_TRUE(item->isEnabled()) << caption;
+        EXPECT_EQ(item->text().remove('&'), caption);
+        item->trigger();
+    };
+    toggle(Command::OnlyWhispers, "Show Only Whispers");
+    EXPECT_EQ(shown(), "Whisper from Alice: psst\n[Tester] (to Alice): back to you");
+    toggle(Command::OnlyWhispers, "Show Only Whispers");
+    toggle(Command::HideAutoAnswers, "Hide Owner and Version Answers");
+    EXPECT_FALSE(shown().contains("Sent owner response")) << shown().toStdString();
+    EXPECT_TRUE(shown().contains("Alice: Tester owner"));
+    toggle(Command::HideEnterExit, "Hide Arrivals and Departures");
+    EXPECT_TRUE(gabbler_->GetSettings().hideAutoAnswers);
+    EXPECT_TRUE(gabbler_->GetSettings().hideEnterExit);
+    EXPECT_FALSE(gabbler_->GetSettings().onlyWhispers);
+
+    // The log keeps every line; the next start shows the same view.
+    EXPECT_TRUE(std::string(gabbler_->Chat().Log().Line(gabbler_->Chat().Log().LineCount() - 3).Text())
+                    .starts_with("Immigration Officer: Sent owner response"));
+    window.close();
+    const Settings saved = Settings::Load(gabbler_->File("gabbler.ini"));
+    EXPECT_TRUE(saved.hideAutoAnswers);
+    EXPECT_TRUE(saved.hideEnterExit);
+    EXPECT_FALSE(saved.onlyWhispers);
+    ChatPane chat;
+    Settings settings = saved;
+    MainWindow next(chat, settings);
+    EXPECT_TRUE(next.CommandAction(Command::HideAutoAnswers)->isChecked());
+    EXPECT_FALSE(next.CommandAction(Command::OnlyWhispers)->isChecked());
+    EXPECT_EQ(next.Chat()->Filter(), (ChatLineFilter{ChatLineFlag::AutoAnswer | ChatLineFlag::EnterExit, 0}));
+}
+
 TEST_F(MainWindowTest, MenuItemsNeedTheirActions) {
     // A bare window: nothing but Exit and About is handled yet.
     ChatPane chat;

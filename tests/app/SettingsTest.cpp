@@ -59,6 +59,9 @@ TEST(Settings, WritesEveryKeyInOrder) {
                                    "ReenterWorld=0\n"
                                    "ScrollbackLines=1000000\n"
                                    "StayWhereScrolled=0\n"
+                                   "HideAutoAnswers=0\n"
+                                   "OnlyWhispers=0\n"
+                                   "HideEnterExit=0\n"
                                    "RecordHistory=1\n"
                                    "AvMapLeft=0\n"
                                    "AvMapTop=0\n"
@@ -106,6 +109,9 @@ TEST(Settings, EveryKeySurvivesASaveAndLoad) {
     s.reenterWorld = true;
     s.scrollbackLines = 5000;
     s.stayWhereScrolled = true;
+    s.hideAutoAnswers = true;
+    s.onlyWhispers = true;
+    s.hideEnterExit = true;
     s.recordHistory = false;
     s.enterGlobal = true;
     s.globalChat = {250, 128, 7};

@@ -1,6 +1,8 @@
 #include "chat/ChatLog.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,6 +144,84 @@ TEST(ChatLog, RetainedLinesCostLittleBeyondTheirText) {
     }
     const double perLine = double(log.MemoryBytes() - log.TextBytes()) / double(log.LineCount());
     EXPECT_LT(perLine, 64.0);
+}
+
+} // namespace
+
+namespace {
+
+// The lines a filter shows, found one after another from either end, against a plain walk over every line.
+std::vector<std::uint64_t> WalkShown(const ChatLog &log, ChatLineFilter filter, bool forward) {
+    std::vector<std::uint64_t> shown;
+    std::optional<std::uint64_t> line =
+        log.FindShown(forward ? log.FirstLineNumber() : log.EndLineNumber() - 1, forward, filter);
+    while (line) {
+        shown.push_back(*line);
+        if (!forward && *line == log.FirstLineNumber()) {
+            break;
+        }
+        line = log.FindShown(forward ? *line + 1 : *line - 1, forward, filter);
+    }
+    if (!forward) {
+        std::reverse(shown.begin(), shown.end());
+    }
+    return shown;
+}
+
+std::vector<std::uint64_t> Expected(const ChatLog &log, ChatLineFilter filter) {
+    std::vector<std::uint64_t> shown;
+    for (std::size_t i = 0; i < log.LineCount(); ++i) {
+        if (filter.Shows(log.LineFlags(i))) {
+            shown.push_back(log.FirstLineNumber() + i);
+        }
+    }
+    return shown;
+}
+
+TEST(ChatLog, LinesKeepTheirFlagsAndFiltersFindThemAcrossChunks) {
+    // A whisper every 5000 lines (so whole chunks have none), an arrival every 7, the rest plain; a limit drops part
+    // of the front chunk.
+    ChatLog log(20000);
+    for (int i = 0; i < 30000; ++i) {
+        const std::uint8_t flags = i % 5000 == 17  ? ChatLineFlag::Whisper
+                                   : i % 7 == 0    ? ChatLineFlag::EnterExit
+                                   : i % 1000 == 3 ? ChatLineFlag::AutoAnswer
+                                                   : 0;
+        log.Append("line " + std::to_string(i), kPlain, true, flags);
+    }
+    // A line continued with flags takes them all; the timestamp before it had none.
+    log.Append("[time] ", kPlain, false);
+    log.Append("both", kPlain, true, ChatLineFlag::Whisper);
+    log.Append("and more", kPlain, false, ChatLineFlag::AutoAnswer);
+    log.Append(" still", kPlain, false, ChatLineFlag::EnterExit);
+    EXPECT_EQ(log.LineFlags(log.LineCount() - 2), ChatLineFlag::Whisper);
+    EXPECT_EQ(log.LineFlags(log.LineCount() - 1), ChatLineFlag::AutoAnswer | ChatLineFlag::EnterExit);
+
+    const ChatLineFilter filters[] = {
+        {},
+        {0, ChatLineFlag::Whisper},
+        {ChatLineFlag::EnterExit, 0},
+        {ChatLineFlag::EnterExit | ChatLineFlag::AutoAnswer, 0},
+        {ChatLineFlag::EnterExit, ChatLineFlag::Whisper},
+        {ChatLineFlag::Whisper, ChatLineFlag::Whisper},
+    };
+    for (const ChatLineFilter &filter : filters) {
+        SCOPED_TRACE(testing::Message() << "hide " << int(filter.hide) << " only " << int(filter.only));
+        const std::vector<std::uint64_t> expected = Expected(log, filter);
+        EXPECT_EQ(WalkShown(log, filter, true), expected);
+        EXPECT_EQ(WalkShown(log, filter, false), expected);
+        EXPECT_EQ(log.CountShown(0, log.EndLineNumber(), filter), expected.size());
+        const std::uint64_t from = log.FirstLineNumber() + 4000, to = log.EndLineNumber() - 3;
+        EXPECT_EQ(log.CountShown(from, to, filter),
+                  static_cast<std::uint64_t>(std::count_if(expected.begin(), expected.end(),
+                                                           [&](std::uint64_t n) { return n >= from && n < to; })));
+    }
+    EXPECT_EQ(Expected(log, {0, ChatLineFlag::Whisper}).size(), 5u) << "four kept of six, and the continued line";
+
+    log.Clear();
+    EXPECT_FALSE(log.FindShown(0, true, {}));
+    EXPECT_FALSE(log.FindShown(log.EndLineNumber(), false, {}));
+    EXPECT_EQ(log.CountShown(0, log.EndLineNumber(), {}), 0u);
 }
 
 } // namespace

@@ -386,6 +386,73 @@ TEST_F(ChatViewTest, AVeryLongLineScrollsSelectsAndWraps) {
     EXPECT_TRUE(view.SelectedText().startsWith("word")) << view.SelectedText().left(40).toStdString();
 }
 
+TEST_F(ChatViewTest, FiltersHideLinesFromViewAndCopyButNotFromTheLog) {
+    QString all, whispers, noEnterExit;
+    const auto add = [](QString &text, const QString &line) { text += (text.isEmpty() ? "" : "\n") + line; };
+    for (int i = 0; i < 300; ++i) {
+        const std::uint8_t flags = i % 10 == 0 ? ChatLineFlag::Whisper : i % 3 == 0 ? ChatLineFlag::EnterExit : 0;
+        const ChatPane::LineContextScope context(pane, {LineKind::Notice, {}, {}, flags});
+        const QString line = QString("line %1").arg(i);
+        pane.AppendChatLine(line.toStdString(), ChatColour::Black, 0, 0, 0, 1);
+        add(all, line);
+        if (flags == ChatLineFlag::Whisper) {
+            add(whispers, line);
+        }
+        if (flags != ChatLineFlag::EnterExit) {
+            add(noEnterExit, line);
+        }
+    }
+    Settle();
+    struct FilterCase {
+        const char *name;
+        ChatLineFilter filter;
+        const QString &shown;
+    };
+    const FilterCase cases[] = {
+        {"only whispers", {0, ChatLineFlag::Whisper}, whispers},
+        {"no arrivals or departures", {ChatLineFlag::EnterExit, 0}, noEnterExit},
+        {"everything", {}, all},
+    };
+    for (const FilterCase &c : cases) {
+        view.SetFilter(c.filter);
+        Key(Qt::Key_A, Qt::ControlModifier);
+        EXPECT_EQ(Copied(), c.shown) << c.name;
+        view.ClearSelection();
+        Key(Qt::Key_Home, Qt::ControlModifier);
+        Key(Qt::Key_Down);
+        Key(Qt::Key_Home, Qt::ShiftModifier); // selects nothing: a place to start from
+        Key(Qt::Key_Down, Qt::ShiftModifier);
+        const QStringList lines = c.shown.split('\n');
+        EXPECT_EQ(view.SelectedText(), lines[1] + "\n") << c.name << ": the second row shown is the second line shown";
+        view.ClearSelection();
+        Key(Qt::Key_End, Qt::ControlModifier);
+        EXPECT_TRUE(view.IsAtEnd()) << c.name;
+    }
+    EXPECT_EQ(pane.Log().LineCount(), 300u);
+
+    // The marker counts only what the reader would see.
+    view.SetStayWhereScrolled(true);
+    view.SetFilter({0, ChatLineFlag::Whisper});
+    Key(Qt::Key_PageUp);
+    for (int i = 0; i < 7; ++i) {
+        const ChatPane::LineContextScope context(pane,
+                                                 {i % 3 == 0 ? LineKind::Whisper : LineKind::Chat, "Alice", 1, 0});
+        pane.AppendChatLine("more", ChatColour::Black, 0, 0, 0, 1);
+    }
+    Settle();
+    EXPECT_EQ(view.NewLinesBelow(), 3u);
+    EXPECT_EQ(view.NewLinesMarker()->text(), "3 new lines below");
+
+    // Nothing to show at all.
+    view.SetFilter({ChatLineFlag::Whisper | ChatLineFlag::EnterExit, ChatLineFlag::AutoAnswer});
+    Settle();
+    EXPECT_TRUE(view.IsAtEnd());
+    Key(Qt::Key_A, Qt::ControlModifier);
+    Key(Qt::Key_Up, Qt::ShiftModifier);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(view.SelectedText(), "");
+}
+
 class ChatViewScrollbackTest : public ChatViewTest {
 protected:
     ChatViewScrollbackTest() : ChatViewTest(50) {}
