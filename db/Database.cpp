@@ -35,6 +35,11 @@ int Database::Open(const std::string &path, Mode mode, int busyTimeoutMs) {
     return SQLITE_OK;
 }
 
+void Database::SetBusyTimeout(int milliseconds) {
+    if (db_)
+        sqlite3_busy_timeout(db_, milliseconds);
+}
+
 void Database::Close() {
     if (db_)
         sqlite3_close_v2(db_);

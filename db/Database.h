@@ -27,6 +27,8 @@ public:
     int Open(const std::string &path, Mode mode = Mode::ReadWrite, int busyTimeoutMs = 5000);
     void Close();
     bool IsOpen() const { return db_ != nullptr; }
+    // How long a statement waits for another connection's lock before it fails with SQLITE_BUSY.
+    void SetBusyTimeout(int milliseconds);
 
     // Runs one or more statements without results; false with LastError() set on failure.
     bool Exec(std::string_view sql);

@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr int kBusyTimeoutMs = 60000;
+
 std::int64_t SystemNow() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
@@ -35,6 +37,9 @@ public:
         if (!OpenHistoryDatabase(db, path, true, error))
             return false;
         db.Exec("PRAGMA cache_size=-16000"); // 16 MB: the index's merges reread recent segments
+        // Deleting much history elsewhere holds the write lock for a while; this thread can wait (the caller never
+        // does), so lines are delayed rather than lost.
+        db.SetBusyTimeout(kBusyTimeoutMs);
         // Visits a crash left open end when their run was last known alive.
         Transaction t(db);
         bool ok = t.Ok() && db.Exec("UPDATE visits SET departure = max(arrival, (SELECT heartbeat FROM runs "

@@ -3,6 +3,7 @@
 #include "history/HistoryWriter.h"
 
 #include "TempDir.h"
+#include "db/Database.h"
 #include "history/HistoryReader.h"
 #include "history/HistorySchema.h"
 
@@ -239,6 +240,30 @@ TEST(HistoryWriter, AnotherProcessReadsWhileItWrites) {
     writer.Stop();
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a read failed or went back; 2: the reader saw nothing new";
+}
+
+TEST(HistoryWriter, ALongDeletionElsewhereDelaysTheLinesButLosesNone) {
+    TempDir dir;
+    Problems problems;
+    HistoryWriter writer;
+    writer.Start(dir.Path(), problems.Callback());
+    AppendLine(writer, 1, "before");
+    writer.Flush();
+    {
+        // Another connection holds the write lock longer than a busy wait of a few seconds would last, as deleting
+        // years of history from the History window may.
+        Database other;
+        ASSERT_EQ(other.Open(dir.File(kHistoryFileName)), 0);
+        ASSERT_TRUE(other.Exec("BEGIN IMMEDIATE"));
+        for (int i = 0; i < 100; ++i)
+            AppendLine(writer, 2, "during " + std::to_string(i));
+        std::this_thread::sleep_for(6500ms);
+        ASSERT_TRUE(other.Exec("COMMIT"));
+    }
+    writer.Flush();
+    writer.Stop();
+    EXPECT_TRUE(problems.Get().empty()) << problems.Get().front();
+    EXPECT_EQ(CountLines(dir.Path()), 101);
 }
 
 } // namespace
