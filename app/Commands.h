@@ -36,6 +36,9 @@ inline constexpr int LoadObject = 32810;
 inline constexpr int About = 32774;
 inline constexpr int Contents = 32785;
 inline constexpr int ReleaseNotes = 32799;
+// Beyond the original window's numbers.
+inline constexpr int SearchHistory = 32900;
+inline constexpr int Visitors = 32901;
 } // namespace Command
 
 namespace Control {

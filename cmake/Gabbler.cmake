@@ -85,6 +85,6 @@ include(GoogleTest)
 if(GABBLER_FUZZ)
     find_package(Qt6 REQUIRED COMPONENTS Core) # places/ sorts with QCollator
 else()
-    find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test Multimedia)
+    find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test Multimedia Charts)
 endif()
 set(CMAKE_AUTOMOC ON)

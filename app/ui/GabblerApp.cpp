@@ -26,6 +26,8 @@
 #include "chat/ui/ChatView.h"
 #include "chat/ui/UsersListView.h"
 #include "chat/ui/WorldListView.h"
+#include "history/ui/SearchHistoryWindow.h"
+#include "history/ui/VisitorsWindow.h"
 #include "login/ui/LoginDialog.h"
 #include "mail/ui/FeedbackDialog.h"
 #include "places/Movement.h"
@@ -43,6 +45,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -93,6 +96,8 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
     window_->SetCommandAction(Command::Settings, [this] { OpenSettings(); });
     window_->SetCommandAction(Command::ClearBuffer, [this] { ClearBuffer(); });
     window_->SetCommandAction(Command::SaveLog, [this] { SaveLog(); });
+    window_->SetCommandAction(Command::SearchHistory, [this] { OpenSearchHistory(); });
+    window_->SetCommandAction(Command::Visitors, [this] { OpenVisitors(); });
     window_->SetCommandAction(Command::Feedback, [this] { OpenFeedback(); });
     window_->SetCommandAction(Command::Contents, [] { OpenDocument("manual.html"); });
     window_->SetCommandAction(Command::ReleaseNotes, [] { OpenDocument("gbreadme.txt"); });
@@ -402,6 +407,35 @@ void GabblerApp::Shutdown() {
     settings_.Save(File("gabbler.ini"));
     teleports_.Save(File("teleport.txt"));
     avatars_.Save(File("avatars.txt"));
+}
+
+namespace {
+
+void BringForward(QWidget *window) {
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+SearchHistoryWindow *GabblerApp::OpenSearchHistory() {
+    if (!searchHistory_)
+        searchHistory_ = new SearchHistoryWindow(home_, window_.get());
+    BringForward(searchHistory_);
+    searchHistory_->QueryBox()->setFocus();
+    searchHistory_->QueryBox()->selectAll();
+    return searchHistory_;
+}
+
+VisitorsWindow *GabblerApp::OpenVisitors() {
+    const bool first = !visitors_;
+    if (first)
+        visitors_ = new VisitorsWindow(home_, window_.get());
+    BringForward(visitors_);
+    if (first)
+        visitors_->Refresh();
+    return visitors_;
 }
 
 void GabblerApp::OpenSettings() {

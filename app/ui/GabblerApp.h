@@ -17,6 +17,8 @@
 class AvatarMapWindow;
 class ChatPane;
 class HistoryRecorder;
+class SearchHistoryWindow;
+class VisitorsWindow;
 class People;
 class UsersListView;
 class TeleportListModel;
@@ -55,6 +57,9 @@ public:
     // Log menu commands, public for the window's tests.
     void ClearBuffer();
     void SaveLog();
+    // The history's windows, opened (or brought forward) from the Log and Utilities menus; null until then.
+    SearchHistoryWindow *OpenSearchHistory();
+    VisitorsWindow *OpenVisitors();
 
     AvatarMapWindow &Map() { return *map_; }
     WorldListView &WorldsView() { return *worldsView_; }
@@ -127,6 +132,8 @@ private:
     std::unique_ptr<TeleportListModel> teleportModel_;
     TeleportListView *teleportsView_ = nullptr;
     AvatarMapWindow *map_ = nullptr; // owned by the main window
+    SearchHistoryWindow *searchHistory_ = nullptr; // owned by the main window
+    VisitorsWindow *visitors_ = nullptr;           // owned by the main window
     PeopleScreen peopleScreen_{*this};
     std::unique_ptr<People> people_;
     UsersListView *usersView_ = nullptr;

@@ -150,6 +150,8 @@ void MainWindow::BuildMenus() {
     AddChatFilter(log, Command::OnlyWhispers, QStringLiteral("Show Only &Whispers"), &Settings::onlyWhispers);
     AddChatFilter(log, Command::HideEnterExit, QStringLiteral("Hide &Arrivals and Departures"),
                   &Settings::hideEnterExit);
+    log->addSeparator();
+    AddCommand(log, Command::SearchHistory, QStringLiteral("Search &History..."))->setShortcut(QKeySequence::Find);
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     AddCommand(options, Command::Settings, QStringLiteral("&Settings"));
@@ -166,6 +168,7 @@ void MainWindow::BuildMenus() {
     AddCommand(utilities, Command::ChangeAvatar, QStringLiteral("C&hange Avatar"));
     AddCommand(utilities, Command::Planter, QStringLiteral("Plant&er"));
     AddCommand(utilities, Command::LoadObject, QStringLiteral("&Load Object"));
+    AddCommand(utilities, Command::Visitors, QStringLiteral("&Visitors..."));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
     AddCommand(help, Command::Contents, QStringLiteral("&Contents"));
@@ -347,7 +350,8 @@ void MainWindow::SetCommandAction(int command, std::function<void()> action) {
         const bool always = command == Command::Exit || command == Command::About || command == Command::Contents ||
                             command == Command::ReleaseNotes || command == Command::Settings ||
                             command == Command::SaveLog || command == Command::ClearBuffer ||
-                            command == Command::Feedback;
+                            command == Command::Feedback || command == Command::SearchHistory ||
+                            command == Command::Visitors;
         item->setEnabled(always || enabledBySession_.count(command) > 0);
     }
 }
