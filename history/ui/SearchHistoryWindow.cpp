@@ -40,8 +40,11 @@ QTableView *LinesTable(HistoryLinesModel *model, QWidget *parent) {
     table->verticalHeader()->hide();
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
     table->horizontalHeader()->setStretchLastSection(true);
+    // Wide enough for the emphasised (bold) line of the conversation too.
+    QFont bold = table->font();
+    bold.setBold(true);
     table->setColumnWidth(HistoryLinesModel::TimeColumn,
-                          table->fontMetrics().horizontalAdvance("0000-00-00 00:00:00  "));
+                          QFontMetrics(bold).horizontalAdvance(QStringLiteral("0000-00-00 00:00:00")) + 16);
     return table;
 }
 
