@@ -90,8 +90,7 @@ bool HistoryReader::Query(std::string_view query, const HistoryFilter &filter, b
     }
     const FtsQuery fts = MakeFtsQuery(query);
     if (fts.expression.empty() && query.find_first_not_of(" \t\r\n") != std::string_view::npos) {
-        error = "There is nothing to search for in \"" + std::string(query) +
-                "\": type words, \"a phrase\" or the start of a word followed by *.";
+        error = "There is nothing to search for: type words, \"a phrase\" or the start of a word followed by *.";
         return false;
     }
     std::optional<std::int64_t> world, person;

@@ -202,13 +202,14 @@ TEST_F(HistoryStore, SearchFindsWordsPhrasesAndPrefixesWithFiltersNewestFirst) {
 TEST_F(HistoryStore, AQueryWithNothingToSearchForSaysSoInItsOwnWords) {
     WriteTown();
     auto reader = Reader();
-    for (const char *query : {"*", "\"\"", "-", "()", ":^"}) {
+    for (const char *query : {"*", "\"\"", "-", "()", ":^", "\x1b[;"}) {
         const HistoryResult r = reader->Search(query, {}, 10);
         EXPECT_FALSE(r.ok) << query;
         EXPECT_TRUE(r.lines.empty());
         EXPECT_NE(r.error.find("nothing to search for"), std::string::npos) << r.error;
         EXPECT_EQ(r.error.find("fts5"), std::string::npos) << r.error;
         EXPECT_EQ(r.error.find("syntax"), std::string::npos) << r.error;
+        EXPECT_EQ(r.error.find('\x1b'), std::string::npos) << "the message does not echo control characters";
     }
 }
 
