@@ -1,0 +1,139 @@
+// The history's windows in the running program: Ctrl+F and the menus open them over what the bot records, Escape
+// closes only them, and deleting history leaves the chat pane as it is.
+
+#include "TempDir.h"
+#include "app/Commands.h"
+#include "app/Session.h"
+#include "app/ui/GabblerApp.h"
+#include "app/ui/MainWindow.h"
+#include "chat/ChatPane.h"
+#include "history/ui/HistoryLinesModel.h"
+#include "history/ui/SearchHistoryWindow.h"
+#include "history/ui/VisitorsWindow.h"
+#include "sdk/Sdk.h"
+#include "server/UniverseServer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+int argc = 1;
+char name[] = "test_app_history_windows";
+char *argv[] = {name, nullptr};
+
+class HistoryWindowsApp : public testing::Test {
+protected:
+    static void SetUpTestSuite() { app_ = new QApplication(argc, argv); }
+    static void TearDownTestSuite() {
+        delete app_;
+        app_ = nullptr;
+    }
+
+    void SetUp() override {
+        ServerOptions options;
+        options.port = 0;
+        options.passwordIterations = 1;
+        server_ = std::make_unique<UniverseServer>(options);
+        ASSERT_TRUE(server_->Start()) << server_->LastError();
+        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
+        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
+        ASSERT_EQ(SdkInit(kSdkBuild), 0);
+        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
+        LoginValues login;
+        login.citizen = 1234;
+        login.privilegePassword = "secret";
+        login.botName = "Tester";
+        login.world = "Sunset";
+        login.universeHost = "127.0.0.1";
+        login.universePort = server_->Port();
+        gabbler_->Run(login);
+        ASSERT_TRUE(gabbler_->GetSession().Started());
+    }
+
+    void TearDown() override {
+        gabbler_.reset();
+        SdkTerm();
+        server_->Stop();
+    }
+
+    void Say(const QString &text) {
+        MainWindow &window = gabbler_->Window();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
+        window.SayBox()->setText(text);
+        QTest::mouseClick(window.SendButton(), Qt::LeftButton);
+    }
+
+    // Searches until the recorded line shows up: the writer commits a few times a second.
+    bool SearchFinds(SearchHistoryWindow &w, const QString &query, int rows) {
+        return QTest::qWaitFor(
+            [&] {
+                w.QueryBox()->setText(query);
+                QTest::keyClick(w.QueryBox(), Qt::Key_Return);
+                return QTest::qWaitFor([&] { return !w.Busy(); }, 5000) && w.ResultsModel()->rowCount() == rows;
+            },
+            5000);
+    }
+
+    inline static QApplication *app_ = nullptr;
+    TempDir home_;
+    std::unique_ptr<UniverseServer> server_;
+    std::unique_ptr<GabblerApp> gabbler_;
+};
+
+TEST_F(HistoryWindowsApp, CtrlFSearchesWhatTheBotRecordsAndEscapeClosesOnlyTheWindow) {
+    MainWindow &window = gabbler_->Window();
+    Say("a needle in the haystack");
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(window.SayBox(), Qt::Key_F, Qt::ControlModifier);
+    auto *search = window.findChild<SearchHistoryWindow *>();
+    ASSERT_NE(search, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(search));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return search->QueryBox()->hasFocus(); }, 2000));
+    ASSERT_TRUE(SearchFinds(*search, "needle", 1));
+    EXPECT_EQ(search->ResultsModel()->index(0, HistoryLinesModel::TextColumn).data().toString(),
+              "[Tester]: a needle in the haystack");
+    QTest::keyClick(search->QueryBox(), Qt::Key_Escape);
+    EXPECT_FALSE(search->isVisible());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(gabbler_->GetSession().Started());
+
+    // Opened again, it is the same window, brought forward.
+    window.CommandAction(Command::SearchHistory)->trigger();
+    EXPECT_EQ(window.findChildren<SearchHistoryWindow *>().size(), 1);
+    EXPECT_TRUE(search->isVisible());
+
+    window.CommandAction(Command::Visitors)->trigger();
+    auto *visitors = window.findChild<VisitorsWindow *>();
+    ASSERT_NE(visitors, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !visitors->Busy(); }, 5000));
+    EXPECT_TRUE(visitors->isVisible());
+    EXPECT_TRUE(visitors->Status()->text().endsWith("person(s).")) << visitors->Status()->text().toStdString();
+}
+
+TEST_F(HistoryWindowsApp, DeletingHistoryLeavesThePaneAsItIs) {
+    MainWindow &window = gabbler_->Window();
+    Say("remember me");
+    SearchHistoryWindow *search = gabbler_->OpenSearchHistory();
+    ASSERT_TRUE(SearchFinds(*search, "remember", 1));
+    const std::size_t paneLines = gabbler_->Chat().Log().LineCount();
+    search->Delete(std::nullopt, std::nullopt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !search->Busy(); }, 5000));
+    EXPECT_EQ(search->Status()->text(), "History deleted. Search again to see what is left.");
+    ASSERT_TRUE(SearchFinds(*search, "remember", 0));
+    EXPECT_EQ(gabbler_->Chat().Log().LineCount(), paneLines);
+    // Recording goes on into the emptied store.
+    Say("recorded after");
+    EXPECT_TRUE(SearchFinds(*search, "after", 1));
+    EXPECT_TRUE(window.isVisible());
+}
+
+} // namespace
