@@ -165,7 +165,7 @@ void SearchHistoryWindow::Search() {
     }
     shownQuery_ = query_->text().toStdString();
     shownFilter_ = filter;
-    ++generation_;
+    latest_ = ++generation_;
     resultsModel_->SetLines({}, MatchTerms(query_->text()));
     contextModel_->SetLines({}, {});
     more_->setEnabled(false);
@@ -184,6 +184,8 @@ void SearchHistoryWindow::MoreResults() {
 void SearchHistoryWindow::RunSearch(std::optional<std::int64_t> before) {
     Run([this, query = shownQuery_, filter = shownFilter_, before,
          generation = generation_](HistoryReader &reader, const std::string &openError) -> Done {
+        if (generation != latest_.load())
+            return {}; // the user searched again meanwhile
         HistoryResult result;
         if (reader.IsOpen()) {
             result = reader.Search(query, filter, kPageSize, before);
@@ -347,7 +349,7 @@ void SearchHistoryWindow::Delete(std::optional<std::int64_t> from, std::optional
                 return;
             }
             // The results shown may be gone; the chat pane keeps its lines.
-            ++generation_;
+            latest_ = ++generation_;
             resultsModel_->SetLines({}, {});
             contextModel_->SetLines({}, {});
             more_->setEnabled(false);

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -74,7 +75,8 @@ private:
     QProgressBar *progress_;
     QPushButton *more_;
     int pending_ = 0;
-    int generation_ = 0; // a search started later makes the results of earlier ones stale
+    int generation_ = 0;         // a search started later makes the results of earlier ones stale
+    std::atomic<int> latest_{0}; // generation_ for the history's thread: a stale search waiting there is skipped
     // What the shown results were searched with, for their next page and the export.
     std::string shownQuery_;
     HistoryFilter shownFilter_;
