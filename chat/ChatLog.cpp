@@ -122,6 +122,18 @@ ChatRun ChatLine::Run(std::size_t k) const {
 
 ChatLog::ChatLog(std::size_t lineLimit) : lineLimit_(lineLimit) {}
 
+ChatLog::~ChatLog() = default;
+
+void ChatLog::SetBacking(ChatLogBacking *backing) {
+    backing_ = backing;
+    pages_.clear();
+    if (!backing_) {
+        // Nothing outside memory can be read any more.
+        shownFirst_ = firstNumber_;
+    }
+    TrimMemory();
+}
+
 void ChatLog::Append(std::string_view text, ChatFormat format, bool newline, std::uint8_t flags) {
     flags &= ChatLineFlag::kCombinations - 1;
     appendFlags_ = flags;
@@ -206,8 +218,22 @@ void ChatLog::StartLine() {
     ++chunk.flagCounts[appendFlags_];
     ++lineCount_;
     open_ = true;
-    if (lineLimit_ != 0 && lineCount_ > lineLimit_) {
+    TrimMemory();
+}
+
+void ChatLog::TrimMemory() {
+    while (lineLimit_ != 0 && lineCount_ > lineLimit_) {
+        const ChatLogBacking::Kept kept = backing_ ? backing_->LineKept(firstNumber_) : ChatLogBacking::Kept::Never;
+        if (kept == ChatLogBacking::Kept::Pending) {
+            return; // a later append tries again, once the backing has it
+        }
+        const bool leavesLog = kept == ChatLogBacking::Kept::Never;
         DropOldest();
+        if (leavesLog) {
+            // Lines are shown without gaps: whatever is older leaves with it.
+            linesLost_ += firstNumber_ - shownFirst_;
+            shownFirst_ = firstNumber_;
+        }
     }
 }
 
@@ -227,7 +253,7 @@ void ChatLog::EndLine() {
 }
 
 void ChatLog::DropOldest() {
-    textBytes_ -= Line(0).Text().size();
+    textBytes_ -= MemoryLine(0).Text().size();
     ++frontSkip_;
     --lineCount_;
     ++firstNumber_;
@@ -239,6 +265,8 @@ void ChatLog::DropOldest() {
 
 void ChatLog::Clear() {
     firstNumber_ += lineCount_;
+    shownFirst_ = firstNumber_;
+    pages_.clear();
     chunks_.clear();
     chunks_.shrink_to_fit();
     frontSkip_ = 0;
@@ -249,19 +277,31 @@ void ChatLog::Clear() {
 
 void ChatLog::SetLineLimit(std::size_t lineLimit) {
     lineLimit_ = lineLimit;
-    while (lineLimit_ != 0 && lineCount_ > lineLimit_) {
-        DropOldest();
-    }
+    TrimMemory();
 }
 
 ChatLine ChatLog::Line(std::size_t index) const {
+    const std::uint64_t number = shownFirst_ + index;
+    return number >= firstNumber_ ? MemoryLine(static_cast<std::size_t>(number - firstNumber_)) : PagedLine(number);
+}
+
+ChatLine ChatLog::MemoryLine(std::size_t index) const {
     const std::size_t at = frontSkip_ + index;
     return ChatLine(chunks_[at / kLinesPerChunk], at % kLinesPerChunk);
 }
 
 std::uint8_t ChatLog::LineFlags(std::size_t index) const {
-    const std::size_t at = frontSkip_ + index;
+    const std::uint64_t number = shownFirst_ + index;
+    if (number < firstNumber_) {
+        return PagedFlags(number);
+    }
+    const std::size_t at = frontSkip_ + static_cast<std::size_t>(number - firstNumber_);
     return chunks_[at / kLinesPerChunk].flags[at % kLinesPerChunk];
+}
+
+std::uint8_t ChatLog::PagedFlags(std::uint64_t number) const {
+    const ChatLine line = PagedLine(number); // brings its page in
+    return line.chunk_->flags[static_cast<std::size_t>(number % kLinesPerPage)];
 }
 
 bool ChatLog::Chunk::Shows(ChatLineFilter filter) const {
@@ -274,6 +314,34 @@ bool ChatLog::Chunk::Shows(ChatLineFilter filter) const {
 }
 
 std::optional<std::uint64_t> ChatLog::FindShown(std::uint64_t number, bool forward, ChatLineFilter filter) const {
+    if (LineCount() == 0) {
+        return std::nullopt;
+    }
+    number = std::clamp(number, shownFirst_, EndLineNumber() - 1);
+    if (number >= firstNumber_) {
+        const std::optional<std::uint64_t> found = MemoryFindShown(number, forward, filter);
+        if (found || forward || firstNumber_ == shownFirst_) {
+            return found;
+        }
+        number = firstNumber_ - 1;
+    }
+    // Lines read back from the backing, one at a time.
+    for (;;) {
+        if (filter.Shows(PagedFlags(number))) {
+            return number;
+        }
+        if (forward) {
+            if (++number == firstNumber_) {
+                return MemoryFindShown(number, forward, filter);
+            }
+        } else if (number-- == shownFirst_) {
+            return std::nullopt;
+        }
+    }
+}
+
+std::optional<std::uint64_t> ChatLog::MemoryFindShown(std::uint64_t number, bool forward,
+                                                      ChatLineFilter filter) const {
     if (lineCount_ == 0) {
         return std::nullopt;
     }
@@ -321,6 +389,22 @@ std::optional<std::uint64_t> ChatLog::FindShown(std::uint64_t number, bool forwa
 }
 
 std::uint64_t ChatLog::CountShown(std::uint64_t from, std::uint64_t to, ChatLineFilter filter) const {
+    from = std::max(from, shownFirst_);
+    to = std::min(to, EndLineNumber());
+    if (from >= to) {
+        return 0;
+    }
+    if (filter.ShowsAll()) {
+        return to - from;
+    }
+    std::uint64_t count = 0;
+    for (; from < std::min(to, firstNumber_); ++from) {
+        count += filter.Shows(PagedFlags(from)) ? 1 : 0;
+    }
+    return count + MemoryCountShown(from, to, filter);
+}
+
+std::uint64_t ChatLog::MemoryCountShown(std::uint64_t from, std::uint64_t to, ChatLineFilter filter) const {
     from = std::max(from, firstNumber_);
     to = std::min(to, EndLineNumber());
     if (from >= to) {
@@ -351,8 +435,67 @@ std::uint64_t ChatLog::CountShown(std::uint64_t from, std::uint64_t to, ChatLine
     return count;
 }
 
+ChatLine ChatLog::PagedLine(std::uint64_t number) const {
+    const std::uint64_t first = number - number % kLinesPerPage;
+    Page *page = nullptr;
+    for (const auto &p : pages_) {
+        if (p->first == first) {
+            page = p.get();
+            break;
+        }
+    }
+    // A page read while this line was still in memory lacks it: it is read again.
+    if (!page || number >= page->end) {
+        if (!page && pages_.size() < kMaxPages) {
+            page = pages_.emplace_back(std::make_unique<Page>()).get();
+        } else if (!page) {
+            page = std::min_element(pages_.begin(), pages_.end(),
+                                    [](const auto &a, const auto &b) { return a->used < b->used; })
+                       ->get();
+        }
+        page->first = first;
+        page->end = firstNumber_;
+        Chunk &chunk = page->chunk;
+        chunk = Chunk{};
+        chunk.lines.reserve(kLinesPerPage);
+        chunk.flags.reserve(kLinesPerPage);
+        std::vector<ChatLogBacking::StoredLine> stored;
+        if (backing_) {
+            backing_->ReadLines(first, kLinesPerPage, stored);
+        }
+        std::size_t next = 0;
+        const auto run = [&chunk](std::string_view text, const ChatFormat &format) {
+            if (!text.empty()) {
+                chunk.runs.push_back({static_cast<std::uint32_t>(chunk.text.size()), Pack(format)});
+                chunk.text.append(text);
+            }
+        };
+        for (std::uint64_t n = first; n < first + kLinesPerPage; ++n) {
+            chunk.lines.push_back(
+                {static_cast<std::uint32_t>(chunk.text.size()), static_cast<std::uint32_t>(chunk.runs.size())});
+            chunk.flags.push_back(0);
+            while (next < stored.size() && stored[next].number < n) {
+                ++next;
+            }
+            // A line the backing no longer has (deleted from the history meanwhile) shows empty.
+            if (next < stored.size() && stored[next].number == n) {
+                const ChatLogBacking::StoredLine &line = stored[next];
+                run(line.prefix, {});
+                run(line.text, line.format);
+                chunk.flags.back() = line.flags & (ChatLineFlag::kCombinations - 1);
+            }
+        }
+    }
+    page->used = ++pageClock_;
+    return ChatLine(page->chunk, static_cast<std::size_t>(number - first));
+}
+
 std::size_t ChatLog::MemoryBytes() const {
     std::size_t bytes = sizeof(*this) + scratch_.capacity();
+    for (const auto &page : pages_) {
+        bytes += sizeof(Page) + page->chunk.text.capacity() + page->chunk.runs.capacity() * sizeof(PackedRun) +
+                 page->chunk.lines.capacity() * sizeof(LineStart) + page->chunk.flags.capacity();
+    }
     for (const Chunk &chunk : chunks_) {
         bytes += sizeof(Chunk) + chunk.text.capacity() + chunk.runs.capacity() * sizeof(PackedRun) +
                  chunk.lines.capacity() * sizeof(LineStart) + chunk.flags.capacity();

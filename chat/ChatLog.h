@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,15 +46,45 @@ struct ChatLineFilter {
 
 class ChatLine;
 
+// Where lines that leave the log's memory can be read back from (the history). Called on the log's thread.
+class ChatLogBacking {
+public:
+    enum class Kept {
+        Stored,  // can be read back
+        Pending, // handed over but not yet readable: keep it in memory a while longer
+        Never,   // will not be readable: when it leaves memory it leaves the pane
+    };
+    struct StoredLine {
+        std::uint64_t number = 0;
+        std::string prefix; // shown black before the text, e.g. the timestamp; may be empty
+        ChatFormat format;
+        std::uint8_t flags = 0; // ChatLineFlag
+        std::string text;       // valid UTF-8, one line
+    };
+
+    virtual ~ChatLogBacking() = default;
+    virtual Kept LineKept(std::uint64_t number) = 0;
+    // The lines numbered first .. first + count - 1 that can be read, in order; missing ones are left out.
+    virtual void ReadLines(std::uint64_t first, std::size_t count, std::vector<StoredLine> &out) = 0;
+};
+
 // The text of the chat pane: lines of styled runs in a compact store. Text goes into one buffer per chunk of lines,
-// a run costs 8 bytes and a line 8 bytes more, so a retained line needs no allocation of its own. The oldest lines
-// are dropped whole chunks at a time once the retained-line limit is passed.
+// a run costs 8 bytes and a line 8 bytes more, so a retained line needs no allocation of its own. Past the line
+// limit the oldest lines leave memory, whole chunks at a time. With a backing, a line that leaves memory stays in
+// the log when the backing has it, and is read back a page at a time when asked for; without one (or when the
+// backing will never have it) it leaves the log.
 class ChatLog {
 public:
     static constexpr std::size_t kDefaultLineLimit = 1000000;
 
     // A limit of 0 keeps every line.
     explicit ChatLog(std::size_t lineLimit = kDefaultLineLimit);
+    ~ChatLog();
+    ChatLog(const ChatLog &) = delete;
+    ChatLog &operator=(const ChatLog &) = delete;
+
+    // Lines that leave memory from now on are read back from backing when it has them; null: they are gone.
+    void SetBacking(ChatLogBacking *backing);
 
     // Appends text in one format. Line breaks inside the text (CR LF, a lone CR or a lone LF) end the current line,
     // as does newline; text without a break continues the current line. The text ends at its first NUL, and bytes
@@ -65,8 +96,9 @@ public:
     void SetLineLimit(std::size_t lineLimit);
     std::size_t LineLimit() const { return lineLimit_; }
 
-    // Retained lines, oldest first. The last one may still be open (no line break yet).
-    std::size_t LineCount() const { return lineCount_; }
+    // The lines of the log, oldest first, whether in memory or read back. The last one may still be open (no line
+    // break yet). A line read back stays valid until a few pages of other read-back lines have been asked for.
+    std::size_t LineCount() const { return static_cast<std::size_t>(EndLineNumber() - shownFirst_); }
     ChatLine Line(std::size_t index) const;
     std::uint8_t LineFlags(std::size_t index) const;
 
@@ -79,8 +111,13 @@ public:
 
     // Every line ever appended has a number that never changes; Line(0) has FirstLineNumber(). Dropping and
     // clearing raise it, so views can keep positions across both.
-    std::uint64_t FirstLineNumber() const { return firstNumber_; }
+    std::uint64_t FirstLineNumber() const { return shownFirst_; }
     std::uint64_t EndLineNumber() const { return firstNumber_ + lineCount_; }
+    // The lines held in memory: the newest ones, from MemoryFirstLineNumber() to the end.
+    std::size_t MemoryLineCount() const { return lineCount_; }
+    std::uint64_t MemoryFirstLineNumber() const { return firstNumber_; }
+    // Lines that left the log for good because the line limit was passed and no backing had them.
+    std::uint64_t LinesLost() const { return linesLost_; }
 
     // Bytes held on the heap, and the part of it that is line text.
     std::size_t MemoryBytes() const;
@@ -105,12 +142,27 @@ private:
         bool Shows(ChatLineFilter filter) const;
     };
     static constexpr std::size_t kLinesPerChunk = 4096;
+    // Lines read back are kept in a few pages, the least recently used going first.
+    static constexpr std::size_t kLinesPerPage = 512;
+    static constexpr std::size_t kMaxPages = 16;
+    struct Page {
+        std::uint64_t first = 0;
+        std::uint64_t end = 0; // lines from here on were still in memory when it was read, so it lacks them
+        std::uint64_t used = 0;
+        Chunk chunk;
+    };
 
     void AppendPiece(std::string_view piece, std::uint32_t format);
     void EndLine();
     void StartLine();
+    void TrimMemory();
     void DropOldest();
     void MarkLast(std::uint8_t flags);
+    ChatLine MemoryLine(std::size_t index) const;
+    ChatLine PagedLine(std::uint64_t number) const;
+    std::optional<std::uint64_t> MemoryFindShown(std::uint64_t number, bool forward, ChatLineFilter filter) const;
+    std::uint64_t MemoryCountShown(std::uint64_t from, std::uint64_t to, ChatLineFilter filter) const;
+    std::uint8_t PagedFlags(std::uint64_t number) const;
     Chunk &Last() { return chunks_.back(); }
 
     std::deque<Chunk> chunks_;
@@ -119,7 +171,12 @@ private:
     std::size_t lineLimit_;
     std::size_t textBytes_ = 0;
     std::size_t lastChunkText_ = 0; // text size of the last full chunk, to size the next one
-    std::uint64_t firstNumber_ = 0;
+    std::uint64_t firstNumber_ = 0; // of the first line in memory
+    std::uint64_t shownFirst_ = 0;  // of the first line of the log (Line(0))
+    std::uint64_t linesLost_ = 0;
+    ChatLogBacking *backing_ = nullptr;
+    mutable std::vector<std::unique_ptr<Page>> pages_;
+    mutable std::uint64_t pageClock_ = 0;
     bool open_ = false;
     std::uint8_t appendFlags_ = 0; // of the text being appended
     std::string scratch_;          // text being made valid UTF-8

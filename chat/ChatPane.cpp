@@ -27,6 +27,10 @@ void ChatPane::Changed() {
 void ChatPane::AppendChatLine(std::string_view text, std::uint32_t colour, bool bold, bool italic, bool underline,
                               bool newline) {
     Append(text, {colour, bold, italic, underline}, newline, false);
+    if (log_.LinesLost() != 0 && !lossReported_ && !log_.LastLineOpen()) {
+        lossReported_ = true;
+        Append(LinesLostMessage(log_.LineLimit()), {ChatColour::Red, true, false, false}, true, false);
+    }
     Changed();
 }
 
@@ -51,9 +55,10 @@ void ChatPane::Append(std::string_view text, ChatFormat format, bool newline, bo
 }
 
 void ChatPane::Record(std::uint64_t from, std::uint64_t to) {
-    // A text with more line breaks than the pane keeps lines would have pushed its first lines out already.
-    for (std::uint64_t n = std::max(from, log_.FirstLineNumber()); n < to; ++n) {
-        const ChatLine line = log_.Line(static_cast<std::size_t>(n - log_.FirstLineNumber()));
+    // Without a history, a text with more line breaks than the pane keeps would have pushed its first lines out.
+    for (std::uint64_t n = std::max(from, log_.MemoryFirstLineNumber()); n < to; ++n) {
+        const std::size_t index = static_cast<std::size_t>(n - log_.FirstLineNumber());
+        const ChatLine line = log_.Line(index);
         // Only the first line of an append can carry the prefix; the lines its breaks start have none.
         const std::size_t skip = n == from ? std::min(prefixBytes_, line.Text().size()) : 0;
         ChatFormat format;
@@ -64,8 +69,8 @@ void ChatPane::Record(std::uint64_t from, std::uint64_t to) {
                 break;
             }
         }
-        history_->RecordLine(lineTime_, context_, format.colour, format.bold, format.italic, format.underline,
-                             line.Text().substr(skip));
+        history_->RecordLine(n, lineTime_, context_, format.colour, format.bold, format.italic, format.underline,
+                             skip != 0, log_.LineFlags(index), line.Text().substr(skip));
         prefixBytes_ = 0;
     }
 }

@@ -51,7 +51,11 @@ public:
 
     void SetView(ChatPaneView *view) { view_ = view; }
     // Every line that ends from now on is also handed to history (none when null), with the context a handler set.
-    void SetHistory(ChatHistory *history) { history_ = history; }
+    // The lines past ScrollbackLines leave memory and are read back from it when the view asks for them.
+    void SetHistory(ChatHistory *history) {
+        history_ = history;
+        log_.SetBacking(history);
+    }
     ChatHistory *History() const { return history_; }
 
     // Says what the lines appended while it lives are (a chat line, a whisper, ...); the program's own line again
@@ -70,7 +74,8 @@ public:
     };
     const ChatLog &Log() const { return log_; }
 
-    // The ScrollbackLines setting: how many lines are kept, the oldest going first. 0 keeps everything.
+    // The ScrollbackLines setting: how many lines are kept in memory, the oldest leaving first (to the history, or
+    // out of the pane when the history does not have them). 0 keeps everything.
     void SetScrollbackLines(std::size_t lines) { log_.SetLineLimit(lines); }
 
     // Appends text in the given colour and emphasis, ended by a line break when newline is set; text without
@@ -100,6 +105,11 @@ public:
     // the result's error names the file.
     FileResult SaveLog(const std::string &path, const RtfFont &font = {}) const;
     static std::string SavedLogMessage(const std::string &path) { return "Chat log saved to " + path + "."; }
+    // Said once, the first time a line leaves the pane because the history does not have it.
+    static std::string LinesLostMessage(std::size_t kept) {
+        return "The chat pane keeps its last " + std::to_string(kept) +
+               " lines, and older lines that are not in the history are no longer shown.";
+    }
 
 private:
     void Changed();
@@ -113,6 +123,7 @@ private:
     // The line still open: when it began (ms UTC) and how many of its bytes are the timestamp prefix.
     std::int64_t lineTime_ = 0;
     std::size_t prefixBytes_ = 0;
+    bool lossReported_ = false;
     // The prefix changes once a second, while lines may arrive by the thousand.
     std::time_t prefixTime_ = -1;
     std::string prefixText_;

@@ -1,5 +1,8 @@
 #include "chat/HistoryRecorder.h"
 
+#include "chat/ChatPane.h"
+
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -16,18 +19,106 @@ void HistoryRecorder::SetEnabled(bool enabled) {
         return;
     }
     if (!enabled) {
-        writer_.reset(); // writes what waits and ends the open visits
+        writer_->Stop(); // writes what waits and ends the open visits
+        CloseSpan();
+        writer_.reset();
         return;
     }
+    troubled_ = false;
     writer_ = std::make_unique<HistoryWriter>(maxPending_);
-    writer_->Start(folder_, problem_);
+    writer_->Start(folder_, [this](const std::string &text) {
+        if (!troubled_.exchange(true)) {
+            troubleEnd_ = writer_->FirstLineNumber() + static_cast<std::int64_t>(writer_->WrittenLines());
+        }
+        if (problem_) {
+            problem_(text);
+        }
+    });
 }
 
-void HistoryRecorder::RecordLine(std::int64_t time, const ChatLineContext &context, std::uint32_t colour, bool bold,
-                                 bool italic, bool underline, std::string_view text) {
-    if (writer_) {
-        writer_->Append(time, world_(), context.speaker, context.session, context.kind, colour, bold, italic, underline,
-                        text);
+void HistoryRecorder::CloseSpan() {
+    if (spans_.empty() || !spans_.back().open) {
+        return;
+    }
+    Span &span = spans_.back();
+    span.open = false;
+    span.readableEnd = troubled_ ? troubleEnd_.load()
+                                 : writer_->FirstLineNumber() + static_cast<std::int64_t>(writer_->WrittenLines());
+}
+
+void HistoryRecorder::RecordLine(std::uint64_t number, std::int64_t time, const ChatLineContext &context,
+                                 std::uint32_t colour, bool bold, bool italic, bool underline, bool timeShown,
+                                 std::uint8_t flags, std::string_view text) {
+    handedEnd_ = number + 1;
+    if (!writer_) {
+        return;
+    }
+    const std::int64_t id = writer_->Append(time, world_(), context.speaker, context.session, context.kind, colour,
+                                            bold, italic, underline, text, timeShown, flags);
+    const std::int64_t offset = id - static_cast<std::int64_t>(number);
+    if (spans_.empty() || !spans_.back().open || spans_.back().offset != offset || spans_.back().end != number) {
+        CloseSpan();
+        spans_.push_back({number, number + 1, offset, 0, true});
+    } else {
+        spans_.back().end = number + 1;
+    }
+}
+
+ChatLogBacking::Kept HistoryRecorder::LineKept(std::uint64_t number) {
+    if (number >= handedEnd_) {
+        return writer_ ? Kept::Pending : Kept::Never; // recorded when it ends, if recording is still on
+    }
+    // Spans are in order; the newest are asked about.
+    for (auto span = spans_.rbegin(); span != spans_.rend(); ++span) {
+        if (number >= span->end) {
+            return Kept::Never;
+        }
+        if (number < span->first) {
+            continue;
+        }
+        const std::int64_t id = static_cast<std::int64_t>(number) + span->offset;
+        if (!span->open) {
+            return id < span->readableEnd ? Kept::Stored : Kept::Never;
+        }
+        if (troubled_) {
+            return id < troubleEnd_.load() ? Kept::Stored : Kept::Never;
+        }
+        const std::int64_t written = writer_->FirstLineNumber() + static_cast<std::int64_t>(writer_->WrittenLines());
+        return id < written ? Kept::Stored : Kept::Pending;
+    }
+    return Kept::Never;
+}
+
+void HistoryRecorder::ReadLines(std::uint64_t first, std::size_t count, std::vector<StoredLine> &out) {
+    out.clear();
+    if (!reader_) {
+        auto reader = std::make_unique<HistoryReader>();
+        std::string error;
+        if (!reader->Open(folder_, false, error)) {
+            return; // tried again at the next page
+        }
+        reader_ = std::move(reader);
+    }
+    const std::uint64_t end = first + count;
+    for (const Span &span : spans_) {
+        const std::uint64_t from = std::max(first, span.first);
+        const std::uint64_t to = std::min(end, span.end);
+        if (from >= to) {
+            continue;
+        }
+        const HistoryResult result =
+            reader_->Range(static_cast<std::int64_t>(from) + span.offset, static_cast<int>(to - from));
+        for (const HistoryLine &line : result.lines) {
+            StoredLine stored;
+            stored.number = static_cast<std::uint64_t>(line.id - span.offset);
+            if (line.timeShown) {
+                stored.prefix = ChatPane::TimestampPrefix(static_cast<std::time_t>(line.time / 1000));
+            }
+            stored.format = {line.colour, line.bold, line.italic, line.underline};
+            stored.flags = line.paneFlags;
+            stored.text = line.text;
+            out.push_back(std::move(stored));
+        }
     }
 }
 

@@ -1,14 +1,18 @@
 #pragma once
 
 #include "chat/ChatHistory.h"
+#include "history/HistoryReader.h"
 #include "history/HistoryWriter.h"
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Records the chat pane's lines and the people's visits into history.db in the data folder, through a writer
-// thread of its own; while off it records nothing and holds no file open.
+// thread of its own, and reads back the lines the pane no longer keeps in memory. While off it records nothing and
+// opens the file only to read back what was recorded before.
 class HistoryRecorder : public ChatHistory {
 public:
     // Called on the writer's thread with a sentence for the user, once for each new problem.
@@ -20,6 +24,7 @@ public:
                     std::size_t maxPendingLines = HistoryWriter::kMaxPendingLines)
         : folder_(std::move(folder)), problem_(std::move(problem)), world_(std::move(world)),
           maxPending_(maxPendingLines) {}
+    ~HistoryRecorder() override { SetEnabled(false); }
 
     // Turning it off writes what is waiting and ends the visits still open; turning it on starts a new run.
     void SetEnabled(bool enabled);
@@ -27,16 +32,37 @@ public:
     // Null while off. For tests and the program's end.
     HistoryWriter *Writer() { return writer_.get(); }
 
-    void RecordLine(std::int64_t time, const ChatLineContext &context, std::uint32_t colour, bool bold, bool italic,
-                    bool underline, std::string_view text) override;
+    void RecordLine(std::uint64_t number, std::int64_t time, const ChatLineContext &context, std::uint32_t colour,
+                    bool bold, bool italic, bool underline, bool timeShown, std::uint8_t flags,
+                    std::string_view text) override;
     void Arrive(std::string_view name, std::optional<int> citizen, int session) override;
     void Leave(int session) override;
     void LeaveAll() override;
 
+    Kept LineKept(std::uint64_t number) override;
+    void ReadLines(std::uint64_t first, std::size_t count, std::vector<StoredLine> &out) override;
+
 private:
+    // Pane lines first .. end - 1 were recorded in one run of the writer, line n as number n + offset.
+    struct Span {
+        std::uint64_t first = 0;
+        std::uint64_t end = 0;
+        std::int64_t offset = 0;
+        std::int64_t readableEnd = 0; // the store's numbers below this can be read back, once the run has ended
+        bool open = true;
+    };
+    void CloseSpan();
+
     std::string folder_;
     Problem problem_;
     WorldName world_;
     std::size_t maxPending_;
     std::unique_ptr<HistoryWriter> writer_;
+    std::vector<Span> spans_;
+    std::uint64_t handedEnd_ = 0; // the pane's next line to be handed over
+    // Set on the writer's thread when writing failed or lines were dropped: after that, only what was written
+    // before counts as readable.
+    std::atomic<bool> troubled_{false};
+    std::atomic<std::int64_t> troubleEnd_{0};
+    std::unique_ptr<HistoryReader> reader_;
 };

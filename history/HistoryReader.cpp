@@ -34,6 +34,8 @@ HistoryLine ReadLine(const Statement &s) {
     line.bold = (style & 1) != 0;
     line.italic = (style & 2) != 0;
     line.underline = (style & 4) != 0;
+    line.timeShown = (style & 8) != 0;
+    line.paneFlags = static_cast<std::uint8_t>((style >> 4) & 7);
     line.text = s.Text(8);
     return line;
 }

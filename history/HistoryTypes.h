@@ -29,6 +29,8 @@ struct HistoryLine {
     LineKind kind = LineKind::Chat;
     std::uint32_t colour = 0; // 0xRRGGBB
     bool bold = false, italic = false, underline = false;
+    bool timeShown = false;      // the pane showed the time before the text
+    std::uint8_t paneFlags = 0; // what the pane's view filters knew the line by (three bits)
     std::string text;
 };
 

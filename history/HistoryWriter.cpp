@@ -256,7 +256,8 @@ void HistoryWriter::Push(Entry e, std::string_view world, std::string_view name,
 
 std::int64_t HistoryWriter::Append(std::int64_t time, std::string_view world, std::string_view speaker,
                                    std::optional<int> session, LineKind kind, std::uint32_t colour, bool bold,
-                                   bool italic, bool underline, std::string_view text) {
+                                   bool italic, bool underline, std::string_view text, bool timeShown,
+                                   std::uint8_t paneFlags) {
     Entry e{};
     e.op = Op::Line;
     e.time = time;
@@ -264,7 +265,8 @@ std::int64_t HistoryWriter::Append(std::int64_t time, std::string_view world, st
     e.session = session.value_or(0);
     e.kind = static_cast<std::uint8_t>(kind);
     e.colour = colour;
-    e.style = static_cast<std::uint8_t>((bold ? 1 : 0) | (italic ? 2 : 0) | (underline ? 4 : 0));
+    e.style = static_cast<std::uint8_t>((bold ? 1 : 0) | (italic ? 2 : 0) | (underline ? 4 : 0) | (timeShown ? 8 : 0) |
+                                        (paneFlags & 7) << 4);
     bool wake = false;
     std::int64_t number = 0;
     {

@@ -51,7 +51,7 @@ public:
     // One line; returns its number (the first line of this run has FirstLineNumber()). Safe from any thread.
     std::int64_t Append(std::int64_t time, std::string_view world, std::string_view speaker, std::optional<int> session,
                         LineKind kind, std::uint32_t colour, bool bold, bool italic, bool underline,
-                        std::string_view text);
+                        std::string_view text, bool timeShown = false, std::uint8_t paneFlags = 0);
     std::int64_t FirstLineNumber() const { return firstLine_.load(); }
 
     // A person arrived (event 0) or left (event 2); LeaveAll ends every open visit in a world (empty: in every

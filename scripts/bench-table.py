@@ -135,6 +135,14 @@ def main():
     row("Chat: append a styled line to the log alone, 1,000,000 retained",
         r.us(cp, append.format(1000000, 0)), "µs",
         grow=growth(r.us(cp, append.format(1000000, 0)), r.us(cp, append.format(100000, 0))))
+    flood = "BM_FloodPump/recording:{}/iterations:30/manual_time"
+    flood_on = r.counter(cp, flood.format(1), "ns_per_line")
+    flood_off = r.counter(cp, flood.format(0), "ns_per_line")
+    row("Chat: what recording the history adds per line, 20,000 lines in one pump",
+        None if flood_on is None or flood_off is None else (flood_on - flood_off) / 1000, "µs", "≤ 1 µs", 1.0,
+        baseline=f"per line: recording on {fmt(None if flood_on is None else flood_on / 1000, 'µs')}, "
+                 f"off {fmt(None if flood_off is None else flood_off / 1000, 'µs')}",
+        error=r.error(cp, flood.format(1)))
     mem = "BM_MemoryPerRetainedLine/{}/iterations:1"
     bmem = r.counter(cp, "BM_BaselinePlainTextEditMemory/100000/iterations:1", "bytes_per_line_beyond_text")
     row("Chat: memory per retained line beyond its UTF-8 text, 1,000,000 lines",

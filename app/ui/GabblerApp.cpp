@@ -166,12 +166,11 @@ void GabblerApp::BuildHistory() {
         std::make_unique<HistoryRecorder>(home_, std::move(problem), [] { return SdkGetString(kAttrWorldName); });
     window_->onRecordHistory = [this](bool record) { SetRecordHistory(record); };
     SetRecordHistory(settings_.recordHistory);
+    // Also while recording is off: what was recorded before can still be read back.
+    chat_->SetHistory(history_.get());
 }
 
-void GabblerApp::SetRecordHistory(bool record) {
-    history_->SetEnabled(record);
-    chat_->SetHistory(record ? history_.get() : nullptr);
-}
+void GabblerApp::SetRecordHistory(bool record) { history_->SetEnabled(record); }
 
 void GabblerApp::BuildPeople() {
     const Settings &s = settings_;

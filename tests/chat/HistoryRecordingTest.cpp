@@ -6,6 +6,8 @@
 #include "history/HistoryReader.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -153,6 +155,89 @@ TEST_F(HistoryRecording, VisitsOpenAndCloseThroughDeparturesEntriesAndTheEnd) {
     recorder_.SetEnabled(false); // the program's end
     recorder_.SetEnabled(true);
     check({{"Alice", 1, false}, {"Bob", 2, false}});
+}
+
+// What the pane shows of each line: its runs as text and packed format.
+std::vector<std::string> Shown(const ChatLog &log) {
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < log.LineCount(); ++i) {
+        const ChatLine line = log.Line(i);
+        std::string text;
+        for (std::size_t k = 0; k < line.RunCount(); ++k) {
+            const ChatRun run = line.Run(k);
+            text += "[" + std::to_string(run.format.colour) + (run.format.bold ? "b" : "") +
+                    (run.format.italic ? "i" : "") + (run.format.underline ? "u" : "") + "]" + std::string(run.text);
+        }
+        shown.push_back(text);
+    }
+    return shown;
+}
+
+std::string ReadFile(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(HistoryRecording, ThePaneKeepsTheWholeSessionInBoundedMemory) {
+    h_.chat.SetScrollbackLines(0);
+    Enter("Sunset");
+    const int alice = Arrive("Alice", 5, 5);
+    for (int i = 0; i < 300; ++i) {
+        h_.timestampMsgs = i % 3 == 0;
+        ASSERT_TRUE(server_->Say(alice, "line " + std::to_string(i) + " \xC3\xA9t\xC3\xA9"));
+        if (i % 50 == 0) {
+            ASSERT_TRUE(server_->Whisper(alice, SdkSession(), "psst " + std::to_string(i)));
+            h_.chat.AppendChatLine("first\nsecond " + std::to_string(i), 0x123456, false, true, true, true);
+        }
+    }
+    ASSERT_TRUE(PumpUntil([&] { return h_.Texts().back().ends_with("line 299 \xC3\xA9t\xC3\xA9"); }));
+    const std::vector<std::string> whole = Shown(h_.chat.Log());
+    const std::string savedWhole = dir_.File("whole.rtf");
+    ASSERT_TRUE(h_.chat.SaveLog(savedWhole).ok);
+
+    recorder_.Writer()->Flush();
+    h_.chat.SetScrollbackLines(100);
+    EXPECT_EQ(h_.chat.Log().MemoryLineCount(), 100u) << "the rest is in the history";
+    EXPECT_EQ(h_.chat.Log().LinesLost(), 0u);
+    EXPECT_EQ(Shown(h_.chat.Log()), whole) << "every line, read back past the memory's border";
+    const std::string savedPaged = dir_.File("paged.rtf");
+    ASSERT_TRUE(h_.chat.SaveLog(savedPaged).ok);
+    EXPECT_EQ(ReadFile(savedPaged), ReadFile(savedWhole)) << "Save Log writes the whole session";
+
+    // New lines push older ones out of memory as the writer stores them, never out of the pane.
+    for (int i = 0; i < 300; ++i) {
+        h_.chat.AppendChatLine("more " + std::to_string(i), ChatColour::Black, false);
+    }
+    recorder_.Writer()->Flush();
+    h_.chat.AppendChatLine("last", ChatColour::Black, false);
+    EXPECT_EQ(h_.chat.Log().LineCount(), whole.size() + 301);
+    EXPECT_EQ(h_.chat.Log().MemoryLineCount(), 100u);
+    EXPECT_EQ(Shown(h_.chat.Log())[whole.size() + 7], "[0]more 7");
+
+    // Clear Buffer empties the pane; the history keeps the lines.
+    h_.chat.ClearBuffer();
+    EXPECT_EQ(h_.chat.Log().LineCount(), 0u);
+    EXPECT_EQ(Stored().size(), std::min<std::size_t>(1000, whole.size() + 301));
+}
+
+TEST_F(HistoryRecording, WithRecordingOffThePaneKeepsItsLimitAndSaysSoOnce) {
+    recorder_.SetEnabled(false);
+    h_.chat.SetScrollbackLines(100);
+    const auto said = [&](int from, int to) {
+        for (int i = from; i < to; ++i) {
+            h_.chat.AppendChatLine("line " + std::to_string(i), ChatColour::Black, false);
+        }
+        const std::vector<std::string> texts = h_.Texts();
+        EXPECT_EQ(texts.size(), 100u);
+        EXPECT_EQ(texts.back(), "line " + std::to_string(to - 1));
+        return std::count(texts.begin(), texts.end(), ChatPane::LinesLostMessage(100));
+    };
+    EXPECT_EQ(said(0, 150), 1);
+    EXPECT_EQ(said(150, 400), 0) << "said once";
+    EXPECT_EQ(h_.chat.Log().LinesLost(), 301u);
+    EXPECT_EQ(ChatPane::LinesLostMessage(100),
+              "The chat pane keeps its last 100 lines, and older lines that are not in the history are no longer "
+              "shown.");
 }
 
 } // namespace
