@@ -317,7 +317,18 @@ std::optional<std::uint64_t> ChatLog::FindShown(std::uint64_t number, bool forwa
     if (LineCount() == 0) {
         return std::nullopt;
     }
-    number = std::clamp(number, shownFirst_, EndLineNumber() - 1);
+    if (number < shownFirst_) {
+        if (!forward) {
+            return std::nullopt;
+        }
+        number = shownFirst_;
+    }
+    if (number >= EndLineNumber()) {
+        if (forward) {
+            return std::nullopt;
+        }
+        number = EndLineNumber() - 1;
+    }
     if (number >= firstNumber_) {
         const std::optional<std::uint64_t> found = MemoryFindShown(number, forward, filter);
         if (found || forward || firstNumber_ == shownFirst_) {

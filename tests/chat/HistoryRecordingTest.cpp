@@ -157,12 +157,12 @@ TEST_F(HistoryRecording, VisitsOpenAndCloseThroughDeparturesEntriesAndTheEnd) {
     check({{"Alice", 1, false}, {"Bob", 2, false}});
 }
 
-// What the pane shows of each line: its runs as text and packed format.
+// What the pane shows of each line: its view flags, its runs as text and packed format.
 std::vector<std::string> Shown(const ChatLog &log) {
     std::vector<std::string> shown;
     for (std::size_t i = 0; i < log.LineCount(); ++i) {
         const ChatLine line = log.Line(i);
-        std::string text;
+        std::string text = "{" + std::to_string(log.LineFlags(i)) + "}";
         for (std::size_t k = 0; k < line.RunCount(); ++k) {
             const ChatRun run = line.Run(k);
             text += "[" + std::to_string(run.format.colour) + (run.format.bold ? "b" : "") +
@@ -192,6 +192,18 @@ TEST_F(HistoryRecording, ThePaneKeepsTheWholeSessionInBoundedMemory) {
     }
     ASSERT_TRUE(PumpUntil([&] { return h_.Texts().back().ends_with("line 299 \xC3\xA9t\xC3\xA9"); }));
     const std::vector<std::string> whole = Shown(h_.chat.Log());
+    const ChatLineFilter whispers{0, ChatLineFlag::Whisper};
+    const auto findWhispers = [&] {
+        const ChatLog &log = h_.chat.Log();
+        std::vector<std::uint64_t> found;
+        for (auto n = log.FindShown(log.FirstLineNumber(), true, whispers); n;
+             n = log.FindShown(*n + 1, true, whispers)) {
+            found.push_back(*n);
+        }
+        return std::make_pair(found, log.CountShown(log.FirstLineNumber(), log.EndLineNumber(), whispers));
+    };
+    const auto wholeWhispers = findWhispers();
+    ASSERT_EQ(wholeWhispers.second, 6u);
     const std::string savedWhole = dir_.File("whole.rtf");
     ASSERT_TRUE(h_.chat.SaveLog(savedWhole).ok);
 
@@ -200,6 +212,7 @@ TEST_F(HistoryRecording, ThePaneKeepsTheWholeSessionInBoundedMemory) {
     EXPECT_EQ(h_.chat.Log().MemoryLineCount(), 100u) << "the rest is in the history";
     EXPECT_EQ(h_.chat.Log().LinesLost(), 0u);
     EXPECT_EQ(Shown(h_.chat.Log()), whole) << "every line, read back past the memory's border";
+    EXPECT_EQ(findWhispers(), wholeWhispers) << "the view's filters find the lines read back";
     const std::string savedPaged = dir_.File("paged.rtf");
     ASSERT_TRUE(h_.chat.SaveLog(savedPaged).ok);
     EXPECT_EQ(ReadFile(savedPaged), ReadFile(savedWhole)) << "Save Log writes the whole session";
@@ -212,7 +225,7 @@ TEST_F(HistoryRecording, ThePaneKeepsTheWholeSessionInBoundedMemory) {
     h_.chat.AppendChatLine("last", ChatColour::Black, false);
     EXPECT_EQ(h_.chat.Log().LineCount(), whole.size() + 301);
     EXPECT_EQ(h_.chat.Log().MemoryLineCount(), 100u);
-    EXPECT_EQ(Shown(h_.chat.Log())[whole.size() + 7], "[0]more 7");
+    EXPECT_EQ(Shown(h_.chat.Log())[whole.size() + 7], "{0}[0]more 7");
 
     // Clear Buffer empties the pane; the history keeps the lines.
     h_.chat.ClearBuffer();
