@@ -1,6 +1,6 @@
 #include "chat/ChatPane.h"
 
-#include "chat/AtomicFileStream.h"
+#include "common/AtomicFile.h"
 
 #include <algorithm>
 #include <chrono>

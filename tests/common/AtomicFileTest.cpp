@@ -36,4 +36,31 @@ TEST(AtomicFile, FailureNamesTheFileAndKeepsTheOldVersion) {
     EXPECT_FALSE(ReadWholeFile(missingFolder).has_value());
 }
 
+TEST(AtomicFile, WritersOfOneFileNeverShareATemporary) {
+    TempDir dir;
+    const std::string path = dir.File("chatlog.rtf");
+    AtomicFileStream first(path);
+    AtomicFileStream second(path);
+    ASSERT_TRUE(first.Write("first version"));
+    ASSERT_TRUE(second.Write("second"));
+    EXPECT_TRUE(first.Commit().ok);
+    EXPECT_EQ(ReadWholeFile(path), "first version");
+    const FileResult result = second.Commit();
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(ReadWholeFile(path), "second");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+TEST(AtomicFile, AnUncommittedStreamLeavesTheFileAndNoTemporary) {
+    TempDir dir;
+    const std::string path = dir.File("chatlog.rtf");
+    ASSERT_TRUE(WriteFileAtomically(path, "old").ok);
+    {
+        AtomicFileStream abandoned(path);
+        ASSERT_TRUE(abandoned.Write("half of the new"));
+    }
+    EXPECT_EQ(ReadWholeFile(path), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
 } // namespace

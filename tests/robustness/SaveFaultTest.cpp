@@ -179,6 +179,25 @@ TEST(SaveFaults, KilledDuringItsSavesTheProgramLeavesEveryFileOldOrNew) {
     EXPECT_GT(sawSecond, 0) << "the kills came while the files were being replaced";
 }
 
+TEST(SaveFaults, ALinkPlantedBesideTheFileRedirectsNoSave) {
+    TempDir dir;
+    const std::string victim = dir.File("victim");
+    for (const SavedFile &f : kFiles) {
+        SCOPED_TRACE(f.file);
+        ASSERT_TRUE(WriteFileAtomically(victim, "precious").ok);
+        const std::string path = dir.File(f.file);
+        // The name a temporary made of the file's name and the process id would take.
+        const std::string planted = path + ".tmp" + std::to_string(::getpid());
+        ASSERT_EQ(::symlink(victim.c_str(), planted.c_str()), 0) << std::strerror(errno);
+        const FileResult result = f.save(path, true);
+        EXPECT_TRUE(result.ok) << result.error;
+        EXPECT_EQ(ReadWholeFile(victim), "precious") << "the file behind the link is untouched";
+        EXPECT_FALSE(std::filesystem::is_symlink(path)) << "the saved file is a file of its own";
+        EXPECT_TRUE(std::filesystem::is_symlink(planted)) << "the planted link is left where it was";
+        std::filesystem::remove(planted);
+    }
+}
+
 // A small tmpfs mounted for one test, unmounted afterwards; mounting needs root.
 class SmallDisk {
 public:
