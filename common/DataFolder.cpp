@@ -68,3 +68,21 @@ DataFolder OpenDataFolder(std::string_view homeOption) {
     return PrepareDataFolder(
         ChooseDataFolder(homeOption, Environment("GABBLER_HOME"), Environment("XDG_CONFIG_HOME"), Environment("HOME")));
 }
+
+DataFolderLock LockDataFolder(const std::string &folder) {
+    DataFolderLock result;
+    result.lock = FolderLock(folder + "/gabbler.lock");
+    const FolderLock &lock = result.lock;
+    if (lock.Busy()) {
+        result.refused = true;
+        const std::string process = lock.Holder() > 0 ? "process " + std::to_string(lock.Holder()) : "another process";
+        result.message = "Gabbler is already running on the folder \"" + folder + "\" (" + process +
+                         "). One folder serves one Gabbler at a time, so that its settings and lists are not "
+                         "written over. Use that Gabbler, or start this one with a folder of its own: "
+                         "gabbler --home FOLDER";
+    } else if (!lock.Held()) {
+        result.message = "Cannot lock \"" + lock.Path() + "\": " + lock.Error() +
+                         ". Gabbler runs without the lock, so do not start a second one on this folder.";
+    }
+    return result;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/FolderLock.h"
+
 #include <string>
 #include <string_view>
 
@@ -22,3 +24,13 @@ DataFolder PrepareDataFolder(std::string_view path);
 
 // ChooseDataFolder from the process environment, then PrepareDataFolder.
 DataFolder OpenDataFolder(std::string_view homeOption);
+
+// Takes the lock that keeps a second Gabbler off folder (the file gabbler.lock in it) for as long as the result
+// lives. When another Gabbler holds it, message says which process that is and how to start another Gabbler. A
+// folder where no lock file can be made (a read-only one) is used without the lock; message then says why.
+struct DataFolderLock {
+    FolderLock lock;
+    bool refused = false; // another Gabbler runs on the folder: do not start
+    std::string message;
+};
+DataFolderLock LockDataFolder(const std::string &folder);

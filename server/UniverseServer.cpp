@@ -1,5 +1,6 @@
 #include "server/UniverseServer.h"
 
+#include "common/FolderLock.h"
 #include "server/Connection.h"
 #include "server/DemoContent.h"
 #include "server/DemoPeople.h"
@@ -74,6 +75,7 @@ private:
     Store store_;
     std::unique_ptr<Universe> universe_;
     std::unique_ptr<DemoPeople> demo_;
+    FolderLock folderLock_; // one server per data folder: two would write one store
     std::unordered_map<Connection *, std::shared_ptr<Connection>> connections_;
 };
 
@@ -89,6 +91,7 @@ bool UniverseServer::Impl::Fail(const std::string &error) {
     demoTimer_.reset();
     io_.reset();
     store_.Close();
+    folderLock_.Release();
     return false;
 }
 
@@ -101,6 +104,13 @@ bool UniverseServer::Impl::Start() {
         std::error_code ec;
         std::filesystem::create_directories(options_.dataFolder, ec);
         path = (std::filesystem::path(options_.dataFolder) / "universe.db").string();
+        folderLock_ = FolderLock((std::filesystem::path(options_.dataFolder) / "universe.lock").string());
+        if (folderLock_.Busy()) {
+            const std::string holder =
+                folderLock_.Holder() > 0 ? "process " + std::to_string(folderLock_.Holder()) : "another process";
+            return Fail("the data folder " + options_.dataFolder + " is in use by another universe server (" + holder +
+                        "); stop that one first, or give this one a folder of its own with --data DIR");
+        }
     }
     std::string error;
     if (!store_.Open(path, error))
@@ -201,6 +211,7 @@ void UniverseServer::Impl::Stop() {
     io_.reset();
     universe_.reset();
     store_.Close();
+    folderLock_.Release();
     std::lock_guard state(state_);
     running_ = false;
     port_ = 0;

@@ -286,3 +286,28 @@ TEST_F(WireTest, ASlowReaderIsDisconnectedInsteadOfBuffered) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DataFolder, ASecondServerOnOneFolderIsRefusedUntilTheFirstStops) {
+    TempDir dir;
+    ServerOptions options;
+    options.port = 0;
+    options.dataFolder = dir.Path();
+    options.demo = true;
+    options.demoPeople = false;
+    options.passwordIterations = 1;
+    UniverseServer first(options);
+    ASSERT_TRUE(first.Start()) << first.LastError();
+    UniverseServer second(options);
+    EXPECT_FALSE(second.Start()) << "two servers would write one universe.db";
+    EXPECT_NE(second.LastError().find(dir.Path()), std::string::npos) << second.LastError();
+    EXPECT_NE(second.LastError().find("process " + std::to_string(::getpid())), std::string::npos)
+        << second.LastError();
+    EXPECT_NE(second.LastError().find("--data"), std::string::npos) << second.LastError();
+    first.Stop();
+    EXPECT_TRUE(second.Start()) << second.LastError();
+    second.Stop();
+}
+
+} // namespace
