@@ -63,9 +63,16 @@ void AvatarTable::Load(const std::string &path) {
     entries_.clear();
     unread_.clear();
     keepFile_ = false;
+    keptPath_.clear();
+    loadMessage_.clear();
     const auto content = ReadWholeFile(path);
     if (!content) {
         keepFile_ = ExistsButUnreadable(path);
+        if (keepFile_) {
+            keptPath_ = KeptChangesPath(path);
+            loadMessage_ = "\"" + path + "\" cannot be read, so Gabbler leaves it as it is. The avatar numbers " +
+                           "recorded until Gabbler exits will be saved in \"" + keptPath_ + "\".";
+        }
         return;
     }
     LoadText(*content);
@@ -96,10 +103,8 @@ FileResult AvatarTable::Save(const std::string &path) const {
     if (entries_.empty()) {
         return {};
     }
-    if (keepFile_) {
-        return {false, "Cannot save \"" + path + "\": it could not be read at start, so it was left as it was."};
-    }
-    return WriteFileAtomically(path, SaveText());
+    // Every entry was recorded in this run, since the file gave none.
+    return WriteFileAtomically(keepFile_ ? keptPath_ : path, SaveText());
 }
 
 std::string AvatarTable::SaveText() const {

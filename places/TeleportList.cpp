@@ -14,9 +14,16 @@ std::string DeleteTeleportQuestion(std::string_view name) {
 void TeleportList::Load(const std::string &path) {
     rows_.clear();
     keepFile_ = false;
+    keptPath_.clear();
+    loadMessage_.clear();
     const auto content = ReadWholeFile(path);
     if (!content) {
         keepFile_ = ExistsButUnreadable(path);
+        if (keepFile_) {
+            keptPath_ = KeptChangesPath(path);
+            loadMessage_ = "\"" + path + "\" cannot be read, so Gabbler leaves it as it is. The places you remember " +
+                           "until Gabbler exits will be saved in \"" + keptPath_ + "\".";
+        }
         return;
     }
     LoadText(*content);
@@ -31,7 +38,8 @@ void TeleportList::LoadText(std::string_view content) {
 
 FileResult TeleportList::Save(const std::string &path) const {
     if (keepFile_) {
-        return {false, "Cannot save \"" + path + "\": it could not be read at start, so it was left as it was."};
+        // Every row was added in this run, since the file gave none.
+        return rows_.empty() ? FileResult{} : WriteFileAtomically(keptPath_, SaveText());
     }
     return WriteFileAtomically(path, SaveText());
 }

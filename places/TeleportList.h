@@ -27,8 +27,11 @@ std::string DeleteTeleportQuestion(std::string_view name); // "Are you sure you 
 class TeleportList {
 public:
     // Empties the list and reads the file. A missing file is an empty list; so is an unreadable one, but then
-    // Save leaves that file alone.
+    // Save leaves that file alone and writes the places remembered in the run to KeptPath() instead, as
+    // LoadMessage() tells the user.
     void Load(const std::string &path);
+    const std::string &LoadMessage() const { return loadMessage_; }
+    const std::string &KeptPath() const { return keptPath_; }
     void LoadText(std::string_view content);
 
     // Replaces the file with every row in order, "location:name" and CR LF each.
@@ -61,4 +64,6 @@ private:
     std::vector<TeleportEntry> rows_;
     NameOrder order_;       // the same wherever rows are placed
     bool keepFile_ = false; // the file existed but could not be read
+    std::string keptPath_;  // then where the run's places go
+    std::string loadMessage_;
 };

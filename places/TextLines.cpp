@@ -58,3 +58,13 @@ bool ExistsButUnreadable(const std::string &path) {
     }
     return exists && !std::ifstream(path, std::ios::binary);
 }
+
+std::string KeptChangesPath(const std::string &path) {
+    std::string candidate = path + ".unsaved";
+    std::error_code error;
+    for (int n = 2; std::filesystem::symlink_status(candidate, error).type() != std::filesystem::file_type::not_found;
+         ++n) {
+        candidate = path + ".unsaved-" + std::to_string(n);
+    }
+    return candidate;
+}

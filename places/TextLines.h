@@ -20,3 +20,8 @@ std::string OneLine(std::string_view text);
 
 // Whether a file that exists could not be read: saving over it would destroy what it holds.
 bool ExistsButUnreadable(const std::string &path);
+
+// Where a run keeps what it would have written to a file that existed but could not be read at start, which is
+// left as it is: the first of path.unsaved, path.unsaved-2, ... that does not exist yet, so that no earlier run's
+// kept changes are written over.
+std::string KeptChangesPath(const std::string &path);

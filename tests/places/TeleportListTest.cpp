@@ -131,10 +131,12 @@ TEST(TeleportListFile, RoundTripAndFailures) {
         ASSERT_EQ(::chmod(path.c_str(), 0), 0);
         TeleportList unreadable;
         unreadable.Load(path);
+        EXPECT_NE(unreadable.LoadMessage().find("teleport.txt"), std::string::npos) << unreadable.LoadMessage();
+        unreadable.AddLine("Town 1N:Kept");
         const FileResult saved = unreadable.Save(path);
         ::chmod(path.c_str(), 0644);
-        EXPECT_FALSE(saved.ok);
-        EXPECT_NE(saved.error.find("teleport.txt"), std::string::npos) << saved.error;
+        EXPECT_TRUE(saved.ok) << saved.error;
+        EXPECT_EQ(ReadWholeFile(unreadable.KeptPath()), "Town 1N:Kept\r\n") << "the run's places are kept beside it";
         EXPECT_EQ(*ReadWholeFile(path), "Beach 0.2N 0.1W 0.0a 0:a:b\r\nSunset 1N 2W 0a 0:Home\r\nZed 1N:zed\r\n")
             << "a file that could not be read is not emptied";
     }

@@ -11,8 +11,10 @@
 #include "places/TeleportList.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -236,6 +238,57 @@ TEST(TextFiles, AFirstLineBeginningWithZeroWidthNoBreakSpaceKeepsIt) {
             ASSERT_TRUE(c.resave(path).ok);
             EXPECT_EQ(c.read(path), c.entries) << "after save " << save;
         }
+    }
+}
+
+// A teleport.txt or avatars.txt that exists but cannot be read is left as it is; what the run adds must not be
+// lost with it. Root reads any file whatever its permissions, so the unreadable file is a link that leads to
+// itself, which nobody can read.
+TEST(TextFiles, ChangesToAFileThatCouldNotBeReadAreKeptBesideItAndTheUserIsTold) {
+    struct Case {
+        const char *file;
+        std::string (*run)(const std::string &path, std::string &message); // loads, adds an entry, saves
+        const char *kept;                                                  // what the kept file then holds
+    };
+    const Case cases[] = {
+        {"teleport.txt",
+         [](const std::string &path, std::string &message) {
+             TeleportList list;
+             list.Load(path);
+             message = list.LoadMessage();
+             list.AddLine("Town 1N 2W:Home");
+             const FileResult saved = list.Save(path);
+             EXPECT_TRUE(saved.ok) << saved.error;
+             return list.KeptPath();
+         },
+         "Town 1N 2W:Home\r\n"},
+        {"avatars.txt",
+         [](const std::string &path, std::string &message) {
+             AvatarTable table;
+             table.Load(path);
+             message = table.LoadMessage();
+             table.RecordAvatar("Town", 7);
+             const FileResult saved = table.Save(path);
+             EXPECT_TRUE(saved.ok) << saved.error;
+             return table.KeptPath();
+         },
+         "Town:7\r\n"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.file);
+        TempDir dir;
+        const std::string path = dir.File(c.file);
+        ASSERT_EQ(::symlink(c.file, path.c_str()), 0);
+        // An earlier run's kept changes are not written over either.
+        ASSERT_TRUE(WriteFileAtomically(path + ".unsaved", "earlier run").ok);
+        std::string message;
+        const std::string kept = c.run(path, message);
+        EXPECT_EQ(kept, path + ".unsaved-2");
+        EXPECT_NE(message.find(path), std::string::npos) << message;
+        EXPECT_NE(message.find(kept), std::string::npos) << "the message names where the changes go: " << message;
+        EXPECT_EQ(ReadWholeFile(kept), c.kept);
+        EXPECT_EQ(ReadWholeFile(path + ".unsaved"), "earlier run");
+        EXPECT_TRUE(std::filesystem::is_symlink(path)) << "the unreadable file is left as it was";
     }
 }
 
