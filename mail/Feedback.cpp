@@ -31,3 +31,9 @@ FeedbackResult SendFeedback(const MailRelay &relay, const std::string &subject, 
     }
     return {true, {}};
 }
+
+std::string FeedbackFailureText(const std::string &error, const MailRelay &relay, const std::string &settingsFile) {
+    return error + "\n\nGabbler sends reports through the mail relay " + relay.host + ":" + std::to_string(relay.port) +
+           ", which is set by Host and Port in the [Feedback] section of " + settingsFile +
+           " (read when Gabbler starts). Your report is kept: press Send to try again.";
+}

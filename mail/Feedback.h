@@ -28,6 +28,10 @@ std::string FeedbackSentLine(FeedbackKind kind);
 // Nothing but blanks and line ends counts as blank.
 bool FeedbackIsBlank(std::string_view text);
 
+// The message box of a failed send: the relay's own error first, then which relay was asked and where it is set,
+// since the usual mend is to name another relay.
+std::string FeedbackFailureText(const std::string &error, const MailRelay &relay, const std::string &settingsFile);
+
 struct FeedbackResult {
     bool ok = false;
     std::string error; // the message box text when !ok

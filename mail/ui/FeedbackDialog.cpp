@@ -90,8 +90,13 @@ void FeedbackDialog::Finished(const FeedbackResult &result) {
         return;
     }
     if (!result.ok) {
-        QMessageBox::critical(this, QStringLiteral("Gabbler"), QString::fromStdString(result.error));
-        QDialog::reject();
+        status_->setText(QStringLiteral("Not sent."));
+        send_->setEnabled(true);
+        kind_->setEnabled(true);
+        text_->setReadOnly(false);
+        QMessageBox::critical(
+            this, QStringLiteral("Gabbler"),
+            QString::fromStdString(FeedbackFailureText(result.error, setup_.relay, setup_.settingsFile)));
         return;
     }
     if (appendChatLine_) {

@@ -21,6 +21,7 @@ class QPushButton;
 struct FeedbackDialogSetup {
     FeedbackSender sender;
     MailRelay relay;
+    std::string settingsFile = "gabbler.ini"; // where the relay is set, named when a send fails
     std::chrono::milliseconds timeout = SmtpConnection::kDefaultTimeout;
 };
 
@@ -29,7 +30,8 @@ using AppendChatLineFn = std::function<void(const std::string &text, std::uint32
                                             bool underline, bool newline)>;
 
 // The bug report and suggestion sender. The mail goes out on a worker thread, so the window keeps painting and the
-// session keeps running while the relay answers; the dialog closes itself once the outcome is known.
+// session keeps running while the relay answers. A sent report closes the dialog; a failed one leaves it open with
+// the text as typed, so nothing is lost and Send can be pressed again.
 class FeedbackDialog : public QDialog {
     Q_OBJECT
 public:
