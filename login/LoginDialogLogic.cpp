@@ -83,6 +83,8 @@ void LoginDialogLogic::AddProfile(const LoginFields &controls) {
     }
     LoginProfile profile;
     profile.name = *name;
+    profile.universeHost = newProfileUniverse_.host;
+    profile.universePort = newProfileUniverse_.port;
     if (!store_.Add(profile)) {
         view_.ShowError(kDuplicateName);
         return;

@@ -46,6 +46,9 @@ public:
 
     // Checks the executable's name, reads profiles.txt and loads the first profile of the box.
     void Open(std::string_view executableName);
+    // The universe a profile added from now on points at (the demo's, while it runs); by default the SDK's on
+    // this machine.
+    void SetNewProfileUniverse(UniverseAddress universe) { newProfileUniverse_ = std::move(universe); }
     // Any user edit of the six fields.
     void Edited() { changed_ = true; }
     void ChooseProfile(int boxIndex, const LoginFields &controls);
@@ -80,4 +83,5 @@ private:
     int upgradeMode_ = 0;
     int loadedIndex_ = -1;
     bool changed_ = false;
+    UniverseAddress newProfileUniverse_{kDefaultUniverseHost, 0};
 };

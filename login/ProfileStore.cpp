@@ -157,3 +157,21 @@ FileResult EnsureProfile(const std::string &path, const LoginProfile &profile) {
     }
     return store.Write(path);
 }
+
+FileResult MoveProfilesToPort(const std::string &path, int oldPort, int newPort) {
+    ProfileStore store;
+    if (!store.Read(path)) {
+        return {false,
+                "Cannot read \"" + path + "\", so its profiles still name the port " + std::to_string(oldPort) + "."};
+    }
+    bool moved = false;
+    for (const LoginProfile &profile : store.Profiles()) {
+        const std::string &host = profile.universeHost;
+        const bool here = host.empty() || SameProfileName(host, "localhost") || host == "127.0.0.1" || host == "::1";
+        if (here && profile.universePort == oldPort) {
+            store.Find(profile.name)->universePort = newPort;
+            moved = true;
+        }
+    }
+    return moved ? store.Write(path) : FileResult{};
+}

@@ -66,3 +66,8 @@ bool ProfileNameLess(std::string_view a, std::string_view b);
 // one at profile's universe host and port and keeps the rest as the user left it. For a universe whose port
 // changes from run to run, such as the demo's.
 FileResult EnsureProfile(const std::string &path, const LoginProfile &profile);
+
+// Points every profile of the file at path that names a universe on this machine (localhost, 127.0.0.1, ::1 or
+// empty) on oldPort at newPort instead, for a universe that had to move (the demo's, when its port was taken).
+// Nothing is written when no profile names it.
+FileResult MoveProfilesToPort(const std::string &path, int oldPort, int newPort);

@@ -13,6 +13,7 @@
 #include "admin/ui/WorldRightsDialog.h"
 #include "app/Commands.h"
 #include "app/Session.h"
+#include "app/ui/HelpWindow.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/Pictures.h"
 #include "app/ui/SettingsDialog.h"
@@ -42,7 +43,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -51,21 +51,18 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <cstdio>
 #include <ctime>
 
 namespace {
 
 QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-// The manual and the release notes are shipped in the doc folder beside the executable.
-void OpenDocument(const char *name) {
-    QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/doc/") + QLatin1String(name)));
-}
-
 } // namespace
 
-GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(home)), settings_(std::move(settings)) {
+GabblerApp::GabblerApp(std::string home, Settings settings)
+    : home_(std::move(home)), settings_(std::move(settings)),
+      docFolder_(QCoreApplication::applicationDirPath() + QStringLiteral("/doc")) {
     chat_ = std::make_unique<ChatPane>(static_cast<std::size_t>(settings_.scrollbackLines));
     window_ = std::make_unique<MainWindow>(*chat_, settings_);
     session_ = std::make_unique<Session>(*window_, *chat_, settings_);
@@ -99,8 +96,10 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
     window_->SetCommandAction(Command::SearchHistory, [this] { OpenSearchHistory(); });
     window_->SetCommandAction(Command::Visitors, [this] { OpenVisitors(); });
     window_->SetCommandAction(Command::Feedback, [this] { OpenFeedback(); });
-    window_->SetCommandAction(Command::Contents, [] { OpenDocument("manual.html"); });
-    window_->SetCommandAction(Command::ReleaseNotes, [] { OpenDocument("gbreadme.txt"); });
+    window_->SetCommandAction(Command::Contents, [this] { ShowDocument("manual.html"); });
+    window_->SetCommandAction(Command::ReleaseNotes, [this] { ShowDocument("gbreadme.txt"); });
+    window_->onOpenLink = [this](const QUrl &address) { return OpenLink(address); };
+    window_->manualAddress = QUrl::fromLocalFile(docFolder_ + QStringLiteral("/manual.html"));
 
     pump_.setInterval(200);
     QObject::connect(&pump_, &QTimer::timeout, [this] { session_->Pump(); });
@@ -114,6 +113,12 @@ GabblerApp::GabblerApp(std::string home, Settings settings) : home_(std::move(ho
 void GabblerApp::BuildPlaces() {
     teleports_.Load(File("teleport.txt"));
     avatars_.Load(File("avatars.txt"));
+    // Said now, while the user can still do something about the file; the run's changes are kept either way.
+    for (const std::string *problem : {&teleports_.LoadMessage(), &avatars_.LoadMessage()}) {
+        if (!problem->empty()) {
+            chat_->AppendChatLine(*problem, ChatColour::Red, true, false, false, true);
+        }
+    }
     session_->SetAvatarLookup([this](const std::string &world) { return avatars_.LookupAvatar(world); });
 
     teleportModel_ = std::make_unique<TeleportListModel>(teleports_);
@@ -349,6 +354,9 @@ bool GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
     } else {
         LoginDialog dialog(File("profiles.txt"),
                            QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(), window_.get());
+        if (newProfileUniverse_) {
+            dialog.SetNewProfileUniverse(*newProfileUniverse_);
+        }
         // The dialog may have shown a message box while it was made, and the program may have been told to end
         // meanwhile.
         if (!ending_) {
@@ -402,10 +410,36 @@ void GabblerApp::Shutdown() {
     settings_.avMapRight = rect.right;
     settings_.avMapBottom = rect.bottom;
     settings_.avatarMapZoomType = map_->ZoomType();
-    // Files that cannot be written at exit are not worth a message box on the way out; each keeps its old version.
-    settings_.Save(File("gabbler.ini"));
-    teleports_.Save(File("teleport.txt"));
-    avatars_.Save(File("avatars.txt"));
+    // No message box on the way out (a log-out must not wait for a click); each file keeps its old version, and
+    // what could not be written is said on the terminal.
+    for (const FileResult &saved : {settings_.Save(File("gabbler.ini")), teleports_.Save(File("teleport.txt")),
+                                    avatars_.Save(File("avatars.txt"))}) {
+        if (!saved.ok) {
+            std::fprintf(stderr, "gabbler: %s\n", saved.error.c_str());
+        }
+    }
+}
+
+void GabblerApp::ShowDocument(const char *name) {
+    ShowDocumentFile(docFolder_ + QLatin1Char('/') + QLatin1String(name));
+}
+
+HelpWindow *GabblerApp::Help() const { return help_; }
+
+void GabblerApp::SetDocumentFolder(const QString &folder) {
+    docFolder_ = folder;
+    window_->manualAddress = QUrl::fromLocalFile(folder + QStringLiteral("/manual.html"));
+}
+
+bool GabblerApp::ShowDocumentFile(const QString &path) {
+    if (!help_) {
+        help_ = new HelpWindow(window_.get());
+    }
+    return help_->ShowDocument(path);
+}
+
+bool GabblerApp::OpenLink(const QUrl &address) {
+    return address.isLocalFile() ? ShowDocumentFile(address.toLocalFile()) : OpenWebAddress(address, window_.get());
 }
 
 namespace {
@@ -448,6 +482,7 @@ void GabblerApp::OpenFeedback() {
     setup.sender = FeedbackSender{login.universeHost, login.universePort, login.citizen, session_->OwnerName()};
     setup.relay =
         MailRelay{settings_.feedbackHost, settings_.feedbackPort, settings_.feedbackSender, settings_.feedbackAddress};
+    setup.settingsFile = File("gabbler.ini");
     FeedbackDialog dialog(
         setup,
         [this](const std::string &text, std::uint32_t colour, bool bold, bool italic, bool underline, bool newline) {

@@ -4,17 +4,22 @@
 #include "app/Settings.h"
 #include "chat/PeopleContext.h"
 #include "login/LoginValues.h"
+#include "login/ProfileStore.h"
 #include "places/AvatarTable.h"
 #include "places/PlacesSdk.h"
 #include "places/TeleportList.h"
 
+#include <QPointer>
+#include <QString>
 #include <QTimer>
+#include <QUrl>
 
 #include <memory>
 #include <optional>
 #include <string>
 
 class AvatarMapWindow;
+class HelpWindow;
 class ChatPane;
 class HistoryRecorder;
 class SearchHistoryWindow;
@@ -47,12 +52,21 @@ public:
     // Stops the timers, destroys the bot instance and writes the settings and lists. Harmless when repeated.
     void Shutdown();
 
+    // While the demo universe runs, a profile added in the login dialog points at it.
+    void SetNewProfileUniverse(UniverseAddress universe) { newProfileUniverse_ = std::move(universe); }
+
     std::string File(const char *name) const { return home_ + "/" + name; }
     Session &GetSession() { return *session_; }
     ChatPane &Chat() { return *chat_; }
     HistoryRecorder &History() { return *history_; }
     MainWindow &Window() { return *window_; }
     Settings &GetSettings() { return settings_; }
+
+    // Where Help finds manual.html and gbreadme.txt: the doc folder beside the executable unless changed.
+    void SetDocumentFolder(const QString &folder);
+    // Help, Contents and Help, Release Notes: the named document of the doc folder in the help window.
+    void ShowDocument(const char *name);
+    HelpWindow *Help() const;
 
     // Log menu commands, public for the window's tests.
     void ClearBuffer();
@@ -107,6 +121,9 @@ private:
     void BuildAdministration();
     // Opens a modal dialog built by make, parented to the main window.
     template <typename Make> void RunDialog(Make make);
+    bool ShowDocumentFile(const QString &path);
+    // A local file opens in the help window, a web address in the desktop's browser.
+    bool OpenLink(const QUrl &address);
     void OpenSettings();
     void OpenFeedback();
     void OpenTeleport();
@@ -143,4 +160,7 @@ private:
     bool shutDown_ = false;
     bool ending_ = false;
     bool mapPlaced_ = false; // the map window has a place of its own (stored, or given beside the main window)
+    std::optional<UniverseAddress> newProfileUniverse_;
+    QString docFolder_;
+    QPointer<HelpWindow> help_; // owned by the main window
 };

@@ -2,14 +2,15 @@
 
 #include "app/Session.h"
 #include "app/Settings.h"
+#include "app/ui/DemoUniverse.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/Pictures.h"
 #include "app/ui/TerminateSignal.h"
+#include "chat/ChatPane.h"
 #include "common/DataFolder.h"
 #include "login/ProfileStore.h"
 #include "places/Coordinates.h"
 #include "sdk/Sdk.h"
-#include "server/DemoContent.h"
 #include "server/UniverseServer.h"
 
 #include <QApplication>
@@ -82,20 +83,6 @@ Options ReadOptions(const QStringList &arguments) {
     return options;
 }
 
-// The ready-made login of the demo universe, whose port changes from run to run.
-LoginProfile DemoLoginProfile(int port) {
-    LoginProfile profile;
-    profile.name = "Demo";
-    profile.citizen = kDemoLoginCitizen;
-    profile.privilegePassword = kDemoLoginPassword;
-    profile.botName = kDemoBotName;
-    profile.universeHost = "127.0.0.1";
-    profile.universePort = port;
-    profile.world = kDemoStartWorld;
-    profile.coordinates = "0n 0e";
-    return profile;
-}
-
 } // namespace
 
 int RunGabbler(int argc, char **argv) {
@@ -123,28 +110,41 @@ int RunGabbler(int argc, char **argv) {
         return 1;
     }
     std::unique_ptr<UniverseServer> demo;
+    std::string demoNotice;
     std::optional<LoginValues> login = options.login;
     if (options.demo) {
         // The demo keeps its own files, so it never touches the user's profiles or settings.
         folder = PrepareDataFolder(folder.path + "/demo");
-        const DataFolder store = PrepareDataFolder(folder.path + "/universe");
-        if (!folder.ok || !store.ok) {
-            QMessageBox::critical(nullptr, QStringLiteral("Gabbler"),
-                                  QString::fromStdString(folder.ok ? store.error : folder.error));
+        if (!folder.ok) {
+            QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QString::fromStdString(folder.error));
             return 1;
         }
-        ServerOptions serverOptions;
-        serverOptions.port = 0;
-        serverOptions.dataFolder = store.path;
-        serverOptions.demo = true;
-        demo = std::make_unique<UniverseServer>(serverOptions);
-        if (!demo->Start()) {
+    }
+    // Held until the files are written at exit: two Gabblers on one folder would write over each other's files.
+    const DataFolderLock lock = LockDataFolder(folder.path);
+    if (lock.refused) {
+        std::fprintf(stderr, "%s\n", lock.message.c_str());
+        QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QString::fromStdString(lock.message));
+        return 1;
+    }
+    if (!lock.message.empty()) {
+        std::fprintf(stderr, "%s\n", lock.message.c_str());
+    }
+    if (options.demo) {
+        const DataFolder store = PrepareDataFolder(folder.path + "/universe");
+        if (!store.ok) {
+            QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QString::fromStdString(store.error));
+            return 1;
+        }
+        DemoUniverse universe = StartDemoUniverse(folder.path, ServerOptions{});
+        if (!universe.server) {
             QMessageBox::critical(
                 nullptr, QStringLiteral("Gabbler"),
-                QStringLiteral("Unable to start the demo universe: %1").arg(QString::fromStdString(demo->LastError())));
+                QStringLiteral("Unable to start the demo universe: %1").arg(QString::fromStdString(universe.error)));
             return 1;
         }
-        EnsureProfile(folder.path + "/profiles.txt", DemoLoginProfile(demo->Port()));
+        demo = std::move(universe.server);
+        demoNotice = universe.notice;
         if (login) {
             login->universeHost = "127.0.0.1";
             login->universePort = demo->Port();
@@ -158,6 +158,12 @@ int RunGabbler(int argc, char **argv) {
     int result = 0;
     {
         GabblerApp gabbler(folder.path, Settings::Load(folder.path + "/gabbler.ini"));
+        if (demo) {
+            gabbler.SetNewProfileUniverse({"127.0.0.1", demo->Port()});
+        }
+        if (!demoNotice.empty()) {
+            gabbler.Chat().AppendChatLine(demoNotice, ChatColour::Red, true, false, false, true);
+        }
         if (options.quitAfterStart) {
             gabbler.GetSession().onStarted = [&] {
                 std::printf("started in %lld ms\n", static_cast<long long>(started.elapsed()));

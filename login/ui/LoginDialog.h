@@ -22,6 +22,8 @@ public:
     // Filled when the dialog was left through Login, empty otherwise.
     const std::optional<LoginValues> &Values() const { return values_; }
     int UpgradeMode() const { return logic_.UpgradeMode(); }
+    // Where Add Profile points a new profile.
+    void SetNewProfileUniverse(UniverseAddress universe) { logic_.SetNewProfileUniverse(std::move(universe)); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -181,6 +181,19 @@ TEST(LoginDialogLogic, AddProfileLandsInItsAlphabeticalPlace) {
     EXPECT_EQ(f.logic.Store().Count(), 3u);
 }
 
+TEST(LoginDialogLogic, WhileTheDemoRunsANewProfilePointsAtIt) {
+    Fixture f(kTwoProfiles);
+    f.logic.SetNewProfileUniverse({"127.0.0.1", 40123});
+    f.view.newName = "Mine";
+    f.logic.AddProfile(f.view.fields);
+    EXPECT_EQ(f.view.fields.universe, "127.0.0.1:40123");
+    f.logic.CloseBox(f.view.fields);
+    ProfileStore saved;
+    ASSERT_TRUE(saved.Read(f.path));
+    ASSERT_NE(saved.Find("Mine"), nullptr);
+    EXPECT_EQ(saved.Find("Mine")->universePort, 40123);
+}
+
 TEST(LoginDialogLogic, FirstProfileEnablesTheFields) {
     Fixture f("");
     f.view.newName = "First";
