@@ -428,9 +428,20 @@ void MainWindow::ShowAbout() {
     layout->addWidget(new QLabel(QStringLiteral("This version of Gabbler uses SDK Build %1.").arg(kSdkBuild), &about));
     layout->addWidget(new QLabel(QStringLiteral("Written by the Gabbler developers."), &about));
     layout->addWidget(new QLabel(QStringLiteral("Bots, worlds and a universe of your own on one machine."), &about));
-    layout->addWidget(new LinkLabel(
-        QStringLiteral("The Gabbler manual"),
-        QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/doc/manual.html")), &about));
+    const QUrl manual =
+        manualAddress.isEmpty()
+            ? QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/doc/manual.html"))
+            : manualAddress;
+    auto *link = new LinkLabel(QStringLiteral("The Gabbler manual"), manual, &about);
+    link->setObjectName(QStringLiteral("aboutLink"));
+    if (onOpenLink) {
+        // The box goes first: what the link opens must not wait behind a modal box.
+        link->SetOpener([this, &about](const QUrl &address) {
+            about.accept();
+            return onOpenLink(address);
+        });
+    }
+    layout->addWidget(link);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &about);
     connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
     layout->addWidget(buttons);

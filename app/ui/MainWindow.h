@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QUrl>
 
 #include <array>
 #include <functional>
@@ -71,6 +72,8 @@ public:
     std::function<void()> onApplyMapZoomType;
     std::function<std::optional<TeleportTarget>()> onAskTeleport;
     std::function<void(const std::string &)> onPlaySound;
+    std::function<bool(const QUrl &)> onOpenLink; // the About box's link; the desktop's opener when unset
+    QUrl manualAddress;                           // where the About box's link leads
 
     // MainView
     void SetTitle(std::string_view title) override;

@@ -4,12 +4,14 @@
 #include "app/Commands.h"
 #include "app/Session.h"
 #include "app/ui/GabblerApp.h"
+#include "app/ui/HelpWindow.h"
 #include "app/ui/SettingsDialog.h"
 #include "chat/ChatPane.h"
 #include "chat/ui/ChatView.h"
 #include "chat/ui/UsersListView.h"
 #include "chat/ui/WorldListView.h"
 #include "common/AtomicFile.h"
+#include "controls/LinkLabel.h"
 #include "places/ui/AvatarMapWindow.h"
 #include "places/ui/TeleportListView.h"
 #include "sdk/Attributes.h"
@@ -32,11 +34,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -612,6 +616,61 @@ TEST_F(MainWindowTest, GlobalMessageLineHasOneTimestamp) {
     const QString stamp = line.left(line.size() - message.size());
     EXPECT_EQ(stamp.count('['), 1) << line.toStdString();
     EXPECT_TRUE(stamp.startsWith('[') && stamp.endsWith(QStringLiteral("] "))) << line.toStdString();
+// Help works on a desktop without any program that opens files or web addresses (the offscreen platform has none).
+TEST_F(MainWindowTest, HelpShowsItsDocumentsItselfAndSaysWhenAWebAddressCannotBeOpened) {
+    TempDir docs;
+    ASSERT_TRUE(
+        WriteFileAtomically(docs.File("manual.html"),
+                            "<h1>The manual</h1><p>See <a href=\"https://example.org/gabbler\">the site</a>.</p>")
+            .ok);
+    ASSERT_TRUE(WriteFileAtomically(docs.File("gbreadme.txt"), "Build 35: <b>plain</b> notes").ok);
+    gabbler_->SetDocumentFolder(QString::fromStdString(docs.Path()));
+    struct Case {
+        const char *how;
+        std::function<void()> open;
+        const char *shows;
+    };
+    const Case cases[] = {
+        {"Help, Contents", [&] { gabbler_->Window().CommandAction(Command::Contents)->trigger(); }, "The manual"},
+        {"Help, Release Notes", [&] { gabbler_->Window().CommandAction(Command::ReleaseNotes)->trigger(); },
+         "Build 35: <b>plain</b> notes"},
+        {"the About box's link",
+         [&] {
+             OnNextModal([](QWidget *about) { about->findChild<LinkLabel *>("aboutLink")->Open(); });
+             gabbler_->Window().CommandAction(Command::About)->trigger();
+         },
+         "The manual"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.how);
+        if (gabbler_->Help()) {
+            gabbler_->Help()->close();
+        }
+        c.open();
+        HelpWindow *help = gabbler_->Help();
+        ASSERT_NE(help, nullptr);
+        EXPECT_TRUE(help->isVisible());
+        EXPECT_TRUE(help->Browser()->toPlainText().startsWith(c.shows)) << help->Browser()->toPlainText().toStdString();
+    }
+
+    QString said;
+    OnNextModal([&](QWidget *modal) {
+        said = qobject_cast<QMessageBox *>(modal)->text();
+        qobject_cast<QMessageBox *>(modal)->accept();
+    });
+    gabbler_->Window().CommandAction(Command::Contents)->trigger();
+    emit gabbler_->Help()->Browser()->anchorClicked(QUrl("https://example.org/gabbler"));
+    EXPECT_TRUE(said.contains("https://example.org/gabbler")) << said.toStdString();
+    EXPECT_TRUE(gabbler_->Help()->Browser()->toPlainText().startsWith("The manual")) << "the manual stays shown";
+
+    std::filesystem::remove(docs.File("gbreadme.txt"));
+    said.clear();
+    OnNextModal([&](QWidget *modal) {
+        said = qobject_cast<QMessageBox *>(modal)->text();
+        qobject_cast<QMessageBox *>(modal)->accept();
+    });
+    gabbler_->Window().CommandAction(Command::ReleaseNotes)->trigger();
+    EXPECT_TRUE(said.contains(QString::fromStdString(docs.File("gbreadme.txt")))) << said.toStdString();
 }
 
 // Underline and strike-out chosen for the chat font reach every line of the pane, whatever the line's own style:
