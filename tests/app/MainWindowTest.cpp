@@ -616,61 +616,6 @@ TEST_F(MainWindowTest, GlobalMessageLineHasOneTimestamp) {
     const QString stamp = line.left(line.size() - message.size());
     EXPECT_EQ(stamp.count('['), 1) << line.toStdString();
     EXPECT_TRUE(stamp.startsWith('[') && stamp.endsWith(QStringLiteral("] "))) << line.toStdString();
-// Help works on a desktop without any program that opens files or web addresses (the offscreen platform has none).
-TEST_F(MainWindowTest, HelpShowsItsDocumentsItselfAndSaysWhenAWebAddressCannotBeOpened) {
-    TempDir docs;
-    ASSERT_TRUE(
-        WriteFileAtomically(docs.File("manual.html"),
-                            "<h1>The manual</h1><p>See <a href=\"https://example.org/gabbler\">the site</a>.</p>")
-            .ok);
-    ASSERT_TRUE(WriteFileAtomically(docs.File("gbreadme.txt"), "Build 35: <b>plain</b> notes").ok);
-    gabbler_->SetDocumentFolder(QString::fromStdString(docs.Path()));
-    struct Case {
-        const char *how;
-        std::function<void()> open;
-        const char *shows;
-    };
-    const Case cases[] = {
-        {"Help, Contents", [&] { gabbler_->Window().CommandAction(Command::Contents)->trigger(); }, "The manual"},
-        {"Help, Release Notes", [&] { gabbler_->Window().CommandAction(Command::ReleaseNotes)->trigger(); },
-         "Build 35: <b>plain</b> notes"},
-        {"the About box's link",
-         [&] {
-             OnNextModal([](QWidget *about) { about->findChild<LinkLabel *>("aboutLink")->Open(); });
-             gabbler_->Window().CommandAction(Command::About)->trigger();
-         },
-         "The manual"},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.how);
-        if (gabbler_->Help()) {
-            gabbler_->Help()->close();
-        }
-        c.open();
-        HelpWindow *help = gabbler_->Help();
-        ASSERT_NE(help, nullptr);
-        EXPECT_TRUE(help->isVisible());
-        EXPECT_TRUE(help->Browser()->toPlainText().startsWith(c.shows)) << help->Browser()->toPlainText().toStdString();
-    }
-
-    QString said;
-    OnNextModal([&](QWidget *modal) {
-        said = qobject_cast<QMessageBox *>(modal)->text();
-        qobject_cast<QMessageBox *>(modal)->accept();
-    });
-    gabbler_->Window().CommandAction(Command::Contents)->trigger();
-    emit gabbler_->Help()->Browser()->anchorClicked(QUrl("https://example.org/gabbler"));
-    EXPECT_TRUE(said.contains("https://example.org/gabbler")) << said.toStdString();
-    EXPECT_TRUE(gabbler_->Help()->Browser()->toPlainText().startsWith("The manual")) << "the manual stays shown";
-
-    std::filesystem::remove(docs.File("gbreadme.txt"));
-    said.clear();
-    OnNextModal([&](QWidget *modal) {
-        said = qobject_cast<QMessageBox *>(modal)->text();
-        qobject_cast<QMessageBox *>(modal)->accept();
-    });
-    gabbler_->Window().CommandAction(Command::ReleaseNotes)->trigger();
-    EXPECT_TRUE(said.contains(QString::fromStdString(docs.File("gbreadme.txt")))) << said.toStdString();
 }
 
 // Underline and strike-out chosen for the chat font reach every line of the pane, whatever the line's own style:
@@ -739,6 +684,63 @@ TEST_F(MainWindowTest, ChosenFontEffectsReachTheChatPane) {
         EXPECT_EQ(under, c.under) << c.what;
         EXPECT_EQ(through, c.through) << c.what;
     }
+}
+
+// Help works on a desktop without any program that opens files or web addresses (the offscreen platform has none).
+TEST_F(MainWindowTest, HelpShowsItsDocumentsItselfAndSaysWhenAWebAddressCannotBeOpened) {
+    TempDir docs;
+    ASSERT_TRUE(
+        WriteFileAtomically(docs.File("manual.html"),
+                            "<h1>The manual</h1><p>See <a href=\"https://example.org/gabbler\">the site</a>.</p>")
+            .ok);
+    ASSERT_TRUE(WriteFileAtomically(docs.File("gbreadme.txt"), "Build 35: <b>plain</b> notes").ok);
+    gabbler_->SetDocumentFolder(QString::fromStdString(docs.Path()));
+    struct Case {
+        const char *how;
+        std::function<void()> open;
+        const char *shows;
+    };
+    const Case cases[] = {
+        {"Help, Contents", [&] { gabbler_->Window().CommandAction(Command::Contents)->trigger(); }, "The manual"},
+        {"Help, Release Notes", [&] { gabbler_->Window().CommandAction(Command::ReleaseNotes)->trigger(); },
+         "Build 35: <b>plain</b> notes"},
+        {"the About box's link",
+         [&] {
+             OnNextModal([](QWidget *about) { about->findChild<LinkLabel *>("aboutLink")->Open(); });
+             gabbler_->Window().CommandAction(Command::About)->trigger();
+         },
+         "The manual"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.how);
+        if (gabbler_->Help()) {
+            gabbler_->Help()->close();
+        }
+        c.open();
+        HelpWindow *help = gabbler_->Help();
+        ASSERT_NE(help, nullptr);
+        EXPECT_TRUE(help->isVisible());
+        EXPECT_TRUE(help->Browser()->toPlainText().startsWith(c.shows)) << help->Browser()->toPlainText().toStdString();
+    }
+
+    QString said;
+    OnNextModal([&](QWidget *modal) {
+        said = qobject_cast<QMessageBox *>(modal)->text();
+        qobject_cast<QMessageBox *>(modal)->accept();
+    });
+    gabbler_->Window().CommandAction(Command::Contents)->trigger();
+    emit gabbler_->Help()->Browser()->anchorClicked(QUrl("https://example.org/gabbler"));
+    EXPECT_TRUE(said.contains("https://example.org/gabbler")) << said.toStdString();
+    EXPECT_TRUE(gabbler_->Help()->Browser()->toPlainText().startsWith("The manual")) << "the manual stays shown";
+
+    std::filesystem::remove(docs.File("gbreadme.txt"));
+    said.clear();
+    OnNextModal([&](QWidget *modal) {
+        said = qobject_cast<QMessageBox *>(modal)->text();
+        qobject_cast<QMessageBox *>(modal)->accept();
+    });
+    gabbler_->Window().CommandAction(Command::ReleaseNotes)->trigger();
+    EXPECT_TRUE(said.contains(QString::fromStdString(docs.File("gbreadme.txt")))) << said.toStdString();
 }
 
 } // namespace
