@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sdk/CallbackRequest.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -43,6 +45,15 @@ public:
     virtual int UniverseEjectionLookup() = 0;
     virtual int UniverseEjectionNext() = 0;
     virtual int UniverseEjectionPrevious() = 0;
+
+    // Every request answered through a callback goes through here (see sdk/CallbackRequest.h): a request refused at
+    // once is handed to handler, or to refused when given, instead of going unanswered.
+    int Request(int callback, const CallbackHandler &handler, const std::function<int()> &request,
+                const CallbackHandler &refused = {}) {
+        return RequestWithCallback(
+            [this](int number, CallbackHandler h) { return SetCallbackHandler(number, std::move(h)); }, callback,
+            handler, request, refused);
+    }
 };
 
 class LiveAdminSdk final : public AdminSdk {

@@ -5,6 +5,13 @@
 #include "sdk/Attributes.h"
 #include "sdk/ReasonText.h"
 
+namespace {
+
+// A look-up the server never answered says why, instead of "No such citizen".
+std::string Unanswered(int result) { return FormatText(CitizenLookupText::Refused, ReasonText(result).c_str()); }
+
+} // namespace
+
 CitizenLookupLogic::CitizenLookupLogic(AdminSdk &sdk, CitizenLookupView &view) : sdk_(sdk), view_(view) {}
 
 void CitizenLookupLogic::Begin() {
@@ -25,19 +32,16 @@ void CitizenLookupLogic::RetrieveName(const std::string &numberText) {
     const int number = ReadDecimal(numberText);
     Begin();
     // A failed request (a lost connection, say) may bring no citizen record, so the refusal names the number asked.
-    sdk_.SetCallbackHandler(kCallbackCitizenResult, guard_.Wrap([this, number](int result) {
+    const auto answer = guard_.Wrap([this, number](int result) {
         view_.ShowNameAnswer(result == 0 ? FormatText(CitizenLookupText::NameFound, sdk_.GetInt(kAttrCitizenNumber),
                                                       sdk_.GetString(kAttrCitizenName).c_str())
-                                         : FormatText(CitizenLookupText::NoSuchNumber, number));
+                             : IsUnanswered(result) ? Unanswered(result)
+                                                    : FormatText(CitizenLookupText::NoSuchNumber, number));
         Finish();
-    }));
-    // A request refused at once brings no answer; say so and free the buttons instead of waiting for good.
-    if (const int refused = sdk_.CitizenByNumber(number)) {
-        view_.ShowNameAnswer(FormatText(CitizenLookupText::Refused, ReasonText(refused).c_str()));
-        Finish();
-        return;
+    });
+    if (sdk_.Request(kCallbackCitizenResult, answer, [this, number] { return sdk_.CitizenByNumber(number); }) == 0) {
+        view_.ShowNameAnswer(CitizenLookupText::LookingUpName);
     }
-    view_.ShowNameAnswer(CitizenLookupText::LookingUpName);
 }
 
 void CitizenLookupLogic::RetrieveNumber(const std::string &name) {
@@ -45,17 +49,15 @@ void CitizenLookupLogic::RetrieveNumber(const std::string &name) {
         return;
     }
     Begin();
-    sdk_.SetCallbackHandler(kCallbackCitizenResult, guard_.Wrap([this, name](int result) {
-        view_.ShowNumberAnswer(result == 0 ? FormatText(CitizenLookupText::NumberFound,
-                                                        sdk_.GetString(kAttrCitizenName).c_str(),
-                                                        sdk_.GetInt(kAttrCitizenNumber))
-                                           : FormatText(CitizenLookupText::NoSuchName, name.c_str()));
+    const auto answer = guard_.Wrap([this, name](int result) {
+        view_.ShowNumberAnswer(result == 0            ? FormatText(CitizenLookupText::NumberFound,
+                                                                   sdk_.GetString(kAttrCitizenName).c_str(),
+                                                                   sdk_.GetInt(kAttrCitizenNumber))
+                               : IsUnanswered(result) ? Unanswered(result)
+                                                      : FormatText(CitizenLookupText::NoSuchName, name.c_str()));
         Finish();
-    }));
-    if (const int refused = sdk_.CitizenByName(name)) {
-        view_.ShowNumberAnswer(FormatText(CitizenLookupText::Refused, ReasonText(refused).c_str()));
-        Finish();
-        return;
+    });
+    if (sdk_.Request(kCallbackCitizenResult, answer, [this, &name] { return sdk_.CitizenByName(name); }) == 0) {
+        view_.ShowNumberAnswer(CitizenLookupText::LookingUpNumber);
     }
-    view_.ShowNumberAnswer(CitizenLookupText::LookingUpNumber);
 }

@@ -29,11 +29,8 @@ void EjectLogic::Open() {
         return;
     }
     Show(EjectText::Querying);
-    sdk_.SetCallbackHandler(kCallbackAddressResult, guard_.Wrap([this](int result) { AddressResult(result); }));
-    // A request refused at once brings no answer; without this the field would say "Querying..." for good.
-    if (const int refused = sdk_.AddressRequest(person_.session)) {
-        Show(FormatText(EjectText::AddressError, ReasonText(refused).c_str()));
-    }
+    sdk_.Request(kCallbackAddressResult, guard_.Wrap([this](int result) { AddressResult(result); }),
+                 [this] { return sdk_.AddressRequest(person_.session); });
 }
 
 void EjectLogic::AddressResult(int result) {

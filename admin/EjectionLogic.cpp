@@ -18,9 +18,19 @@ void EjectionLogic::Open() {
     expiration_ = 0;
     const int changeCallback = IsWorld() ? kCallbackWorldEjectionResult : kCallbackUniverseEjectionResult;
     const int lookupCallback = IsWorld() ? kCallbackWorldEjectionLookup : kCallbackUniverseEjectionLookup;
-    sdk_.SetCallbackHandler(changeCallback, guard_.Wrap([this](int result) { ChangeResult(result); }));
-    sdk_.SetCallbackHandler(lookupCallback, guard_.Wrap([this](int result) { LookupResult(result); }));
+    changeHandler_ = guard_.Wrap([this](int result) { ChangeResult(result); });
+    lookupHandler_ = guard_.Wrap([this](int result) { LookupResult(result); });
+    sdk_.SetCallbackHandler(changeCallback, changeHandler_);
+    sdk_.SetCallbackHandler(lookupCallback, lookupHandler_);
     commentsEnabled_ = IsWorld() || sdk_.GetInt(kAttrUniverseBuild) >= kCommentsBuild;
+}
+
+int EjectionLogic::Ask(bool lookup, const std::function<int()> &request, const char *refusedText) {
+    const int callback = lookup ? (IsWorld() ? kCallbackWorldEjectionLookup : kCallbackUniverseEjectionLookup)
+                                : (IsWorld() ? kCallbackWorldEjectionResult : kCallbackUniverseEjectionResult);
+    // A refusal is shown here rather than through the handler, which pairs answers with the requests in flight.
+    return sdk_.Request(callback, lookup ? lookupHandler_ : changeHandler_, request,
+                        [this, refusedText](int result) { view_.ShowStatus(WithReasonText(refusedText, result)); });
 }
 
 int EjectionLogic::TypeOf(const EjectionFields &fields) const {
@@ -56,9 +66,9 @@ void EjectionLogic::Lookup(const EjectionFields &controls) {
     }
     view_.ShowStatus(EjectionText::LookingUp);
     sdk_.SetInt(kAttrEjectionAddress, KeyOfText(type, controls.value));
-    if ((IsWorld() ? sdk_.WorldEjectionLookup() : sdk_.UniverseEjectionLookup()) != 0) {
-        view_.ShowStatus(EjectionText::LookupRefused);
-    } else {
+    if (Ask(
+            true, [this] { return IsWorld() ? sdk_.WorldEjectionLookup() : sdk_.UniverseEjectionLookup(); },
+            EjectionText::LookupRefused) == 0) {
         lookups_.push_back(false);
     }
 }
@@ -66,9 +76,9 @@ void EjectionLogic::Lookup(const EjectionFields &controls) {
 void EjectionLogic::Next(const EjectionFields &controls) {
     fields_ = controls;
     view_.ShowStatus(EjectionText::LookingUp);
-    if ((IsWorld() ? sdk_.WorldEjectionNext() : sdk_.UniverseEjectionNext()) != 0) {
-        view_.ShowStatus(EjectionText::LookupRefused);
-    } else {
+    if (Ask(
+            true, [this] { return IsWorld() ? sdk_.WorldEjectionNext() : sdk_.UniverseEjectionNext(); },
+            EjectionText::LookupRefused) == 0) {
         lookups_.push_back(false);
     }
 }
@@ -76,9 +86,9 @@ void EjectionLogic::Next(const EjectionFields &controls) {
 void EjectionLogic::Previous(const EjectionFields &controls) {
     fields_ = controls;
     view_.ShowStatus(EjectionText::LookingUp);
-    if ((IsWorld() ? sdk_.WorldEjectionPrevious() : sdk_.UniverseEjectionPrevious()) != 0) {
-        view_.ShowStatus(EjectionText::LookupRefused);
-    } else {
+    if (Ask(
+            true, [this] { return IsWorld() ? sdk_.WorldEjectionPrevious() : sdk_.UniverseEjectionPrevious(); },
+            EjectionText::LookupRefused) == 0) {
         lookups_.push_back(false);
     }
 }
@@ -104,9 +114,9 @@ void EjectionLogic::Write(const EjectionFields &controls, const char *refusedTex
     sdk_.SetInt(kAttrEjectionAddress, KeyOfText(type, controls.value));
     sdk_.SetString(kAttrEjectionComment, controls.comment);
     sdk_.SetInt(kAttrEjectionExpiration, expiration_);
-    if ((IsWorld() ? sdk_.WorldEjectionAdd() : sdk_.UniverseEjectionAdd()) != 0) {
-        view_.ShowStatus(refusedText);
-    } else {
+    if (Ask(
+            false, [this] { return IsWorld() ? sdk_.WorldEjectionAdd() : sdk_.UniverseEjectionAdd(); }, refusedText) ==
+        0) {
         changes_.push_back({true, controls});
     }
 }
@@ -119,17 +129,15 @@ void EjectionLogic::Delete(const EjectionFields &controls) {
     }
     view_.ShowStatus(EjectionText::Deleting);
     const std::int32_t key = KeyOfText(type, controls.value);
-    int result = 0;
-    if (IsWorld()) {
+    const auto request = [this, type, key] {
+        if (!IsWorld()) {
+            return sdk_.UniverseEjectionDelete(key);
+        }
         sdk_.SetInt(kAttrEjectionType, type);
         sdk_.SetInt(kAttrEjectionAddress, key);
-        result = sdk_.WorldEjectionDelete();
-    } else {
-        result = sdk_.UniverseEjectionDelete(key);
-    }
-    if (result != 0) {
-        view_.ShowStatus(EjectionText::DeleteRefused);
-    } else {
+        return sdk_.WorldEjectionDelete();
+    };
+    if (Ask(false, request, EjectionText::DeleteRefused) == 0) {
         changes_.push_back({});
     }
 }
@@ -171,7 +179,9 @@ void EjectionLogic::Reread(const EjectionFields &written) {
         sdk_.SetInt(kAttrEjectionType, type);
     }
     sdk_.SetInt(kAttrEjectionAddress, KeyOfText(type, written.value));
-    if ((IsWorld() ? sdk_.WorldEjectionLookup() : sdk_.UniverseEjectionLookup()) == 0) {
+    if (Ask(
+            true, [this] { return IsWorld() ? sdk_.WorldEjectionLookup() : sdk_.UniverseEjectionLookup(); },
+            EjectionText::LookupRefused) == 0) {
         lookups_.push_back(true);
     }
 }

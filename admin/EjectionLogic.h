@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 
 namespace EjectionText {
@@ -85,6 +86,9 @@ public:
 
 private:
     bool IsWorld() const { return database_ == EjectionDatabase::World; }
+    // Makes a request of the look-up (or else the change) callback; a refusal at once shows refusedText with its
+    // reason. The request's result.
+    int Ask(bool lookup, const std::function<int()> &request, const char *refusedText);
     int TypeOf(const EjectionFields &fields) const;
     // Checks the value as an address where the type needs one; false (after saying so) when it is not.
     bool CheckAddress(int type, const std::string &value);
@@ -112,5 +116,7 @@ private:
     EjectionFields fields_;
     int expiration_ = 0;
     bool commentsEnabled_ = true;
+    AdminSdk::CallbackHandler changeHandler_;
+    AdminSdk::CallbackHandler lookupHandler_;
     CallbackGuard guard_;
 };

@@ -19,7 +19,7 @@ void Build(AdminSdk &sdk, const ChatLineWriter &writeLine, const ObjectSpec &obj
            std::int64_t timestamp) {
     Write(writeLine, FormatText(load ? ObjectText::LoadAttempt : ObjectText::AddAttempt, object.model.c_str()));
     AdminSdk *handlerSdk = &sdk;
-    sdk.SetCallbackHandler(kCallbackObjectResult, [handlerSdk, writeLine, load](int result) {
+    const auto answer = [handlerSdk, writeLine, load](int result) {
         handlerSdk->SetCallbackHandler(kCallbackObjectResult, nullptr);
         if (result == 0) {
             Write(writeLine, load ? ObjectText::Loaded : ObjectText::Added);
@@ -27,32 +27,27 @@ void Build(AdminSdk &sdk, const ChatLineWriter &writeLine, const ObjectSpec &obj
             Write(writeLine,
                   FormatText(load ? ObjectText::LoadFailed : ObjectText::AddFailed, ReasonText(result).c_str()));
         }
-    });
+    };
     // A refused write (a text too long, say) would leave the previous request's value in place and build the
-    // wrong object, so nothing is sent then.
-    int refused = 0;
-    const auto check = [&refused](int r) { refused = refused != 0 ? refused : r; };
-    check(sdk.SetInt(kAttrObjectX, object.x));
-    check(sdk.SetInt(kAttrObjectY, object.y));
-    check(sdk.SetInt(kAttrObjectZ, object.z));
-    check(sdk.SetInt(kAttrObjectYaw, object.yaw));
-    check(sdk.SetString(kAttrObjectModel, object.model));
-    check(sdk.SetString(kAttrObjectDescription, object.description));
-    check(sdk.SetString(kAttrObjectAction, object.action));
-    if (load) {
-        check(sdk.SetInt(kAttrObjectOwner, owner));
-        check(sdk.SetInt(kAttrObjectTimestamp, static_cast<int>(timestamp)));
-    }
-    check(sdk.SetInt(kAttrObjectNumber, 0));
-    if (refused == 0) {
-        refused = load ? sdk.ObjectLoad() : sdk.ObjectAdd();
-    }
-    // A request refused at once brings no callback; without this line the attempt would never be answered.
-    if (refused != 0) {
-        sdk.SetCallbackHandler(kCallbackObjectResult, nullptr);
-        Write(writeLine,
-              FormatText(load ? ObjectText::LoadFailed : ObjectText::AddFailed, ReasonText(refused).c_str()));
-    }
+    // wrong object, so nothing is sent then; the refusal is answered like any other.
+    const auto request = [&sdk, &object, load, owner, timestamp] {
+        int refused = 0;
+        const auto check = [&refused](int r) { refused = refused != 0 ? refused : r; };
+        check(sdk.SetInt(kAttrObjectX, object.x));
+        check(sdk.SetInt(kAttrObjectY, object.y));
+        check(sdk.SetInt(kAttrObjectZ, object.z));
+        check(sdk.SetInt(kAttrObjectYaw, object.yaw));
+        check(sdk.SetString(kAttrObjectModel, object.model));
+        check(sdk.SetString(kAttrObjectDescription, object.description));
+        check(sdk.SetString(kAttrObjectAction, object.action));
+        if (load) {
+            check(sdk.SetInt(kAttrObjectOwner, owner));
+            check(sdk.SetInt(kAttrObjectTimestamp, static_cast<int>(timestamp)));
+        }
+        check(sdk.SetInt(kAttrObjectNumber, 0));
+        return refused != 0 ? refused : load ? sdk.ObjectLoad() : sdk.ObjectAdd();
+    };
+    sdk.Request(kCallbackObjectResult, answer, request);
 }
 
 struct LabelledText {

@@ -6,6 +6,7 @@
 #include "common/Decimal.h"
 #include "common/TextCase.h"
 #include "sdk/Attributes.h"
+#include "sdk/CallbackRequest.h"
 #include "sdk/ReasonText.h"
 #include "sdk/Sdk.h"
 
@@ -137,7 +138,7 @@ void Session::StartBot() {
     Append("Bot started at " + LongLocalDateTime() + ".", kBlue, true);
     AppendWorldInfoLines();
     view_.SetMapCentre(SdkGetInt(kAttrMyX), SdkGetInt(kAttrMyZ));
-    SdkWorldList();
+    RequestWorldList();
     view_.SetMapManualScale(30);
     view_.SetMapGrid(1000);
     EnableWorldItems();
@@ -193,19 +194,30 @@ void Session::InstallHandlers() {
     SdkSetEventHandler(kEventWorldDisconnect, [this] { OnWorldDisconnected(); });
     SdkSetEventHandler(kEventWorldInfo, [this] { OnWorldInfo(); });
     SdkSetEventHandler(kEventUniverseTime, [this] { OnUniverseTime(); });
-    SdkSetCallbackHandler(kCallbackWorldListResult, [this](int result) {
-        if (result != 0) {
-            Append("Unable to query world list.", kRed);
-            return;
+    SdkSetCallbackHandler(kCallbackWorldListResult, [this](int result) { OnWorldListResult(result); });
+}
+
+void Session::OnWorldListResult(int result) {
+    if (result != 0 && IsUnanswered(result)) {
+        // The timer asks every 30 seconds: one line per outage is enough, and none before the bot is in a world.
+        if (started_ && result != worldListRefusal_) {
+            Append(WithReasonText("Unable to query world list.", result), kRed);
         }
-        if (SdkGetBool(kAttrWorldListMore)) {
-            SdkWorldList();
-            return;
-        }
-        if (onWorldListComplete) {
-            onWorldListComplete();
-        }
-    });
+        worldListRefusal_ = result;
+        return;
+    }
+    worldListRefusal_ = 0;
+    if (result != 0) {
+        Append("Unable to query world list.", kRed);
+        return;
+    }
+    if (SdkGetBool(kAttrWorldListMore)) {
+        RequestWorldList();
+        return;
+    }
+    if (onWorldListComplete) {
+        onWorldListComplete();
+    }
 }
 
 void Session::SessionReset() {
@@ -222,23 +234,25 @@ void Session::SetNowhereTitle() { view_.SetTitle("Gabbler - [" + login_.botName 
 
 void Session::EnterWorld() {
     SessionReset();
-    SdkSetCallbackHandler(kCallbackEnterResult, [this](int result) { OnEnterResult(result, false); });
     Append("Immigration Officer: Attempting to enter world.", kGreen);
     reentryPending_ = false;
     SdkSetBool(kAttrEnterGlobal, settings_.enterGlobal);
-    SdkEnter(worldToEnter_);
+    SdkRequestWithCallback(
+        kCallbackEnterResult, [this](int result) { OnEnterResult(result, false); },
+        [this] { return SdkEnter(worldToEnter_); });
     SetNowhereTitle();
 }
 
 void Session::EnterWorldAt(const std::string &world, int z, int x, int y, int yaw) {
     SessionReset();
-    SdkSetCallbackHandler(kCallbackEnterResult, [this](int result) { OnEnterResult(result, true); });
     Append("Immigration Officer: Attempting to enter " + world + ".", kGreen);
     SetNowhereTitle();
     pendingArrival_ = Position{x, y, z, yaw};
     reentryPending_ = false;
     SdkSetBool(kAttrEnterGlobal, settings_.enterGlobal);
-    SdkEnter(world);
+    SdkRequestWithCallback(
+        kCallbackEnterResult, [this](int result) { OnEnterResult(result, true); },
+        [&world] { return SdkEnter(world); });
 }
 
 void Session::OnEnterResult(int result, bool atPendingPosition) {
@@ -421,7 +435,10 @@ void Session::Pump() {
     }
 }
 
-void Session::RequestWorldList() { SdkWorldList(); }
+void Session::RequestWorldList() {
+    SdkRequestWithCallback(
+        kCallbackWorldListResult, [this](int result) { OnWorldListResult(result); }, SdkWorldList);
+}
 
 std::string Session::ClockText(std::time_t now) const {
     return ChatPane::ClockText(now, universeTimeOffset_, universeTimeKnown_, settings_.use12HourTime);

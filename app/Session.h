@@ -1,8 +1,8 @@
 #pragma once
 
 #include "app/Settings.h"
-#include "common/Version.h"
 #include "chat/WorldRecords.h"
+#include "common/Version.h"
 #include "login/LoginValues.h"
 #include "places/Position.h"
 
@@ -15,7 +15,6 @@
 
 class ChatPane;
 class MainView;
-
 
 // Who a command or a whisper is addressed to: a name from the Users list and its session.
 struct PersonRef {
@@ -103,6 +102,7 @@ public:
     static bool IsReservedBotName(std::string_view name);
 
 private:
+    void OnWorldListResult(int result);
     void Append(const std::string &text, std::uint32_t colour, bool bold = false, bool italic = false);
     void InstallHandlers();
     void ArriveAt(const Position &position);
@@ -129,6 +129,7 @@ private:
     std::string worldToEnter_;
     Position pendingArrival_;
     bool globalMode_ = false;
+    int worldListRefusal_ = 0; // the last refusal of a world-list request reported, repeated ones are not
     bool reentryPending_ = false;
     std::int64_t universeTimeOffset_ = 0;
     bool universeTimeKnown_ = false;

@@ -3,6 +3,7 @@
 #include "chat/AvatarRoster.h"
 #include "common/Ipv4.h"
 #include "sdk/Attributes.h"
+#include "sdk/CallbackRequest.h"
 #include "sdk/ReasonText.h"
 #include "sdk/Sdk.h"
 
@@ -60,10 +61,12 @@ void PeopleLookups::RequestCitizen(const std::string &name, bool homePage) {
         return homePage ? "Immigration Officer: Unable to lookup the home page of " + shown + "."
                         : "Immigration Officer: Unable to lookup " + shown + ".";
     };
-    SdkSetCallbackHandler(kCallbackCitizenResult, guard_.Wrap([this, failure, homePage](int result) {
+    const auto answer = guard_.Wrap([this, failure, homePage](int result) {
         SdkSetCallbackHandler(kCallbackCitizenResult, {});
         if (result != 0) {
-            context_.Green(failure());
+            // A look-up that never reached the server says why; "unable to lookup" alone would suggest no such
+            // citizen.
+            context_.Green(IsUnanswered(result) ? WithReasonText(failure(), result) : failure());
             return;
         }
         const std::string citizenName = PlainLine(SdkGetString(kAttrCitizenName));
@@ -76,20 +79,15 @@ void PeopleLookups::RequestCitizen(const std::string &name, bool homePage) {
         context_.Green(address.empty()
                            ? citizenName + " does not have a home page set."
                            : "Immigration Officer: " + citizenName + "'s home page is  " + PlainLine(address));
-    }));
-    if (SdkCitizenByName(name) != 0) {
-        // Refused at once: no answer will come, so none may be waited for, and the handler must not catch the
-        // next request's answer.
-        SdkSetCallbackHandler(kCallbackCitizenResult, {});
-        context_.Green(failure());
-    }
+    });
+    SdkRequestWithCallback(kCallbackCitizenResult, answer, [&name] { return SdkCitizenByName(name); });
 }
 
 void PeopleLookups::LookupIp() {
     if (!context_.HasSelectedUser()) {
         return;
     }
-    SdkSetCallbackHandler(kCallbackAddressResult, guard_.Wrap([this](int result) {
+    const auto answer = guard_.Wrap([this](int result) {
         SdkSetCallbackHandler(kCallbackAddressResult, {});
         if (result != 0) {
             context_.Green(AddressFailure(result));
@@ -99,11 +97,9 @@ void PeopleLookups::LookupIp() {
         const std::string name = record ? PlainLine(record->name) : "That user";
         context_.Green("Immigration Officer: " + name + " has an IP of " +
                        NetworkOrderToDottedText(SdkGetInt(kAttrAvatarAddress)));
-    }));
-    if (const int refused = SdkAddressRequest(context_.session.selectedUser.session); refused != 0) {
-        SdkSetCallbackHandler(kCallbackAddressResult, {});
-        context_.Green(AddressFailure(refused));
-    }
+    });
+    const int session = context_.session.selectedUser.session;
+    SdkRequestWithCallback(kCallbackAddressResult, answer, [session] { return SdkAddressRequest(session); });
 }
 
 void PeopleLookups::OnAvatarClick() {

@@ -284,3 +284,28 @@ std::string ReasonText(int code) {
     }
     return found ? std::string(found) : std::to_string(code);
 }
+
+bool IsUnanswered(int code) {
+    switch (code) {
+    case 402: // timeout
+    case 439: // no connection
+    case 444: // not initialized
+    case 445: // no instance
+    case 446: // output buffer full
+    case 447: // invalid callback
+    case 448: // invalid attribute
+    case 449: // type mismatch
+    case 450: // string too long
+    case 471: // connection lost
+    case 475: // wait in progress
+    case 505: // invalid argument
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::string WithReasonText(const std::string &sentence, int code) {
+    const std::string stem = sentence.ends_with('.') ? sentence.substr(0, sentence.size() - 1) : sentence;
+    return stem + " (reason: " + ReasonText(code) + ").";
+}

@@ -152,12 +152,18 @@ TEST_F(EjectionTest, ARefusedRequestSaysSoInTheStatusLine) {
         const char *status;
     };
     const Case cases[] = {
-        {&EjectionLogic::Lookup, "WorldEjectionLookup", "UniverseEjectionLookup", "Lookup unsuccessful."},
-        {&EjectionLogic::Next, "WorldEjectionNext", "UniverseEjectionNext", "Lookup unsuccessful."},
-        {&EjectionLogic::Previous, "WorldEjectionPrevious", "UniverseEjectionPrevious", "Lookup unsuccessful."},
-        {&EjectionLogic::Add, "WorldEjectionAdd", "UniverseEjectionAdd", "Unable to add ejection."},
-        {&EjectionLogic::Change, "WorldEjectionAdd", "UniverseEjectionAdd", "Unable to change ejection."},
-        {&EjectionLogic::Delete, "WorldEjectionDelete", "UniverseEjectionDelete", "Unable to delete ejection."},
+        {&EjectionLogic::Lookup, "WorldEjectionLookup", "UniverseEjectionLookup",
+         "Lookup unsuccessful (reason: no connection)."},
+        {&EjectionLogic::Next, "WorldEjectionNext", "UniverseEjectionNext",
+         "Lookup unsuccessful (reason: no connection)."},
+        {&EjectionLogic::Previous, "WorldEjectionPrevious", "UniverseEjectionPrevious",
+         "Lookup unsuccessful (reason: no connection)."},
+        {&EjectionLogic::Add, "WorldEjectionAdd", "UniverseEjectionAdd",
+         "Unable to add ejection (reason: no connection)."},
+        {&EjectionLogic::Change, "WorldEjectionAdd", "UniverseEjectionAdd",
+         "Unable to change ejection (reason: no connection)."},
+        {&EjectionLogic::Delete, "WorldEjectionDelete", "UniverseEjectionDelete",
+         "Unable to delete ejection (reason: no connection)."},
     };
     for (const Case &c : cases) {
         sdk.results = {{c.world, 439}, {c.universe, 439}};

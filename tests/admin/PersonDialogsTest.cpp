@@ -174,8 +174,8 @@ TEST(CitizenLookup, AnswersBothWaysAndFreesTheButtons) {
         {true, "", 3, 0, "", "CitizenByNumber 0", "No such citizen number 0."},
         {false, "tester", 0, 2, "Tester", "CitizenByName tester", "Citizen Tester is #2."},
         {false, "Nobody", 3, 0, "", "CitizenByName Nobody", "No such citizen named Nobody."},
-        // A lost connection brings no record back: the refusal still names what was asked.
-        {true, "5", 471, 99, "Stale", "CitizenByNumber 5", "No such citizen number 5."},
+        // A lost connection says so: the universe never said that there is no such citizen.
+        {true, "5", 471, 99, "Stale", "CitizenByNumber 5", "Unable to look up the citizen (reason: connection lost)."},
     };
     for (const Case &c : cases) {
         FakeAdminSdk sdk;
