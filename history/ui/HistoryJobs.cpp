@@ -3,6 +3,7 @@
 HistoryJobs::HistoryJobs(std::string folder) : folder_(std::move(folder)), thread_([this] { Run(); }) {}
 
 HistoryJobs::~HistoryJobs() {
+    stopping_ = true;
     {
         std::lock_guard lock(mutex_);
         stop_ = true;

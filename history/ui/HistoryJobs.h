@@ -5,6 +5,7 @@
 
 #include "history/HistoryReader.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -23,6 +24,8 @@ public:
     HistoryJobs &operator=(const HistoryJobs &) = delete;
 
     void Post(Job job);
+    // True once the owner is going: a long job (an export) ends early instead of holding up its window's closing.
+    bool Stopping() const { return stopping_.load(); }
     const std::string &Folder() const { return folder_; }
 
 private:
@@ -33,5 +36,6 @@ private:
     std::condition_variable wake_;
     std::deque<Job> jobs_;
     bool stop_ = false;
+    std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

@@ -276,8 +276,9 @@ void SearchHistoryWindow::Export() {
 void SearchHistoryWindow::ExportTo(const QString &path, bool csv) {
     SetStatus(tr("Exporting..."));
     // Every line the shown search matches, oldest first, as the command line's export writes them.
-    Run([this, path, csv, query = shownQuery_, filter = shownFilter_](HistoryReader &reader,
-                                                                      const std::string &openError) -> Done {
+    HistoryJobs *jobs = jobs_.get();
+    Run([this, jobs, path, csv, query = shownQuery_, filter = shownFilter_](HistoryReader &reader,
+                                                                            const std::string &openError) -> Done {
         std::string error = openError;
         std::size_t count = 0;
         bool ok = reader.IsOpen();
@@ -294,9 +295,14 @@ void SearchHistoryWindow::ExportTo(const QString &path, bool csv) {
                     [&](const HistoryLine &line) {
                         const std::string text = csv ? CsvLine(line) + "\r\n" : TextLine(line) + "\n";
                         ++count;
-                        return file.write(text.data(), static_cast<qint64>(text.size())) >= 0;
+                        // A window closing meanwhile ends the export, and the file is not written at all.
+                        return !jobs->Stopping() && file.write(text.data(), static_cast<qint64>(text.size())) >= 0;
                     },
                     error);
+                if (jobs->Stopping()) {
+                    file.cancelWriting();
+                    ok = false;
+                }
             }
             if (ok && !file.commit()) {
                 ok = false;

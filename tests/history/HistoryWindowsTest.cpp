@@ -29,8 +29,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <ostream>
+#include <thread>
 
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
@@ -269,6 +272,34 @@ TEST_F(HistoryWindows, WithoutAStoreTheWindowSaysSo) {
     SearchHistoryWindow w(empty.Path());
     Search(w, "hello");
     EXPECT_EQ(w.Status()->text().toStdString(), "There is no history in " + empty.Path() + " yet.");
+}
+
+TEST_F(HistoryWindows, ClosingTheWindowEndsALongExportWithoutWritingTheFile) {
+    for (int i = 0; i < 300000; ++i)
+        writer_.Append(kT0 + 3 * kDay + i, "Town", "Dee", std::nullopt, LineKind::Chat, 0, false, false, false,
+                       "a long afternoon of chat, line " + std::to_string(i));
+    writer_.Flush();
+    const QString path = QString::fromStdString(dir_.File("long.txt"));
+    auto w = std::make_unique<SearchHistoryWindow>(dir_.Path());
+    w->ExportTo(path, false);
+    // Once the export is writing (a file of the folder other than the store is open), the window goes.
+    const auto writing = [&] {
+        for (const auto &fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+            std::error_code ignored;
+            const std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
+            if (target.rfind(dir_.Path() + "/", 0) == 0 && target.find("history.db") == std::string::npos)
+                return true;
+        }
+        return false;
+    };
+    QElapsedTimer timer;
+    timer.start();
+    while (!writing() && timer.elapsed() < 10000)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_TRUE(writing());
+    w.reset();
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_FALSE(writing());
 }
 
 // Answers the delete dialog when it opens: everything, or the range given.
