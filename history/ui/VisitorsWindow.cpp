@@ -250,8 +250,10 @@ void VisitorsWindow::ShowFigures(std::vector<VisitorSummary> visitors, std::vect
 
     QChart *chart = chart_->chart();
     chart->removeAllSeries();
-    for (QAbstractAxis *axis : chart->axes())
-        chart->removeAxis(axis);
+    for (QAbstractAxis *axis : chart->axes()) {
+        chart->removeAxis(axis); // the chart lets go of a removed axis
+        delete axis;
+    }
     auto *set = new QBarSet(tr("People present"));
     QStringList labels;
     int most = 0;
