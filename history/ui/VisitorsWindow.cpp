@@ -277,8 +277,10 @@ void VisitorsWindow::ShowFigures(std::vector<VisitorSummary> visitors, std::vect
     chart->addAxis(y, Qt::AlignLeft);
     series->attachAxis(x);
     series->attachAxis(y);
-    chart->setTitle(period == Period::Day ? tr("People present on %1, per hour").arg(date_->text().trimmed())
-                                          : tr("People present in %1, per day").arg(date_->text().trimmed().left(7)));
+    // The title is read as markup: it names the period as read, not as typed.
+    const QString day = presence_.empty() ? QString() : QString::fromStdString(FormatUtc(presence_.front().start));
+    chart->setTitle(period == Period::Day ? tr("People present on %1, per hour").arg(day.left(10))
+                                          : tr("People present in %1, per day").arg(day.left(7)));
 
     status_->setText(tr("%n person(s).", "", static_cast<int>(visitors_.size())));
 }

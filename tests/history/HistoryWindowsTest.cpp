@@ -407,13 +407,16 @@ TEST_F(VisitorsFixture, TableAndChartShowTheVisits) {
         EXPECT_EQ(set->at(hour), hour == 9 || hour == 10 ? 2 : 0) << hour;
 
     // Per day of the month, in one world.
+    EXPECT_EQ(w.Chart()->title(), "People present on 2026-05-28, per hour");
     w.Filters()->World()->setText("beach");
     w.PeriodBox()->setCurrentIndex(1);
+    w.DateBox()->setText("2026-05-28<img src=x>"); // the title, which is markup, shows the month as read
     w.Refresh();
     ASSERT_TRUE(WaitIdle(w));
     ASSERT_EQ(table->rowCount(), 1);
     EXPECT_EQ(table->item(0, 3)->text(), "2026-05-29 20:00:00");
     set = qobject_cast<QBarSeries *>(w.Chart()->series().value(0))->barSets().value(0);
+    EXPECT_EQ(w.Chart()->title(), "People present in 2026-05, per day");
     ASSERT_EQ(set->count(), 31);
     for (int day = 0; day < 31; ++day)
         EXPECT_EQ(set->at(day), day == 28 ? 1 : 0) << day;
