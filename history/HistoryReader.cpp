@@ -262,14 +262,18 @@ std::vector<PresenceBucket> HistoryReader::Presence(const HistoryFilter &filter,
     if (!db_.IsOpen() || !ResolveNames(filter, world, person))
         return out;
     std::vector<std::unordered_set<std::int64_t>> seen(static_cast<std::size_t>(buckets));
+    // A visit covers [arrival, departure): who left at 11:00 was not there at 11:00. A visit of no length still
+    // counts where it happened.
     Statement s(db_, "SELECT name, arrival, coalesce(departure, ?1) FROM visits WHERE arrival < ?3 AND "
-                     "coalesce(departure, ?1) >= ?2 AND (?4 IS NULL OR world = ?4) AND (?5 IS NULL OR name = ?5)");
+                     "(coalesce(departure, ?1) > ?2 OR arrival >= ?2) AND (?4 IS NULL OR world = ?4) AND "
+                     "(?5 IS NULL OR name = ?5)");
     s.Bind(1, now).Bind(2, from).Bind(3, to);
     BindOptional(s, 4, world);
     BindOptional(s, 5, person);
     while (s.Step() == SQLITE_ROW) {
         const std::int64_t first = (std::max(s.Int(1), from) - from) / bucketMs;
-        const std::int64_t last = (std::min(s.Int(2), to - 1) - from) / bucketMs;
+        const std::int64_t end = std::max(s.Int(2) - 1, s.Int(1));
+        const std::int64_t last = (std::min(end, to - 1) - from) / bucketMs;
         for (std::int64_t b = std::max<std::int64_t>(first, 0); b <= last && b < buckets; ++b)
             seen[static_cast<std::size_t>(b)].insert(s.Int(0));
     }

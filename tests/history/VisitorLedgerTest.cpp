@@ -144,4 +144,30 @@ TEST(VisitorLedger, PeoplePresentPerHourAndPerDay) {
     EXPECT_EQ(days[2].people, 0);
 }
 
+TEST(VisitorLedger, AVisitEndsBeforeTheMomentItsPersonLeft) {
+    // A visit covers its arrival up to, not including, its departure: who leaves at 11:00 was not there at 11:00.
+    TempDir dir;
+    {
+        HistoryWriter writer;
+        writer.Start(dir.Path(), {}, [] { return kT0 + 48 * kHour; });
+        writer.Arrive(kT0 - kHour, "Town", "Ann", 1, 1); // left as the day began
+        writer.Leave(kT0, "Town", 1);
+        writer.Arrive(kT0 + 30 * kMin, "Town", "Bob", 2, 2); // left on the hour
+        writer.Leave(kT0 + kHour, "Town", 2);
+        writer.Arrive(kT0 + 3 * kHour, "Town", "Cid", 3, 3); // came and went at once
+        writer.Leave(kT0 + 3 * kHour, "Town", 3);
+    }
+    HistoryReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(dir.Path(), false, error)) << error;
+    HistoryFilter day;
+    day.from = kT0;
+    day.to = kT0 + 24 * kHour;
+    const auto hours = reader.Presence(day, kHour, kT0 + 48 * kHour);
+    ASSERT_EQ(hours.size(), 24u);
+    const int expected[5] = {1, 0, 0, 1, 0};
+    for (int h = 0; h < 5; ++h)
+        EXPECT_EQ(hours[h].people, expected[h]) << "hour " << h;
+}
+
 } // namespace
