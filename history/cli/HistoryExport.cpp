@@ -29,9 +29,12 @@ std::string TextLine(const HistoryLine &line) {
 
 std::string CsvField(std::string_view text) {
     const std::string clean = PrintableText(text);
-    if (clean.find_first_of(",\"") == std::string::npos && (clean.empty() || clean.front() != ' '))
+    // What anyone in the world typed must not become a formula when the file is opened in a spreadsheet: a cell that
+    // would start like one is written as text with the spreadsheets' own mark, an apostrophe in front.
+    const bool formula = !clean.empty() && std::string_view("=+-@").find(clean.front()) != std::string_view::npos;
+    if (!formula && clean.find_first_of(",\"") == std::string::npos && (clean.empty() || clean.front() != ' '))
         return clean;
-    std::string out = "\"";
+    std::string out = formula ? "\"'" : "\"";
     for (const char c : clean) {
         if (c == '"')
             out += '"';

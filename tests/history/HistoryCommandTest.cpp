@@ -173,6 +173,22 @@ TEST_F(HistoryCommand, MistakesAreNamedAndNothingIsCreated) {
     EXPECT_TRUE(Files(empty.Path()).empty());
 }
 
+TEST(HistoryExport, CsvCellsStayTextInASpreadsheet) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"hello", "hello"},
+        {"a, b", "\"a, b\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {" lead", "\" lead\""},
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"+1", "\"'+1\""},
+        {"-2+3", "\"'-2+3\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"", ""},
+    };
+    for (const auto &[text, cell] : cases)
+        EXPECT_EQ(CsvField(text), cell) << text;
+}
+
 TEST(UtcTime, DatesAreReadAndWrittenInUtc) {
     struct Case {
         const char *text;
