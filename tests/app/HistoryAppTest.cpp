@@ -1,6 +1,7 @@
 // The running program records into history.db in its data folder: lines with their kind, visits ended by a lost
 // connection and by the program's end, the setting that turns recording off, and a store that cannot be written.
 
+#include "RunningApp.h"
 #include "TempDir.h"
 #include "app/Session.h"
 #include "app/ui/GabblerApp.h"
@@ -30,54 +31,9 @@ std::int64_t NowMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
-int argc = 1;
-char name[] = "test_app_history";
-char *argv[] = {name, nullptr};
-
-class HistoryApp : public testing::Test {
+class HistoryApp : public RunningApp {
 protected:
-    static void SetUpTestSuite() { app_ = new QApplication(argc, argv); }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-    }
-
-    void SetUp() override {
-        ServerOptions options;
-        options.port = 0;
-        options.passwordIterations = 1;
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
-        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
-        ASSERT_EQ(SdkInit(kSdkBuild), 0);
-    }
-
-    void Start(Settings settings = {}) {
-        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), settings);
-        LoginValues login;
-        login.citizen = 1234;
-        login.privilegePassword = "secret";
-        login.botName = "Tester";
-        login.world = "Sunset";
-        login.universeHost = "127.0.0.1";
-        login.universePort = server_->Port();
-        gabbler_->Run(login);
-        ASSERT_TRUE(gabbler_->GetSession().Started());
-    }
-
-    void TearDown() override {
-        gabbler_.reset();
-        SdkTerm();
-        server_->Stop();
-    }
-
-    void Say(const std::string &text) {
-        MainWindow &window = gabbler_->Window();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
-        window.SayBox()->setText(QString::fromStdString(text));
-        QTest::mouseClick(window.SendButton(), Qt::LeftButton);
-    }
+    void Say(const std::string &text) { RunningApp::Say(QString::fromStdString(text)); }
 
     std::vector<std::string> PaneTexts() const {
         std::vector<std::string> texts;
@@ -108,10 +64,6 @@ protected:
         return lines;
     }
 
-    inline static QApplication *app_ = nullptr;
-    TempDir home_;
-    std::unique_ptr<UniverseServer> server_;
-    std::unique_ptr<GabblerApp> gabbler_;
 };
 
 const HistoryLine *FindText(const std::vector<HistoryLine> &lines, const std::string &text) {

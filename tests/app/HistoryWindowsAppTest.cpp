@@ -1,7 +1,7 @@
 // The history's windows in the running program: Ctrl+F and the menus open them over what the bot records, Escape
 // closes only them, and deleting history leaves the chat pane as it is.
 
-#include "TempDir.h"
+#include "RunningApp.h"
 #include "app/Commands.h"
 #include "app/Session.h"
 #include "app/ui/GabblerApp.h"
@@ -25,50 +25,11 @@
 
 namespace {
 
-int argc = 1;
-char name[] = "test_app_history_windows";
-char *argv[] = {name, nullptr};
-
-class HistoryWindowsApp : public testing::Test {
+class HistoryWindowsApp : public RunningApp {
 protected:
-    static void SetUpTestSuite() { app_ = new QApplication(argc, argv); }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-    }
-
     void SetUp() override {
-        ServerOptions options;
-        options.port = 0;
-        options.passwordIterations = 1;
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
-        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
-        ASSERT_EQ(SdkInit(kSdkBuild), 0);
-        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
-        LoginValues login;
-        login.citizen = 1234;
-        login.privilegePassword = "secret";
-        login.botName = "Tester";
-        login.world = "Sunset";
-        login.universeHost = "127.0.0.1";
-        login.universePort = server_->Port();
-        gabbler_->Run(login);
-        ASSERT_TRUE(gabbler_->GetSession().Started());
-    }
-
-    void TearDown() override {
-        gabbler_.reset();
-        SdkTerm();
-        server_->Stop();
-    }
-
-    void Say(const QString &text) {
-        MainWindow &window = gabbler_->Window();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
-        window.SayBox()->setText(text);
-        QTest::mouseClick(window.SendButton(), Qt::LeftButton);
+        RunningApp::SetUp();
+        Start();
     }
 
     // Searches until the recorded line shows up: the writer commits a few times a second.
@@ -82,10 +43,6 @@ protected:
             5000);
     }
 
-    inline static QApplication *app_ = nullptr;
-    TempDir home_;
-    std::unique_ptr<UniverseServer> server_;
-    std::unique_ptr<GabblerApp> gabbler_;
 };
 
 TEST_F(HistoryWindowsApp, CtrlFSearchesWhatTheBotRecordsAndEscapeClosesOnlyTheWindow) {

@@ -1,5 +1,6 @@
 #include "app/ui/MainWindow.h"
 
+#include "RunningApp.h"
 #include "TempDir.h"
 #include "app/Commands.h"
 #include "app/Session.h"
@@ -49,10 +50,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-int argc = 1;
-char name[] = "test_app_main_window";
-char *argv[] = {name, nullptr};
-
 // Runs action on the next modal dialog once it is shown (the code under test blocks in its exec()).
 void OnNextModal(std::function<void(QWidget *)> action) {
     auto *timer = new QTimer;
@@ -67,40 +64,12 @@ void OnNextModal(std::function<void(QWidget *)> action) {
     timer->start();
 }
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public RunningApp {
 protected:
-    static void SetUpTestSuite() { app_ = new QApplication(argc, argv); }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-    }
-
     void SetUp() override {
-        ServerOptions options;
-        options.port = 0;
-        options.passwordIterations = 1;
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
-        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
+        RunningApp::SetUp();
         ASSERT_TRUE(server_->AddWorld("Middle", 17));
-        ASSERT_EQ(SdkInit(kSdkBuild), 0);
-        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
-        LoginValues login;
-        login.citizen = 1234;
-        login.privilegePassword = "secret";
-        login.botName = "Tester";
-        login.world = "Sunset";
-        login.universeHost = "127.0.0.1";
-        login.universePort = server_->Port();
-        gabbler_->Run(login);
-        ASSERT_TRUE(gabbler_->GetSession().Started());
-    }
-
-    void TearDown() override {
-        gabbler_.reset();
-        SdkTerm();
-        server_->Stop();
+        Start();
     }
 
     std::string LastLine() const {
@@ -108,10 +77,6 @@ protected:
         return log.LineCount() ? std::string(log.Line(log.LineCount() - 1).Text()) : std::string();
     }
 
-    inline static QApplication *app_ = nullptr;
-    TempDir home_;
-    std::unique_ptr<UniverseServer> server_;
-    std::unique_ptr<GabblerApp> gabbler_;
 };
 
 TEST_F(MainWindowTest, SendSpeaksAndEmptiesTheSayBox) {

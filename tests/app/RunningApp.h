@@ -1,0 +1,78 @@
+#pragma once
+
+// The whole program in a test: a Gabbler window whose bot "Tester" (citizen 1234 "Ownerly", password "secret") is in
+// the world Sunset (build 39) of a universe running in the test process on a loopback port.
+
+#include "TempDir.h"
+#include "app/Session.h"
+#include "app/Settings.h"
+#include "app/ui/GabblerApp.h"
+#include "app/ui/MainWindow.h"
+#include "sdk/Sdk.h"
+#include "server/UniverseServer.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+
+class RunningApp : public testing::Test {
+protected:
+    static void SetUpTestSuite() { app_ = new QApplication(argc_, argv_); }
+    static void TearDownTestSuite() {
+        delete app_;
+        app_ = nullptr;
+    }
+
+    // The universe only; a test or a derived fixture adds what it needs, then calls Start.
+    void SetUp() override {
+        ServerOptions options;
+        options.port = 0;
+        options.passwordIterations = 1;
+        server_ = std::make_unique<UniverseServer>(options);
+        ASSERT_TRUE(server_->Start()) << server_->LastError();
+        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
+        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
+        ASSERT_EQ(SdkInit(kSdkBuild), 0);
+    }
+
+    // Builds the program on the test's data folder and logs the bot in, as a start with login options does.
+    void Start(Settings settings = {}) {
+        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), std::move(settings));
+        LoginValues login;
+        login.citizen = 1234;
+        login.privilegePassword = "secret";
+        login.botName = "Tester";
+        login.world = "Sunset";
+        login.universeHost = "127.0.0.1";
+        login.universePort = server_->Port();
+        gabbler_->Run(login);
+        ASSERT_TRUE(gabbler_->GetSession().Started());
+    }
+
+    void TearDown() override {
+        gabbler_.reset();
+        SdkTerm();
+        server_->Stop();
+    }
+
+    // Types text into the say box once the bot may speak and presses SEND.
+    void Say(const QString &text) {
+        MainWindow &window = gabbler_->Window();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
+        window.SayBox()->setText(text);
+        QTest::mouseClick(window.SendButton(), Qt::LeftButton);
+    }
+
+    inline static int argc_ = 1;
+    inline static char name_[] = "gabbler-test";
+    inline static char *argv_[] = {name_, nullptr};
+    inline static QApplication *app_ = nullptr;
+    TempDir home_;
+    std::unique_ptr<UniverseServer> server_;
+    std::unique_ptr<GabblerApp> gabbler_;
+};
