@@ -304,6 +304,22 @@ std::uint8_t ChatLog::PagedFlags(std::uint64_t number) const {
     return line.chunk_->flags[static_cast<std::size_t>(number % kLinesPerPage)];
 }
 
+namespace {
+
+// Where a search for a shown line starts inside the lines [first, end): a number before them starts a forward search
+// at the first, one after them a backward search at the last; a search that would start beyond its end finds nothing.
+std::optional<std::uint64_t> SearchStart(std::uint64_t number, std::uint64_t first, std::uint64_t end, bool forward) {
+    if (number < first) {
+        return forward ? std::optional<std::uint64_t>(first) : std::nullopt;
+    }
+    if (number >= end) {
+        return forward ? std::nullopt : std::optional<std::uint64_t>(end - 1);
+    }
+    return number;
+}
+
+} // namespace
+
 bool ChatLog::Chunk::Shows(ChatLineFilter filter) const {
     for (int combination = 0; combination < ChatLineFlag::kCombinations; ++combination) {
         if (flagCounts[combination] != 0 && filter.Shows(static_cast<std::uint8_t>(combination))) {
@@ -317,18 +333,11 @@ std::optional<std::uint64_t> ChatLog::FindShown(std::uint64_t number, bool forwa
     if (LineCount() == 0) {
         return std::nullopt;
     }
-    if (number < shownFirst_) {
-        if (!forward) {
-            return std::nullopt;
-        }
-        number = shownFirst_;
+    const std::optional<std::uint64_t> start = SearchStart(number, shownFirst_, EndLineNumber(), forward);
+    if (!start) {
+        return std::nullopt;
     }
-    if (number >= EndLineNumber()) {
-        if (forward) {
-            return std::nullopt;
-        }
-        number = EndLineNumber() - 1;
-    }
+    number = *start;
     if (number >= firstNumber_) {
         const std::optional<std::uint64_t> found = MemoryFindShown(number, forward, filter);
         if (found || forward || firstNumber_ == shownFirst_) {
@@ -356,18 +365,11 @@ std::optional<std::uint64_t> ChatLog::MemoryFindShown(std::uint64_t number, bool
     if (lineCount_ == 0) {
         return std::nullopt;
     }
-    if (number < firstNumber_) {
-        if (!forward) {
-            return std::nullopt;
-        }
-        number = firstNumber_;
+    const std::optional<std::uint64_t> start = SearchStart(number, firstNumber_, EndLineNumber(), forward);
+    if (!start) {
+        return std::nullopt;
     }
-    if (number >= EndLineNumber()) {
-        if (forward) {
-            return std::nullopt;
-        }
-        number = EndLineNumber() - 1;
-    }
+    number = *start;
     // Positions count from the front chunk's first stored line, dropped ones included.
     const std::size_t begin = frontSkip_;
     const std::size_t end = frontSkip_ + lineCount_;
