@@ -245,6 +245,29 @@ def main():
     row(f"History: size on disk per line, as a multiple of its text ({fmt(per_line, 'B')} for {fmt(text, 'B')})",
         ratio, "×", "≤ 2.5 ×", 2.5, error=r.error(hi, "BM_SizeOnDisk/iterations:1"))
 
+    # ---- Chat pane over a long history -------------------------------------------------------------------------------
+    pm = "pane_memory"
+    pane_mem = "BM_PaneMemoryWithHistory/{}/iterations:1"
+
+    def mib(lines, counter):
+        v = r.counter(pm, pane_mem.format(lines), counter)
+        return None if v is None else v / 2**20
+
+    def over(counter, big, small):
+        b, s = mib(big, counter), mib(small, counter)
+        return None if b is None or s is None or s == 0 else b / s
+
+    for counter, what in (("heap_bytes", "the heap (pane, view, history writer and reader)"),
+                          ("log_bytes", "the log's own accounting (lines in memory, pages read back)"),
+                          ("sqlite_bytes", "SQLite (the writer's and the reader's page caches)")):
+        sizes = ", ".join(f"{n}: {fmt(mib(lines, counter), 'MiB')}"
+                          for n, lines in (("100,000", 100000), ("1,000,000", 1000000), ("10,000,000", 10000000)))
+        row(f"Chat pane with the history, ScrollbackLines 100,000, scrolled through: {what}, 10,000,000 lines over "
+            f"100,000 (over 1,000,000: {fmt(over(counter, 10000000, 1000000), '×')})",
+            over(counter, 10000000, 100000), "×", "≤ 1 ×" if counter == "heap_bytes" else None,
+            1.0 if counter == "heap_bytes" else None, baseline=sizes,
+            error=r.error(pm, pane_mem.format(10000000)))
+
     # ---- Start and server ------------------------------------------------------------------------------------------
     st = "start"
     row("Start: gabbler --demo to \"Bot started at\", as the program measures it (warm disk)",
