@@ -9,18 +9,15 @@
 #include "chat/ui/ChatView.h"
 
 #include <QApplication>
-#include <QScrollBar>
 #include <QTest>
 
 #include <benchmark/benchmark.h>
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <malloc.h>
-#include <sqlite3.h>
 #include <memory>
+#include <sqlite3.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
