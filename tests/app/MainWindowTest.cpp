@@ -561,15 +561,7 @@ TEST_F(MainWindowTest, GlobalMessageLineHasOneTimestamp) {
     Settings settings;
     settings.enterGlobal = true;
     settings.timestampMsgs = true;
-    gabbler_ = std::make_unique<GabblerApp>(home_.Path(), settings);
-    LoginValues login;
-    login.citizen = 1234;
-    login.privilegePassword = "secret";
-    login.botName = "Tester";
-    login.world = "Sunset";
-    login.universeHost = "127.0.0.1";
-    login.universePort = server_->Port();
-    gabbler_->Run(login);
+    Start(settings);
     ASSERT_TRUE(gabbler_->GetSession().GlobalModeActive());
     MainWindow &window = gabbler_->Window();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));

@@ -2,6 +2,7 @@
 
 #include "history/HistoryWriter.h"
 
+#include "SmallDisk.h"
 #include "TempDir.h"
 #include "db/Database.h"
 #include "history/HistoryReader.h"
@@ -121,40 +122,6 @@ TEST(HistoryWriter, AKilledWriterLosesAtMostTheLastSecond) {
         ASSERT_EQ(lines[i].id, lines[0].id + static_cast<std::int64_t>(i)) << "no line is missing before the last kept";
     EXPECT_GE(lines.back().time, killedAt - 1000) << "at most the last second is lost";
 }
-
-// A small tmpfs mounted for one test, unmounted afterwards; mounting needs root.
-class SmallDisk {
-public:
-    SmallDisk(const std::string &folder, std::size_t bytes) : folder_(folder) {
-        std::filesystem::create_directories(folder_);
-        const std::string options = "size=" + std::to_string(bytes);
-        mounted_ = ::mount("tmpfs", folder_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0;
-        if (!mounted_)
-            error_ = std::strerror(errno);
-    }
-    ~SmallDisk() {
-        if (mounted_)
-            ::umount2(folder_.c_str(), MNT_DETACH);
-    }
-    bool Mounted() const { return mounted_; }
-    const std::string &Error() const { return error_; }
-    void Fill() {
-        const int fd = ::open((folder_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        ASSERT_GE(fd, 0) << std::strerror(errno);
-        const std::string block(4096, 'f');
-        for (std::size_t size = block.size(); size > 0;) {
-            if (::write(fd, block.data(), size) < 0)
-                size /= 2;
-        }
-        ::close(fd);
-    }
-    void Free() { std::filesystem::remove(folder_ + "/filler"); }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-    std::string error_;
-};
 
 TEST(HistoryWriter, AFullDiskIsReportedOnceAndTheWriterGoesOn) {
     TempDir dir;

@@ -2,6 +2,7 @@
 // the program writes (the three text files, gabbler.ini and the exported chat log) must then be either its old or
 // its new version, never a torn one, and a save that could not be done must say so and name the file.
 
+#include "SmallDisk.h"
 #include "TempDir.h"
 #include "app/Settings.h"
 #include "chat/ChatPane.h"
@@ -197,46 +198,6 @@ TEST(SaveFaults, ALinkPlantedBesideTheFileRedirectsNoSave) {
         std::filesystem::remove(planted);
     }
 }
-
-// A small tmpfs mounted for one test, unmounted afterwards; mounting needs root.
-class SmallDisk {
-public:
-    SmallDisk(const std::string &folder, std::size_t bytes) : folder_(folder) {
-        std::filesystem::create_directories(folder_);
-        const std::string options = "size=" + std::to_string(bytes);
-        if (::mount("tmpfs", folder_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) == 0) {
-            mounted_ = true;
-        } else {
-            error_ = std::strerror(errno);
-        }
-    }
-    ~SmallDisk() {
-        if (mounted_) {
-            ::umount2(folder_.c_str(), MNT_DETACH);
-        }
-    }
-    bool Mounted() const { return mounted_; }
-    const std::string &Error() const { return error_; }
-
-    // Takes every free byte with one file.
-    void Fill() {
-        const int fd = ::open((folder_ + "/filler").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        ASSERT_GE(fd, 0) << std::strerror(errno);
-        const std::string block(4096, 'f');
-        for (std::size_t size = block.size(); size > 0;) {
-            if (::write(fd, block.data(), size) < 0) {
-                size /= 2; // the last pages, then the last bytes
-            }
-        }
-        ::close(fd);
-    }
-    void Free() { std::filesystem::remove(folder_ + "/filler"); }
-
-private:
-    std::string folder_;
-    bool mounted_ = false;
-    std::string error_;
-};
 
 TEST(SaveFaults, AFullDiskFailsTheSaveWithAMessageAndKeepsTheOldFile) {
     TempDir dir;
