@@ -2,6 +2,7 @@
 // scrolling and painting a screen deep in a long log, Save Log's RTF output, and QPlainTextEdit doing the same
 // appends as the baseline.
 
+#include "bench/ChatTexts.h"
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
 #include "chat/RtfWriter.h"
@@ -30,28 +31,10 @@ namespace {
 
 constexpr std::time_t kStart = 1700000000;
 
-// Chat of varied length, made once so that making text is not what is measured.
-const std::vector<std::string> &Texts() {
-    static const std::vector<std::string> texts = [] {
-        std::vector<std::string> t;
-        const char *words[] = {"hello", "anyone", "here", "teleport", "to", "the", "fountain", "please", "ok", "lol"};
-        for (int i = 0; i < 1024; ++i) {
-            std::string line = "[Visitor" + std::to_string(i % 37) + "]:";
-            for (int w = 0; w < 4 + i % 9; ++w) {
-                line += ' ';
-                line += words[(i * 7 + w * 3) % 10];
-            }
-            t.push_back(line);
-        }
-        return t;
-    }();
-    return texts;
-}
-
 // One styled line as the chat handler writes it: the black timestamp run, then the line on the same line.
 void AppendStyled(ChatPane &pane, std::int64_t i) {
     pane.AppendTimestampPrefix(kStart + i / 1000);
-    pane.AppendChatLine(Texts()[static_cast<std::size_t>(i) % 1024], ChatColour::Blue, true, true, true, true);
+    pane.AppendChatLine(ChatTexts()[static_cast<std::size_t>(i) % 1024], ChatColour::Blue, true, true, true, true);
 }
 
 void Settle() {
@@ -276,7 +259,7 @@ struct PlainTextPane {
         QTextCursor cursor(edit.document());
         cursor.movePosition(QTextCursor::End);
         cursor.insertText(QString::fromStdString(ChatPane::TimestampPrefix(kStart + i / 1000)), prefix);
-        cursor.insertText(QString::fromStdString(Texts()[static_cast<std::size_t>(i) % 1024]), styled);
+        cursor.insertText(QString::fromStdString(ChatTexts()[static_cast<std::size_t>(i) % 1024]), styled);
         cursor.insertBlock();
         edit.verticalScrollBar()->setValue(edit.verticalScrollBar()->maximum());
     }
@@ -329,7 +312,7 @@ void BM_BaselinePlainTextEditMemory(benchmark::State &state) {
             std::size_t text = 0;
             for (int i = 0; i < lines; ++i) {
                 pane.Append(i);
-                text += ChatPane::TimestampPrefix(kStart + i / 1000).size() + Texts()[i % 1024].size();
+                text += ChatPane::TimestampPrefix(kStart + i / 1000).size() + ChatTexts()[i % 1024].size();
             }
             Settle();
             const double used = static_cast<double>(HeapInUse() - before);

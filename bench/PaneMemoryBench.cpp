@@ -4,6 +4,7 @@
 // read back), SQLite's (the writer's and the reader's page caches) and the whole heap. None should grow with the
 // history once it is past what memory keeps.
 
+#include "bench/ChatTexts.h"
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
 #include "chat/ui/ChatView.h"
@@ -26,23 +27,6 @@ namespace {
 
 constexpr std::size_t kScrollback = 100000;
 constexpr std::time_t kStart = 1700000000;
-
-const std::vector<std::string> &Texts() {
-    static const std::vector<std::string> texts = [] {
-        std::vector<std::string> t;
-        const char *words[] = {"hello", "anyone", "here", "teleport", "to", "the", "fountain", "please", "ok", "lol"};
-        for (int i = 0; i < 1024; ++i) {
-            std::string line = "[Visitor" + std::to_string(i % 37) + "]:";
-            for (int w = 0; w < 4 + i % 9; ++w) {
-                line += ' ';
-                line += words[(i * 7 + w * 3) % 10];
-            }
-            t.push_back(line);
-        }
-        return t;
-    }();
-    return texts;
-}
 
 std::size_t HeapInUse() {
     const struct mallinfo2 info = ::mallinfo2();
@@ -79,7 +63,7 @@ void BM_PaneMemoryWithHistory(benchmark::State &state) {
             pane.SetHistory(&history);
             for (std::int64_t i = 0; i < lines; ++i) {
                 pane.AppendTimestampPrefix(kStart + i / 1000);
-                pane.AppendChatLine(Texts()[static_cast<std::size_t>(i) % 1024], ChatColour::Blue, true, true, true,
+                pane.AppendChatLine(ChatTexts()[static_cast<std::size_t>(i) % 1024], ChatColour::Blue, true, true, true,
                                     true);
                 // A pump's worth at a time, the writer's thread keeping up as it does between pumps in the program:
                 // a backlog would leave the writer's buffers at their largest, a cost of the flood, not of the history.
