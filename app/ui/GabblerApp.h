@@ -1,11 +1,8 @@
 #pragma once
 
 #include "admin/AdminSdk.h"
-#include "app/Settings.h"
-#include "chat/PeopleContext.h"
-#include "login/LoginValues.h"
+#include "app/Bot.h"
 #include "login/ProfileStore.h"
-#include "places/AvatarTable.h"
 #include "places/PlacesSdk.h"
 #include "places/TeleportList.h"
 
@@ -31,11 +28,15 @@ class TeleportListView;
 class MainWindow;
 class Session;
 class Sound;
+class WindowPeopleView;
+class WindowPlacesOutput;
 class WorldList;
 class WorldListView;
+struct TeleportTarget;
 
-// Everything of one run of the program: the settings, the chat pane, the main window, the session and the lists,
-// built in the order the window's set-up asks for and taken down in the reverse. The user's files live in home.
+// One run of the program with its window: the bot (everything it does without a user) and the main window, the
+// lists, the map and the dialogs plugged into it, built in the order the window's set-up asks for and taken down in
+// the reverse. The user's files live in home.
 class GabblerApp {
 public:
     GabblerApp(std::string home, Settings settings);
@@ -55,12 +56,13 @@ public:
     // While the demo universe runs, a profile added in the login dialog points at it.
     void SetNewProfileUniverse(UniverseAddress universe) { newProfileUniverse_ = std::move(universe); }
 
-    std::string File(const char *name) const { return home_ + "/" + name; }
-    Session &GetSession() { return *session_; }
-    ChatPane &Chat() { return *chat_; }
-    HistoryRecorder &History() { return *history_; }
+    Bot &GetBot() { return *bot_; }
+    std::string File(const char *name) const { return bot_->File(name); }
+    Session &GetSession() { return bot_->GetSession(); }
+    ChatPane &Chat() { return bot_->Chat(); }
+    HistoryRecorder &History() { return bot_->History(); }
     MainWindow &Window() { return *window_; }
-    Settings &GetSettings() { return settings_; }
+    Settings &GetSettings() { return bot_->GetSettings(); }
 
     // Where Help finds manual.html and gbreadme.txt: the doc folder beside the executable unless changed.
     void SetDocumentFolder(const QString &folder);
@@ -77,48 +79,19 @@ public:
 
     AvatarMapWindow &Map() { return *map_; }
     WorldListView &WorldsView() { return *worldsView_; }
-    People &GetPeople() { return *people_; }
+    People &GetPeople() { return bot_->GetPeople(); }
     UsersListView &UsersView() { return *usersView_; }
     TeleportListView &TeleportsView() { return *teleportsView_; }
-    const TeleportList &Teleports() const { return teleports_; }
-    const AvatarTable &Avatars() const { return avatars_; }
+    const TeleportList &Teleports() const { return bot_->Teleports(); }
+    const AvatarTable &Avatars() const { return bot_->Avatars(); }
 
 private:
-    // Where the movement and avatar commands report: the chat pane and the map's centre.
-    class PlacesReport : public PlacesOutput {
-    public:
-        explicit PlacesReport(GabblerApp &app) : app_(app) {}
-        void AppendChatLine(const std::string &text, std::uint32_t colour, bool bold, bool italic, bool underline,
-                            bool newline) override;
-        void SetMapCentre(int x, int z) override;
-
-    private:
-        GabblerApp &app_;
-    };
-
-    // What the people handlers show outside the chat pane: the window's boxes and counters and the map's marks.
-    class PeopleScreen : public PeopleView {
-    public:
-        explicit PeopleScreen(GabblerApp &app) : app_(app) {}
-        void SetCounters(int users, int bots) override;
-        void SetWhisperLabel(std::string_view text) override;
-        void SetWhisperText(std::string_view text) override;
-        void EnableWhisperBox(bool enabled) override;
-        void PlaySound(const std::string &path) override;
-        void AddOrMoveMark(int session, const std::string &name, int x, int z) override;
-        void RemoveMark(int session) override;
-        void ClearMarks() override;
-
-    private:
-        GabblerApp &app_;
-    };
-
-    void BuildPeople();
-    void BuildHistory();
-    void SetRecordHistory(bool record);
-    void RunPersonCommand(int command);
+    void BuildWorlds();
     void BuildPlaces();
+    void BuildPeople();
     void BuildAdministration();
+    void BuildMenus();
+    void RunPersonCommand(int command);
     // Opens a modal dialog built by make, parented to the main window.
     template <typename Make> void RunDialog(Make make);
     bool ShowDocumentFile(const QString &path);
@@ -131,31 +104,22 @@ private:
     void ChangeAvatar();
     std::optional<TeleportTarget> AskTeleport();
 
-    std::string home_;
-    Settings settings_;
-    std::unique_ptr<ChatPane> chat_;
-    std::unique_ptr<HistoryRecorder> history_;
+    std::unique_ptr<Bot> bot_;
     std::unique_ptr<MainWindow> window_;
-    std::unique_ptr<Session> session_;
     std::unique_ptr<Sound> sound_;
+    AvatarMapWindow *map_ = nullptr; // owned by the main window
+    std::unique_ptr<WindowPeopleView> peopleView_;
+    std::unique_ptr<WindowPlacesOutput> placesOutput_;
     std::unique_ptr<WorldList> worldList_;
     WorldListView *worldsView_ = nullptr;
-    TeleportList teleports_;
-    AvatarTable avatars_;
     LivePlacesSdk placesSdk_;
     LiveAdminSdk adminSdk_;
     ChatLineWriter chatLine_;
-    PlacesReport placesReport_{*this};
     std::unique_ptr<TeleportListModel> teleportModel_;
     TeleportListView *teleportsView_ = nullptr;
-    AvatarMapWindow *map_ = nullptr; // owned by the main window
     SearchHistoryWindow *searchHistory_ = nullptr; // owned by the main window
     VisitorsWindow *visitors_ = nullptr;           // owned by the main window
-    PeopleScreen peopleScreen_{*this};
-    std::unique_ptr<People> people_;
     UsersListView *usersView_ = nullptr;
-    QTimer pump_;
-    QTimer worldListTimer_;
     QTimer clock_;
     bool shutDown_ = false;
     bool ending_ = false;

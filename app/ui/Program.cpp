@@ -5,7 +5,7 @@
 #include "app/ui/DemoUniverse.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/Pictures.h"
-#include "app/ui/TerminateSignal.h"
+#include "app/TerminateSignal.h"
 #include "chat/ChatPane.h"
 #include "common/DataFolder.h"
 #include "login/ProfileStore.h"

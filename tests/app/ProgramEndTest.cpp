@@ -2,7 +2,7 @@
 #include "app/Session.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/MainWindow.h"
-#include "app/ui/TerminateSignal.h"
+#include "app/TerminateSignal.h"
 #include "chat/ChatPane.h"
 #include "sdk/Sdk.h"
 

@@ -1,4 +1,4 @@
-#include "app/ui/TerminateSignal.h"
+#include "app/TerminateSignal.h"
 
 #include <QCoreApplication>
 #include <QPointer>

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "app/Settings.h"
+#include "chat/ChatLineFanOut.h"
+#include "login/LoginValues.h"
+#include "places/AvatarTable.h"
+#include "places/TeleportList.h"
+
+#include <QTimer>
+
+#include <memory>
+#include <string>
+
+class ChatPane;
+class HistoryRecorder;
+class MainView;
+class People;
+class PeopleView;
+class Session;
+
+// Everything the bot does without a user: the settings, the chat pane and its history, the session with its entry
+// and re-entry, the people with the chat and look-up handlers (the owner and version answers among them), the
+// visitor ledger, the remembered places and avatars, and the timers that pump the SDK. No widget: a window or a
+// terminal plugs its own views in, and both run these same handlers. The user's files live in home.
+class Bot {
+public:
+    Bot(std::string home, Settings settings);
+    ~Bot();
+    Bot(const Bot &) = delete;
+    Bot &operator=(const Bot &) = delete;
+
+    // The screens the session and the people write to, plugged in once, before the bot is started; the session and
+    // the people exist from then on. Both must outlive the bot.
+    void Plug(MainView &main, PeopleView &people);
+    // The SDK pump and the world-list timer; they may run before a bot is logged in.
+    void StartTimers();
+    // Logs in and enters with the values given. Every failure is a chat-pane line (and Session::StartFailure).
+    void Start(const LoginValues &values);
+    // Stops the timers, destroys the bot instance, ends the visits, writes the history's queue and then the
+    // settings and lists. Harmless when repeated.
+    void Shutdown();
+    void SetRecordHistory(bool record);
+
+    std::string File(const char *name) const { return home_ + "/" + name; }
+    const std::string &Home() const { return home_; }
+    Settings &GetSettings() { return settings_; }
+    ChatPane &Chat() { return *chat_; }
+    // Every ended chat-pane line, for whoever wants to hear them besides the history.
+    ChatLineFanOut &Lines() { return lines_; }
+    HistoryRecorder &History() { return *history_; }
+    Session &GetSession() { return *session_; }
+    People &GetPeople() { return *people_; }
+    TeleportList &Teleports() { return teleports_; }
+    AvatarTable &Avatars() { return avatars_; }
+
+private:
+    void BuildHistory();
+    void LoadPlaces();
+    void BuildPeople(PeopleView &view);
+
+    std::string home_;
+    Settings settings_;
+    std::unique_ptr<ChatPane> chat_;
+    ChatLineFanOut lines_;
+    std::unique_ptr<HistoryRecorder> history_;
+    TeleportList teleports_;
+    AvatarTable avatars_;
+    std::unique_ptr<Session> session_;
+    std::unique_ptr<People> people_;
+    QTimer pump_;
+    QTimer worldListTimer_;
+    bool shutDown_ = false;
+};
