@@ -1,6 +1,6 @@
 #include "sdk/ComputerId.h"
 
-#include "common/Sha256.h"
+#include "crypto/Digest.h"
 
 #include <fstream>
 #include <string>

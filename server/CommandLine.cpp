@@ -191,6 +191,10 @@ int RunAdminCommand(const CommandLine &command, std::ostream &out, std::ostream 
         }
         CitizenRecord c{static_cast<int>(n), a[3], HashPassword(a[4], command.options.passwordIterations),
                         a.size() == 6 ? a[5] : ""};
+        if (c.passwordHash.empty()) {
+            err << "cannot add the citizen: no random numbers for password salts\n";
+            return 1;
+        }
         if (c.name.empty() || !IsValidUtf8(c.name) || !store.AddCitizen(c)) {
             err << "cannot add the citizen: " << store.LastError() << "\n";
             return 1;
@@ -219,9 +223,13 @@ int RunAdminCommand(const CommandLine &command, std::ostream &out, std::ostream 
                 return usage();
             if (field == "name" && !value.empty() && IsValidUtf8(value))
                 c->name = value;
-            else if (field == "password")
+            else if (field == "password") {
                 c->passwordHash = HashPassword(value, command.options.passwordIterations);
-            else if (field == "homepage" && IsValidUtf8(value))
+                if (c->passwordHash.empty()) {
+                    err << "cannot change the citizen: no random numbers for password salts\n";
+                    return 1;
+                }
+            } else if (field == "homepage" && IsValidUtf8(value))
                 c->homePage = value;
             else
                 return usage();

@@ -9,6 +9,10 @@
 bool FillDemoContent(Store &store, int passwordIterations, std::string &error) {
     for (const DemoCitizen &c : kDemoCitizens) {
         CitizenRecord record{c.number, c.name, HashPassword(c.password, passwordIterations), c.homePage};
+        if (record.passwordHash.empty()) {
+            error = "no random numbers for password salts";
+            return false;
+        }
         if (!store.AddCitizen(record)) {
             error = store.LastError();
             return false;

@@ -648,6 +648,13 @@ int Universe::Login(Client &c, const FrameReader &r, Reply &reply) {
         return kResultNoSuchCitizen;
     if (!verified && !VerifyPassword(password, record->passwordHash))
         return kResultBadPassword;
+    // A hash made with weaker settings than today's is replaced now, while the password is at hand.
+    if (PasswordNeedsRehash(record->passwordHash, options_.passwordIterations)) {
+        CitizenRecord renewed = *record;
+        renewed.passwordHash = HashPassword(password, options_.passwordIterations);
+        if (renewed.passwordHash.empty() || !store_.UpdateCitizen(renewed))
+            Log("cannot renew the password hash of citizen " + std::to_string(citizen) + ": " + store_.LastError());
+    }
 
     auto s = std::make_unique<Session>();
     s->id = nextSession_++;

@@ -317,5 +317,5 @@ bool Universe::AddCitizen(int number, const std::string &name, const std::string
     c.name = RepairUtf8(name.substr(0, kMaxStringLength));
     c.passwordHash = HashPassword(password, options_.passwordIterations);
     c.homePage = RepairUtf8(homePage.substr(0, kMaxStringLength));
-    return number > 0 && !c.name.empty() && store_.AddCitizen(c);
+    return number > 0 && !c.name.empty() && !c.passwordHash.empty() && store_.AddCitizen(c);
 }
