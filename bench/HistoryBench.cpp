@@ -239,6 +239,98 @@ void BM_GrepF(benchmark::State &state) {
 }
 BENCHMARK(BM_GrepF)->DenseRange(0, 2)->Iterations(3)->Unit(benchmark::kMillisecond);
 
+// One UTC day of the large store (2023-11-15, half a million lines): what Export and Delete History with a date
+// range go through.
+constexpr std::int64_t kDayFrom = 1'700'006'400'000;
+constexpr std::int64_t kDayTo = kDayFrom + 86'400'000;
+
+// Every line of the day, oldest first, as an export reads them.
+void BM_ExportDay(benchmark::State &state) {
+    const BigStore &big = Big();
+    if (!big.error.empty()) {
+        state.SkipWithError(big.error.c_str());
+        return;
+    }
+    HistoryReader reader;
+    std::string error;
+    if (!reader.Open(big.folder, false, error)) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
+    HistoryFilter day;
+    day.from = kDayFrom;
+    day.to = kDayTo;
+    std::int64_t count = 0;
+    for (auto _ : state) {
+        count = 0;
+        if (!reader.ForEach(
+                "", day,
+                [&](const HistoryLine &line) {
+                    benchmark::DoNotOptimize(line.text.data());
+                    ++count;
+                    return true;
+                },
+                error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+    }
+    state.counters["lines"] = static_cast<double>(count);
+}
+BENCHMARK(BM_ExportDay)->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// The first 100 results for a word inside that day, newest first.
+void BM_SearchDay(benchmark::State &state) {
+    const BigStore &big = Big();
+    HistoryReader reader;
+    std::string error;
+    if (!big.error.empty() || !reader.Open(big.folder, false, error)) {
+        state.SkipWithError(big.error.empty() ? error.c_str() : big.error.c_str());
+        return;
+    }
+    HistoryFilter day;
+    day.from = kDayFrom;
+    day.to = kDayTo;
+    std::size_t found = 0;
+    for (auto _ : state) {
+        found = reader.Search("world", day, 100).lines.size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["results"] = static_cast<double>(found);
+}
+BENCHMARK(BM_SearchDay)->Unit(benchmark::kMillisecond);
+
+// Deleting that day's lines and visits, in a copy of the store made beforehand (not timed).
+void BM_DeleteDay(benchmark::State &state) {
+    const BigStore &big = Big();
+    if (!big.error.empty()) {
+        state.SkipWithError(big.error.c_str());
+        return;
+    }
+    const std::string copy = TempFolder();
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const char *suffix : {"", "-wal"}) {
+            std::error_code missing;
+            fs::copy_file(big.folder + "/" + kHistoryFileName + suffix, copy + "/" + kHistoryFileName + suffix,
+                          fs::copy_options::overwrite_existing, missing);
+        }
+        HistoryReader reader;
+        std::string error;
+        if (!reader.Open(copy, true, error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+        state.ResumeTiming();
+        if (!reader.Delete(kDayFrom, kDayTo, error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+    fs::remove_all(copy);
+}
+BENCHMARK(BM_DeleteDay)->Iterations(1)->Unit(benchmark::kMillisecond);
+
 // Bytes on disk per line against the bytes of its text.
 void BM_SizeOnDisk(benchmark::State &state) {
     const BigStore &big = Big();

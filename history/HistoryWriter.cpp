@@ -328,6 +328,11 @@ void HistoryWriter::Flush() {
     flushed_.wait(lock, [&] { return done_ >= target; });
 }
 
+std::size_t HistoryWriter::BufferBytes() {
+    std::lock_guard lock(mutex_);
+    return pending_.Bytes() + writingBytes_.load();
+}
+
 void HistoryWriter::Run(Sink &sink) {
     Batch batch;
     bool failing = false;
@@ -371,6 +376,7 @@ void HistoryWriter::Run(Sink &sink) {
             droppedReported = dropped;
         }
         batch.Clear();
+        writingBytes_ = batch.Bytes();
         {
             std::lock_guard lock(mutex_);
             done_ += stop && count ? count - 1 : count;

@@ -66,6 +66,8 @@ public:
 
     std::uint64_t DroppedLines() const { return dropped_.load(); }
     std::uint64_t WrittenLines() const { return written_.load(); }
+    // Bytes reserved by the two batch buffers (the one filling and the one being written).
+    std::size_t BufferBytes();
 
 private:
     enum class Op : std::uint8_t { Line, Arrive, Leave, LeaveAll };
@@ -81,12 +83,21 @@ private:
         std::uint8_t kind, style;
     };
     struct Batch {
+        // A batch well past the usual size (a flood's) leaves its buffers that large; they are given back once a
+        // batch fills less than a quarter of them, while buffers of the usual size are kept for the next batch.
+        static constexpr std::size_t kKeepEntries = 4 * kWakeAtLines;
+        static constexpr std::size_t kKeepTextBytes = kKeepEntries * 128;
         std::vector<Entry> entries;
         std::string text;
         void Clear() {
+            if (entries.capacity() > kKeepEntries && entries.size() < entries.capacity() / 4)
+                std::vector<Entry>().swap(entries);
+            if (text.capacity() > kKeepTextBytes && text.size() < text.capacity() / 4)
+                std::string().swap(text);
             entries.clear();
             text.clear();
         }
+        std::size_t Bytes() const { return entries.capacity() * sizeof(Entry) + text.capacity(); }
     };
     class Sink; // the thread's side: the database and its statements
 
@@ -111,4 +122,5 @@ private:
     std::atomic<std::int64_t> firstLine_{0};
     std::atomic<std::uint64_t> dropped_{0};
     std::atomic<std::uint64_t> written_{0};
+    std::atomic<std::size_t> writingBytes_{0}; // the thread's batch, as it was last cleared
 };

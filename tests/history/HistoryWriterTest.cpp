@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -59,6 +60,67 @@ std::int64_t CountLines(const std::string &folder) {
     reader.ForEach(
         "", {}, [&](const HistoryLine &) { return ++n, true; }, error);
     return n;
+}
+
+// A clock that can hold the writer's thread: while held, the thread stops at its next reading of the time, so
+// whatever the test appends meanwhile gathers into one batch.
+class HeldClock {
+public:
+    HistoryWriter::Clock Get() {
+        return [this] {
+            std::unique_lock lock(mutex_);
+            if (std::this_thread::get_id() != owner_) {
+                waiting_ = held_;
+                changed_.notify_all();
+                changed_.wait(lock, [&] { return !held_; });
+                waiting_ = false;
+            }
+            return NowMs();
+        };
+    }
+    void Hold() {
+        std::lock_guard lock(mutex_);
+        held_ = true;
+    }
+    // Returns once the writer's thread is held.
+    void AwaitHeld() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return waiting_; });
+    }
+    void Release() {
+        std::lock_guard lock(mutex_);
+        held_ = false;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::thread::id owner_ = std::this_thread::get_id();
+    bool held_ = false, waiting_ = false;
+};
+
+TEST(HistoryWriter, AFloodsBuffersAreGivenBackOnceItIsQuietAgain) {
+    TempDir dir;
+    HeldClock clock;
+    HistoryWriter writer;
+    writer.Start(dir.Path(), {}, clock.Get());
+    clock.Hold();
+    clock.AwaitHeld();
+    // 300,000 lines in one batch, then the quiet of a bot in an empty world: a line now and then.
+    for (int i = 0; i < 300000; ++i)
+        AppendLine(writer, NowMs(), "a line of a flood, as long as the lines people chat go " + std::to_string(i));
+    const std::size_t flood = writer.BufferBytes();
+    ASSERT_GT(flood, std::size_t(20) << 20);
+    clock.Release();
+    writer.Flush();
+    for (int i = 0; i < 3; ++i) {
+        AppendLine(writer, NowMs(), "quiet");
+        writer.Flush();
+    }
+    EXPECT_LT(writer.BufferBytes(), flood / 10) << "the flood's buffers are still held";
+    writer.Stop();
+    EXPECT_EQ(CountLines(dir.Path()), 300003);
 }
 
 TEST(HistoryWriter, AFloodBeyondTheBoundIsDroppedAndCountedWithoutBlockingTheCaller) {
