@@ -2,6 +2,7 @@
 
 #include "db/Statement.h"
 #include "history/FtsQuery.h"
+#include "history/HistoryQueries.h"
 #include "history/HistorySchema.h"
 
 #include <algorithm>
@@ -12,12 +13,6 @@
 #include <unordered_set>
 
 namespace {
-
-constexpr const char *kColumns = "SELECT l.id, l.time, w.name, s.name, l.session, l.kind, l.colour, l.style, l.text ";
-constexpr const char *kNames = "LEFT JOIN names w ON w.id = l.world LEFT JOIN names s ON s.id = l.speaker ";
-constexpr const char *kFilters = "(?2 IS NULL OR l.world = ?2) AND (?3 IS NULL OR l.speaker = ?3) AND "
-                                 "(?4 IS NULL OR l.kind = ?4) AND (?5 IS NULL OR l.time >= ?5) AND "
-                                 "(?6 IS NULL OR l.time < ?6) AND l.id < ?7 ";
 
 HistoryLine ReadLine(const Statement &s) {
     HistoryLine line;
@@ -83,6 +78,23 @@ bool HistoryReader::ResolveNames(const HistoryFilter &filter, std::optional<std:
     return resolve(filter.world, world) && resolve(filter.person, person);
 }
 
+bool HistoryReader::NumbersInTime(std::optional<std::int64_t> from, std::optional<std::int64_t> to,
+                                  std::int64_t &first, std::int64_t &end, std::string &error) {
+    error.clear();
+    Statement s(db_, kTimeBlocksQuery);
+    s.Bind(1, from.value_or(std::numeric_limits<std::int64_t>::min()));
+    s.Bind(2, to.value_or(std::numeric_limits<std::int64_t>::max()));
+    if (s.Step() != SQLITE_ROW) {
+        error = "The history cannot be read: " + std::string(sqlite3_errmsg(db_.Handle()));
+        return false;
+    }
+    if (s.IsNull(0))
+        return false; // no line in that time
+    first = s.Int(0) << kTimeBlockShift;
+    end = (s.Int(1) + 1) << kTimeBlockShift;
+    return true;
+}
+
 bool HistoryReader::Query(std::string_view query, const HistoryFilter &filter, bool newestFirst, int limit,
                           std::optional<std::int64_t> beforeId, const std::function<bool(const HistoryLine &)> &line,
                           std::string &error) {
@@ -98,17 +110,16 @@ bool HistoryReader::Query(std::string_view query, const HistoryFilter &filter, b
     std::optional<std::int64_t> world, person;
     if (!ResolveNames(filter, world, person))
         return true; // a name never seen: nothing matches
-    std::string sql = kColumns;
-    const char *order = newestFirst ? "DESC" : "ASC";
-    if (fts.expression.empty()) {
-        sql += std::string("FROM lines l ") + kNames + "WHERE " + kFilters + "ORDER BY l.id " + order;
-    } else {
-        // The full-text table leads, so its matches come in number order and the limit stops the walk early.
-        sql += std::string("FROM lines_text f CROSS JOIN lines l ON l.id = f.rowid ") + kNames +
-               "WHERE lines_text MATCH ?1 AND " + kFilters + "ORDER BY f.rowid " + order;
+    std::int64_t first = std::numeric_limits<std::int64_t>::min();
+    std::int64_t end = beforeId.value_or(std::numeric_limits<std::int64_t>::max());
+    if (filter.from || filter.to) {
+        std::int64_t blockFirst = 0, blockEnd = 0;
+        if (!NumbersInTime(filter.from, filter.to, blockFirst, blockEnd, error))
+            return error.empty();
+        first = blockFirst;
+        end = std::min(end, blockEnd);
     }
-    sql += " LIMIT ?8";
-    Statement s(db_, sql);
+    Statement s(db_, FilteredLinesQuery(!fts.expression.empty(), newestFirst));
     if (!s.Ok()) {
         error = "The history cannot be searched: " + std::string(sqlite3_errmsg(db_.Handle()));
         return false;
@@ -120,8 +131,9 @@ bool HistoryReader::Query(std::string_view query, const HistoryFilter &filter, b
     BindOptional(s, 4, filter.kind ? std::optional<std::int64_t>(static_cast<int>(*filter.kind)) : std::nullopt);
     BindOptional(s, 5, filter.from);
     BindOptional(s, 6, filter.to);
-    s.Bind(7, beforeId.value_or(std::numeric_limits<std::int64_t>::max()));
+    s.Bind(7, end);
     s.Bind(8, static_cast<std::int64_t>(limit < 0 ? -1 : limit));
+    s.Bind(9, first);
     int code = SQLITE_ROW;
     while ((code = s.Step()) == SQLITE_ROW) {
         if (!line(ReadLine(s)))
@@ -157,7 +169,7 @@ HistoryResult HistoryReader::Around(std::int64_t id, int before, int after) {
     HistoryResult result;
     before = std::clamp(before, 0, kMaxLimit);
     after = std::clamp(after, 0, kMaxLimit);
-    const std::string head = std::string(kColumns) + "FROM lines l " + kNames;
+    const std::string head = LineSelect();
     Statement older(db_, head + "WHERE l.id < ? ORDER BY l.id DESC LIMIT ?");
     older.Bind(1, id).Bind(2, before);
     while (older.Step() == SQLITE_ROW)
@@ -178,7 +190,7 @@ HistoryResult HistoryReader::Around(std::int64_t id, int before, int after) {
 HistoryResult HistoryReader::Range(std::int64_t first, int count) {
     HistoryResult result;
     count = std::clamp(count, 0, kMaxLimit);
-    Statement s(db_, std::string(kColumns) + "FROM lines l " + kNames + "WHERE l.id >= ? AND l.id < ? ORDER BY l.id");
+    Statement s(db_, LineSelect() + "WHERE l.id >= ? AND l.id < ? ORDER BY l.id");
     s.Bind(1, first).Bind(2, first + count);
     int code = SQLITE_ROW;
     while ((code = s.Step()) == SQLITE_ROW)
@@ -198,13 +210,21 @@ bool HistoryReader::Delete(std::int64_t from, std::int64_t to, std::string &erro
     // The full-text index forgets the lines through its trigger, in the same transaction.
     Transaction t(db_);
     bool ok = t.Ok();
-    for (const char *sql : {"DELETE FROM lines WHERE time >= ? AND time < ?",
-                            "DELETE FROM visits WHERE arrival >= ? AND arrival < ?"}) {
-        if (!ok)
-            break;
-        Statement s(db_, sql);
-        s.Bind(1, from).Bind(2, to);
-        ok = s.Run() || db_.Fail("deleting");
+    std::int64_t first = 0, end = 0;
+    std::string blocksError;
+    if (ok && NumbersInTime(from, to, first, end, blocksError)) {
+        Statement lines(db_, kDeleteLinesQuery);
+        lines.Bind(1, from).Bind(2, to).Bind(3, first).Bind(4, end);
+        Statement blocks(db_, kDeleteTimeBlocksQuery);
+        blocks.Bind(1, from).Bind(2, to);
+        ok = (lines.Run() && blocks.Run()) || db_.Fail("deleting");
+    } else if (!blocksError.empty()) {
+        ok = db_.Fail("deleting");
+    }
+    if (ok) {
+        Statement visits(db_, "DELETE FROM visits WHERE arrival >= ? AND arrival < ?");
+        visits.Bind(1, from).Bind(2, to);
+        ok = visits.Run() || db_.Fail("deleting");
     }
     if (ok && t.Commit())
         return true;

@@ -60,6 +60,10 @@ private:
     // The numbers of the filter's names; false when a name is not in the store (nothing can match).
     bool ResolveNames(const HistoryFilter &filter, std::optional<std::int64_t> &world,
                       std::optional<std::int64_t> &person);
+    // The numbers [first, end) of the lines that may lie in [from, to) (absent: without end), found through the
+    // blocks of numbers and their times. False when no line can (error empty) or on failure (error set).
+    bool NumbersInTime(std::optional<std::int64_t> from, std::optional<std::int64_t> to, std::int64_t &first,
+                       std::int64_t &end, std::string &error);
     bool Query(std::string_view query, const HistoryFilter &filter, bool newestFirst, int limit,
                std::optional<std::int64_t> beforeId, const std::function<bool(const HistoryLine &)> &line,
                std::string &error);

@@ -7,7 +7,9 @@
 #include <string>
 
 inline constexpr const char *kHistoryFileName = "history.db";
-inline constexpr int kHistorySchemaVersion = 1;
+inline constexpr int kHistorySchemaVersion = 2;
+// Lines are indexed by time in blocks of consecutive numbers: block = number >> kTimeBlockShift.
+inline constexpr int kTimeBlockShift = 10;
 
 // Opens (and for a writer creates, readable by its owner only, in WAL mode) the history in path and brings its
 // schema up to date. A file of a newer version than this program knows is refused and left as it is. A reader opens

@@ -3,6 +3,7 @@
 #include "db/Statement.h"
 #include "history/HistorySchema.h"
 
+#include <algorithm>
 #include <sqlite3.h>
 #include <unordered_map>
 
@@ -70,6 +71,7 @@ public:
             return false;
         Transaction t(db);
         bool ok = t.Ok();
+        blocks_.clear();
         std::int64_t firstLine = 0, lastLine = -1;
         for (const Entry &e : batch.entries) {
             if (!ok)
@@ -93,6 +95,7 @@ public:
                 insertLine_->BindStatic(9, piece(e.text, e.textSize));
                 ok = insertLine_->Run();
                 insertLine_->Reset();
+                NoteTime(e.number, e.time);
                 if (lines++ == 0)
                     firstLine = e.number;
                 lastLine = e.number;
@@ -140,6 +143,13 @@ public:
             ok = indexLines_->Run();
             indexLines_->Reset();
         }
+        for (const TimeBlock &b : blocks_) {
+            if (!ok)
+                break;
+            widenBlock_->Bind(1, b.block).Bind(2, b.earliest).Bind(3, b.latest);
+            ok = widenBlock_->Run();
+            widenBlock_->Reset();
+        }
         heartbeat_->Bind(1, now).Bind(2, run);
         ok = ok && heartbeat_->Run();
         heartbeat_->Reset();
@@ -162,9 +172,23 @@ private:
             db, "UPDATE visits SET departure = max(arrival, ?) WHERE world = ? AND session = ? AND departure IS NULL");
         indexLines_ = std::make_unique<Statement>(
             db, "INSERT INTO lines_text(rowid, text) SELECT id, text FROM lines WHERE id BETWEEN ? AND ?");
+        widenBlock_ = std::make_unique<Statement>(
+            db, "INSERT INTO time_blocks(block, earliest, latest) VALUES(?, ?, ?) ON CONFLICT(block) DO UPDATE "
+                "SET earliest = min(earliest, excluded.earliest), latest = max(latest, excluded.latest)");
         heartbeat_ = std::make_unique<Statement>(db, "UPDATE runs SET heartbeat = ? WHERE id = ?");
         findName_ = std::make_unique<Statement>(db, "SELECT id FROM names WHERE name = ?");
         addName_ = std::make_unique<Statement>(db, "INSERT INTO names(name) VALUES(?)");
+    }
+
+    // The time range of each block of line numbers the batch writes into (see time_blocks).
+    void NoteTime(std::int64_t number, std::int64_t time) {
+        const std::int64_t block = number >> kTimeBlockShift;
+        if (blocks_.empty() || blocks_.back().block != block) {
+            blocks_.push_back({block, time, time});
+            return;
+        }
+        blocks_.back().earliest = std::min(blocks_.back().earliest, time);
+        blocks_.back().latest = std::max(blocks_.back().latest, time);
     }
 
     bool CloseVisit(std::int64_t world, int session, std::int64_t time) {
@@ -199,8 +223,13 @@ private:
         return true;
     }
 
+    struct TimeBlock {
+        std::int64_t block, earliest, latest;
+    };
+    std::vector<TimeBlock> blocks_;
     std::unordered_map<std::string, std::int64_t> names_;
-    std::unique_ptr<Statement> insertLine_, indexLines_, insertVisit_, closeVisit_, heartbeat_, findName_, addName_;
+    std::unique_ptr<Statement> insertLine_, indexLines_, widenBlock_, insertVisit_, closeVisit_, heartbeat_,
+        findName_, addName_;
 };
 
 HistoryWriter::~HistoryWriter() { Stop(); }
