@@ -130,6 +130,16 @@ const BigStore &Big() {
             if (s.error.empty())
                 std::ofstream(done) << "ok\n";
         }
+        if (s.error.empty()) {
+            // A store cached by an earlier version is brought up to date as the program's start would.
+            const auto start = std::chrono::steady_clock::now();
+            Database db;
+            if (!OpenHistoryDatabase(db, s.folder + "/" + kHistoryFileName, true, s.error))
+                return s;
+            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+            if (took.count() > 0.1)
+                std::fprintf(stderr, "bringing the store up to date took %.1f s\n", took.count());
+        }
         std::error_code ignored;
         s.textBytes = static_cast<std::int64_t>(fs::file_size(s.textFile, ignored)) - g_size; // without line ends
         return s;

@@ -59,7 +59,34 @@ bool HistoryReader::Open(const std::string &folder, bool forChanges, std::string
         error = "The history cannot be changed: " + db_.LastError();
         return false;
     }
+    InstallStopCheck();
     return true;
+}
+
+void HistoryReader::SetStopCheck(std::function<bool()> stop) {
+    stop_ = std::move(stop);
+    InstallStopCheck();
+}
+
+void HistoryReader::InstallStopCheck() {
+    if (!db_.IsOpen())
+        return;
+    // Called on the reading thread between steps of the engine; a prefix over millions of lines runs for seconds.
+    constexpr int kStepsBetweenChecks = 1000;
+    if (stop_)
+        sqlite3_progress_handler(
+            db_.Handle(), kStepsBetweenChecks,
+            [](void *self) { return static_cast<HistoryReader *>(self)->stop_() ? 1 : 0; }, this);
+    else
+        sqlite3_progress_handler(db_.Handle(), 0, nullptr, nullptr);
+}
+
+std::string HistoryReader::ReadError(int code, const char *what) {
+    if (code == SQLITE_INTERRUPT) {
+        stopped_ = true;
+        return "The search was stopped.";
+    }
+    return std::string(what) + ": " + sqlite3_errmsg(db_.Handle());
 }
 
 bool HistoryReader::ResolveNames(const HistoryFilter &filter, std::optional<std::int64_t> &world,
@@ -84,8 +111,8 @@ bool HistoryReader::NumbersInTime(std::optional<std::int64_t> from, std::optiona
     Statement s(db_, kTimeBlocksQuery);
     s.Bind(1, from.value_or(std::numeric_limits<std::int64_t>::min()));
     s.Bind(2, to.value_or(std::numeric_limits<std::int64_t>::max()));
-    if (s.Step() != SQLITE_ROW) {
-        error = "The history cannot be read: " + std::string(sqlite3_errmsg(db_.Handle()));
+    if (const int code = s.Step(); code != SQLITE_ROW) {
+        error = ReadError(code, "The history cannot be read");
         return false;
     }
     if (s.IsNull(0))
@@ -140,7 +167,7 @@ bool HistoryReader::Query(std::string_view query, const HistoryFilter &filter, b
             return true;
     }
     if (code != SQLITE_DONE) {
-        error = "The history cannot be searched: " + std::string(sqlite3_errmsg(db_.Handle()));
+        error = ReadError(code, "The history cannot be searched");
         return false;
     }
     return true;
@@ -150,6 +177,7 @@ HistoryResult HistoryReader::Search(std::string_view query, const HistoryFilter 
                                     std::optional<std::int64_t> beforeId) {
     HistoryResult result;
     limit = std::clamp(limit, 0, kMaxLimit);
+    stopped_ = false;
     result.ok = Query(
         query, filter, true, limit, beforeId,
         [&](const HistoryLine &line) {
@@ -157,6 +185,7 @@ HistoryResult HistoryReader::Search(std::string_view query, const HistoryFilter 
             return true;
         },
         result.error);
+    result.stopped = !result.ok && stopped_;
     return result;
 }
 

@@ -14,7 +14,8 @@
 
 struct HistoryResult {
     bool ok = true;
-    std::string error; // a sentence for the user when !ok
+    bool stopped = false; // !ok because the stop check asked for it
+    std::string error;    // a sentence for the user when !ok
     std::vector<HistoryLine> lines;
 };
 
@@ -54,6 +55,10 @@ public:
     // People present in each period of bucketMs from filter.from (required) up to filter.to (required).
     std::vector<PresenceBucket> Presence(const HistoryFilter &filter, std::int64_t bucketMs, std::int64_t now);
 
+    // While set, a running read asks stop now and then (every few thousand steps of SQLite's engine, on the
+    // reading thread) and ends as soon as it answers true: the read fails with stopped set.
+    void SetStopCheck(std::function<bool()> stop);
+
     const std::string &LastError() const { return db_.LastError(); }
 
 private:
@@ -68,5 +73,11 @@ private:
                std::optional<std::int64_t> beforeId, const std::function<bool(const HistoryLine &)> &line,
                std::string &error);
 
+    void InstallStopCheck();
+    // A failed read's sentence for the user; notes whether it was stopped.
+    std::string ReadError(int code, const char *what);
+
     Database db_;
+    std::function<bool()> stop_;
+    bool stopped_ = false; // the last read ended because stop_ asked
 };

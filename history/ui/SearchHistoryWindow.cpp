@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -122,15 +123,36 @@ SearchHistoryWindow::SearchHistoryWindow(std::string folder, QWidget *parent)
             [this](const QModelIndex &index) { OpenResult(index.row()); });
     auto *copyKey = new QShortcut(QKeySequence::Copy, results_, nullptr, nullptr, Qt::WidgetShortcut);
     connect(copyKey, &QShortcut::activated, this, &SearchHistoryWindow::CopyResults);
-    // Escape closes this window only, never the program's main window.
+    // Escape stops a running search; otherwise it closes this window only, never the program's main window.
     auto *escape = new QShortcut(Qt::Key_Escape, this, nullptr, nullptr, Qt::WindowShortcut);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (!StopSearch())
+            this->close();
+    });
 
     resize(900, 600);
 }
 
 SearchHistoryWindow::~SearchHistoryWindow() {
-    jobs_.reset(); // no job may post to this window once it is gone
+    latest_ = ++generation_; // a running search ends now rather than hold up the program
+    jobs_.reset();           // no job may post to this window once it is gone
+}
+
+void SearchHistoryWindow::closeEvent(QCloseEvent *event) {
+    StopSearch();
+    QWidget::closeEvent(event);
+}
+
+bool SearchHistoryWindow::StopSearch() {
+    if (runningSearch_ == 0)
+        return false;
+    // The search's own check, on the history's thread, sees the newer generation and ends the query; nothing here
+    // waits for it.
+    latest_ = ++generation_;
+    runningSearch_ = 0;
+    more_->setEnabled(!resultsModel_->Lines().empty());
+    SetStatus(tr("The search was stopped."));
+    return true;
 }
 
 void SearchHistoryWindow::Run(std::function<Done(HistoryReader &, const std::string &)> work) {
@@ -182,20 +204,28 @@ void SearchHistoryWindow::MoreResults() {
 }
 
 void SearchHistoryWindow::RunSearch(std::optional<std::int64_t> before) {
-    Run([this, query = shownQuery_, filter = shownFilter_, before,
+    runningSearch_ = generation_;
+    Run([this, query = shownQuery_, filter = shownFilter_, before, progress = searchProgress,
          generation = generation_](HistoryReader &reader, const std::string &openError) -> Done {
         if (generation != latest_.load())
             return {}; // the user searched again meanwhile
         HistoryResult result;
         if (reader.IsOpen()) {
+            reader.SetStopCheck([&] {
+                if (progress)
+                    progress();
+                return generation != latest_.load();
+            });
             result = reader.Search(query, filter, kPageSize, before);
+            reader.SetStopCheck({});
         } else {
             result.ok = false;
             result.error = openError;
         }
         return [this, generation, result = std::move(result)]() mutable {
             if (generation != generation_)
-                return; // a newer search is under way
+                return; // a newer search is under way, or this one was stopped
+            runningSearch_ = 0;
             if (!result.ok) {
                 SetStatus(QString::fromStdString(result.error));
                 return;
@@ -290,6 +320,7 @@ void SearchHistoryWindow::ExportTo(const QString &path, bool csv) {
             if (ok && csv)
                 ok = file.write((CsvHeader() + "\r\n").c_str()) >= 0;
             if (ok) {
+                reader.SetStopCheck([jobs] { return jobs->Stopping(); });
                 ok = reader.ForEach(
                     query, filter,
                     [&](const HistoryLine &line) {
@@ -299,6 +330,7 @@ void SearchHistoryWindow::ExportTo(const QString &path, bool csv) {
                         return !jobs->Stopping() && file.write(text.data(), static_cast<qint64>(text.size())) >= 0;
                     },
                     error);
+                reader.SetStopCheck({});
                 if (jobs->Stopping()) {
                     file.cancelWriting();
                     ok = false;
@@ -356,6 +388,7 @@ void SearchHistoryWindow::Delete(std::optional<std::int64_t> from, std::optional
             }
             // The results shown may be gone; the chat pane keeps its lines.
             latest_ = ++generation_;
+            runningSearch_ = 0;
             resultsModel_->SetLines({}, {});
             contextModel_->SetLines({}, {});
             more_->setEnabled(false);

@@ -40,11 +40,16 @@ public:
     void CopyResults();       // the selected results, or all of them
     void Export();            // asks for a file
     void ExportTo(const QString &path, bool csv);
+    // Stops the running search at once, if one runs, and says so; false when none was running. A new search, Escape
+    // and closing the window stop it too.
+    bool StopSearch();
     void DeleteHistory(); // asks what to delete, then whether to
     void Delete(std::optional<std::int64_t> from, std::optional<std::int64_t> to); // both absent: everything
 
     // Asks the user a yes/no question; a message box unless a test replaces it.
     std::function<bool(const QString &question)> confirm;
+    // Called on the history's thread each time a running search checks whether to stop; tests slow it down here.
+    std::function<void()> searchProgress;
 
     bool Busy() const { return pending_ > 0; }
     QLineEdit *QueryBox() const { return query_; }
@@ -54,6 +59,9 @@ public:
     HistoryLinesModel *ContextModel() const { return contextModel_; }
     QLabel *Status() const { return status_; }
     QPushButton *MoreButton() const { return more_; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     using Done = std::function<void()>;
@@ -76,6 +84,7 @@ private:
     QPushButton *more_;
     int pending_ = 0;
     int generation_ = 0;         // a search started later makes the results of earlier ones stale
+    int runningSearch_ = 0;      // the generation of the search under way, 0 when none is
     std::atomic<int> latest_{0}; // generation_ for the history's thread: a stale search waiting there is skipped
     // What the shown results were searched with, for their next page and the export.
     std::string shownQuery_;

@@ -29,7 +29,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <ostream>
@@ -355,6 +357,64 @@ TEST_F(HistoryWindows, DeletingAsksFirstAndRemovesARangeOrEverything) {
     writer_.Flush();
     Search(w, "purge");
     EXPECT_EQ(w.ResultsModel()->rowCount(), 1);
+}
+
+// A search that walks thousands of lines and finds none, made slow by its checks: without being stopped it would
+// run for about 20 seconds.
+TEST_F(HistoryWindows, ANewQueryEscapeOrClosingStopsARunningSearchAtOnce) {
+    for (int i = 0; i < 20000; ++i)
+        writer_.Append(kT0 + 3 * kDay + i, "Town", "Dee", std::nullopt, LineKind::Chat, 0, false, false, false,
+                       "filler " + std::to_string(i));
+    writer_.Flush();
+    struct Case {
+        const char *name;
+        std::function<void(SearchHistoryWindow &)> act;
+        bool visible;          // afterwards
+        const char *status;    // afterwards
+        std::size_t results;   // afterwards
+    };
+    const Case cases[] = {
+        {"a new query",
+         [](SearchHistoryWindow &w) {
+             w.Filters()->Person()->clear();
+             w.QueryBox()->setText("hello");
+             QTest::keyClick(w.QueryBox(), Qt::Key_Return);
+         },
+         true, "2 result(s).", 2},
+        {"Escape", [](SearchHistoryWindow &w) { QTest::keyClick(w.QueryBox(), Qt::Key_Escape); }, true,
+         "The search was stopped.", 0},
+        {"closing the window", [](SearchHistoryWindow &w) { w.close(); }, false, "The search was stopped.", 0},
+    };
+    for (const Case &c : cases) {
+        QWidget owner;
+        owner.show();
+        auto *w = new SearchHistoryWindow(dir_.Path(), &owner);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        w->activateWindow();
+        std::atomic<int> checks{0};
+        w->searchProgress = [&checks] {
+            ++checks;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        };
+        w->QueryBox()->setText("filler");
+        w->Filters()->Person()->setText("Ann");
+        QTest::keyClick(w->QueryBox(), Qt::Key_Return);
+        QElapsedTimer timer;
+        timer.start();
+        while (checks < 3 && timer.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ASSERT_GE(checks, 3) << c.name << ": the search is under way";
+        const int before = checks;
+        timer.restart();
+        c.act(*w);
+        EXPECT_TRUE(WaitIdle(*w)) << c.name;
+        EXPECT_LT(timer.elapsed(), 2000) << c.name;
+        EXPECT_LE(checks - before, 3) << c.name << ": the search went on after it was stopped";
+        EXPECT_EQ(w->isVisible(), c.visible) << c.name;
+        EXPECT_EQ(w->Status()->text().toStdString(), c.status) << c.name;
+        EXPECT_EQ(static_cast<std::size_t>(w->ResultsModel()->rowCount()), c.results) << c.name;
+    }
 }
 
 TEST_F(HistoryWindows, EscapeClosesTheWindowOnly) {
