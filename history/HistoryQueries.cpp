@@ -21,10 +21,9 @@ std::string FilteredLinesQuery(bool fullText, bool newestFirst) {
     const std::string order = newestFirst ? " DESC" : " ASC";
     // The numbers bound the walk of whichever table leads: a date range or the next page starts and ends there.
     if (!fullText)
-        return LineSelect() + "WHERE l.id >= ?9 AND l.id < ?7 AND " + kFilters + "ORDER BY l.id" + order +
-               " LIMIT ?8";
+        return LineSelect() + "WHERE l.id >= ?9 AND l.id < ?7 AND " + kFilters + "ORDER BY l.id" + order + " LIMIT ?8";
     // The full-text table leads, so its matches come in number order and the limit stops the walk early.
     return std::string(kColumns) + "FROM lines_text f CROSS JOIN lines l ON l.id = f.rowid " + kNames +
-           "WHERE lines_text MATCH ?1 AND f.rowid >= ?9 AND f.rowid < ?7 AND " + kFilters + "ORDER BY f.rowid" +
-           order + " LIMIT ?8";
+           "WHERE lines_text MATCH ?1 AND f.rowid >= ?9 AND f.rowid < ?7 AND " + kFilters + "ORDER BY f.rowid" + order +
+           " LIMIT ?8";
 }

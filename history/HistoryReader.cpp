@@ -105,8 +105,8 @@ bool HistoryReader::ResolveNames(const HistoryFilter &filter, std::optional<std:
     return resolve(filter.world, world) && resolve(filter.person, person);
 }
 
-bool HistoryReader::NumbersInTime(std::optional<std::int64_t> from, std::optional<std::int64_t> to,
-                                  std::int64_t &first, std::int64_t &end, std::string &error) {
+bool HistoryReader::NumbersInTime(std::optional<std::int64_t> from, std::optional<std::int64_t> to, std::int64_t &first,
+                                  std::int64_t &end, std::string &error) {
     error.clear();
     Statement s(db_, kTimeBlocksQuery);
     s.Bind(1, from.value_or(std::numeric_limits<std::int64_t>::min()));

@@ -228,8 +228,8 @@ private:
     };
     std::vector<TimeBlock> blocks_;
     std::unordered_map<std::string, std::int64_t> names_;
-    std::unique_ptr<Statement> insertLine_, indexLines_, widenBlock_, insertVisit_, closeVisit_, heartbeat_,
-        findName_, addName_;
+    std::unique_ptr<Statement> insertLine_, indexLines_, widenBlock_, insertVisit_, closeVisit_, heartbeat_, findName_,
+        addName_;
 };
 
 HistoryWriter::~HistoryWriter() { Stop(); }

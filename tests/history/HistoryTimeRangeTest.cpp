@@ -64,7 +64,8 @@ protected:
     // The lines numbered from 0, written through the real writer in several batches.
     void WriteLines() {
         HistoryWriter writer;
-        writer.Start(dir_.Path(), [this](const std::string &p) { problems_.push_back(p); }, [] { return kT0; });
+        writer.Start(
+            dir_.Path(), [this](const std::string &p) { problems_.push_back(p); }, [] { return kT0; });
         for (int i = 0; i < kLines; ++i) {
             writer.Append(TimeOf(i), "Town", "Ann", 7, LineKind::Chat, 0, false, false, false, TextOf(i));
             if (i % 700 == 0)
@@ -169,7 +170,8 @@ TEST_F(HistoryTimeRange, AStoreOfTheFirstVersionIsBroughtUpToDateWhenTheWriterOp
     std::string error;
     EXPECT_FALSE(early.Open(dir_.Path(), false, error)) << "a reader leaves an old store to the writer";
     HistoryWriter writer;
-    writer.Start(dir_.Path(), [this](const std::string &p) { problems_.push_back(p); }, [] { return kT0; });
+    writer.Start(
+        dir_.Path(), [this](const std::string &p) { problems_.push_back(p); }, [] { return kT0; });
     writer.Stop();
     ASSERT_TRUE(problems_.empty()) << problems_.front();
     {

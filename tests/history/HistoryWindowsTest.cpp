@@ -31,8 +31,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <gtest/gtest.h>
 #include <ostream>
 #include <thread>
@@ -359,8 +359,7 @@ TEST_F(HistoryWindows, DeletingAsksFirstAndRemovesARangeOrEverything) {
     EXPECT_EQ(w.ResultsModel()->rowCount(), 1);
 }
 
-// A search that walks thousands of lines and finds none, made slow by its checks: without being stopped it would
-// run for about 20 seconds.
+// A search that walks 20,000 lines and finds none, made slow by its checks: left alone it runs for seconds.
 TEST_F(HistoryWindows, ANewQueryEscapeOrClosingStopsARunningSearchAtOnce) {
     for (int i = 0; i < 20000; ++i)
         writer_.Append(kT0 + 3 * kDay + i, "Town", "Dee", std::nullopt, LineKind::Chat, 0, false, false, false,
@@ -369,9 +368,9 @@ TEST_F(HistoryWindows, ANewQueryEscapeOrClosingStopsARunningSearchAtOnce) {
     struct Case {
         const char *name;
         std::function<void(SearchHistoryWindow &)> act;
-        bool visible;          // afterwards
-        const char *status;    // afterwards
-        std::size_t results;   // afterwards
+        bool visible; // afterwards
+        const char *status;
+        std::size_t results;
     };
     const Case cases[] = {
         {"a new query",
