@@ -69,32 +69,35 @@ void Session::Append(const std::string &text, std::uint32_t colour, bool bold, b
 }
 
 void Session::StartBot() {
+    startFailure_.reset();
     const std::string buildText = std::to_string(kGabblerBuild);
     Append("Attempting to start Gabbler Build " + buildText + "...", kBlue, true);
     Append("Gabbler is made by the Gabbler developers.", kBlue, true);
     Append("Release notes and help are in the Help menu.", kBlue, true);
 
+    using Step = StartFailure::Step;
     if (login_.citizen == 0) {
-        Append("Sorry, you must be a registered citizen.", kBlue);
+        FailStart(Step::LoginValues, 0, "Sorry, you must be a registered citizen.");
         return;
     }
     if (login_.botName.empty() || login_.privilegePassword.empty()) {
-        Append("You must supply a bot name and a privilege password.", kBlue);
+        FailStart(Step::LoginValues, 0, "You must supply a bot name and a privilege password.");
         return;
     }
     if (IsReservedBotName(login_.botName)) {
-        Append("Sorry, use of that bot name is prohibited.", kBlue);
+        FailStart(Step::LoginValues, 0, "Sorry, use of that bot name is prohibited.");
         return;
     }
     if (login_.world.empty()) {
-        Append("You must input a world to go to.", kRed, true, true);
+        startFailure_ = StartFailure{Step::LoginValues, 0, "You must input a world to go to."};
+        Append(startFailure_->message, kRed, true, true);
         return;
     }
 
     InstallHandlers();
 
     if (const int r = SdkCreate(login_.universeHost, login_.universePort, 0); r != 0) {
-        Append(WithReason("Unable to create bot instance (reason: %s).", r), kBlue);
+        FailStart(Step::Create, r, WithReason("Unable to create bot instance (reason: %s).", r));
         return;
     }
     SdkSetInt(kAttrLoginCitizen, login_.citizen);
@@ -102,11 +105,11 @@ void Session::StartBot() {
     SdkSetString(kAttrApplication, "Gabbler Build " + buildText);
     SdkSetString(kAttrLoginName, login_.botName);
     if (const int r = SdkLogin(); r == 43) {
-        Append("You have entered an invalid password.", kBlue);
+        FailStart(Step::Login, r, "You have entered an invalid password.");
         Append("Please verify that you have entered your privilege password and not your citizen password.", kBlue);
         return;
     } else if (r != 0) {
-        Append(WithReason("Unable to login (reason: %s).", r), kBlue);
+        FailStart(Step::Login, r, WithReason("Unable to login (reason: %s).", r));
         return;
     }
 
@@ -116,10 +119,10 @@ void Session::StartBot() {
     reentryPending_ = false;
     SdkSetBool(kAttrEnterGlobal, settings_.enterGlobal);
     if (const int r = SdkEnter(login_.world); r == 467) {
-        LogoutAfterFailure("Sorry, your bot doesn't have entrance here.");
+        LogoutAfterFailure(r, "Sorry, your bot doesn't have entrance here.");
         return;
     } else if (r != 0) {
-        LogoutAfterFailure(WithReason("Unable to enter world (reason: %s).", r));
+        LogoutAfterFailure(r, WithReason("Unable to enter world (reason: %s).", r));
         return;
     }
 
@@ -130,7 +133,7 @@ void Session::StartBot() {
     SdkSetInt(kAttrMyY, login_.startY);
     SdkSetInt(kAttrMyType, avatarLookup_ ? avatarLookup_(SdkGetString(kAttrWorldName)) : 0);
     if (const int r = SdkStateChange(); r != 0) {
-        LogoutAfterFailure(WithReason("Unable to change state (reason: %s).", r));
+        LogoutAfterFailure(r, WithReason("Unable to change state (reason: %s).", r));
         return;
     }
 
@@ -179,8 +182,13 @@ void Session::SetWhisperLabelForBuild() {
     view_.SetWhisperLabel(SdkGetInt(kAttrWorldBuildNumber) > 16 ? kSelectName : "World doesn't support whisper.");
 }
 
-void Session::LogoutAfterFailure(const std::string &message) {
+void Session::FailStart(StartFailure::Step step, int reason, const std::string &message) {
+    startFailure_ = StartFailure{step, reason, message};
     Append(message, kBlue);
+}
+
+void Session::LogoutAfterFailure(int reason, const std::string &message) {
+    FailStart(StartFailure::Step::Enter, reason, message);
     SdkDestroy();
     Append("Gabbler has logged out of the universe.", kBlue);
 }
@@ -382,7 +390,7 @@ void Session::OnWorldDisconnected() {
     view_.SetWhisperText("");
     view_.SetWhisperLabel(kSelectName);
     view_.EnableControl(Control::WhisperBox, false);
-    if (settings_.reenterWorld && reason == 471) {
+    if ((settings_.reenterWorld || alwaysReenter_) && reason == 471) {
         reentryPending_ = true;
         Append(WithReason("Immigration Officer: You have been disconnected from this world (reason: %s).", reason),
                kGreen);
@@ -396,6 +404,9 @@ void Session::OnWorldDisconnected() {
         Append(WithReason("Immigration Officer: You have been disconnected from this world (reason: %s).", reason),
                kGreen);
         pendingDisconnectBox_ = WithReason("You have been disconnected from this world (reason: %s).", reason);
+    }
+    if (onStranded) {
+        onStranded(reason, *pendingDisconnectBox_);
     }
 }
 

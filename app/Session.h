@@ -23,6 +23,15 @@ struct PersonRef {
     bool operator==(const PersonRef &) const = default;
 };
 
+// Why the start sequence stopped: the step, the SDK's reason (0 for a check of the login values) and the first line
+// it wrote about it.
+struct StartFailure {
+    enum class Step { LoginValues, Create, Login, Enter };
+    Step step = Step::LoginValues;
+    int reason = 0;
+    std::string message;
+};
+
 // The bot's session with the universe: the login, the world entries, the reactions to world and connection events,
 // and sending from the say and whisper boxes. Everything runs on the window's thread; SDK handlers run inside Pump.
 class Session {
@@ -47,6 +56,10 @@ public:
 
     // The start sequence, run once after the login dialog. Every failure is a chat-pane line.
     void StartBot();
+    // Why the last start did not get the bot into its world; nothing after a successful start.
+    const std::optional<StartFailure> &StartFailed() const { return startFailure_; }
+    // Re-enter after every lost connection, whatever ReenterWorld says (a bot nobody watches).
+    void SetAlwaysReenter(bool always) { alwaysReenter_ = always; }
     // Enters the world picked in the Worlds list, at its centre.
     void EnterWorld();
     void SetWorldToEnter(std::string world) { worldToEnter_ = std::move(world); }
@@ -96,6 +109,9 @@ public:
 
     // Called once the bot has started in its first world.
     std::function<void()> onStarted;
+    // Called when a disconnection leaves the bot in no world (an ejection, a refused re-entry, a lost connection
+    // that is not re-entered), with the reason and the message the user is shown.
+    std::function<void(int reason, const std::string &message)> onStranded;
     // Called with the world list rows changed (the last batch arrived), so the Worlds list can rebuild.
     std::function<void()> onWorldListComplete;
 
@@ -107,7 +123,8 @@ private:
     void InstallHandlers();
     void ArriveAt(const Position &position);
     void AfterEntry();
-    void LogoutAfterFailure(const std::string &message);
+    void FailStart(StartFailure::Step step, int reason, const std::string &message);
+    void LogoutAfterFailure(int reason, const std::string &message);
     void SetWhisperLabelForBuild();
     void EnableWorldItems();
     void SetNowhereTitle();
@@ -131,6 +148,8 @@ private:
     bool globalMode_ = false;
     int worldListRefusal_ = 0; // the last refusal of a world-list request reported, repeated ones are not
     bool reentryPending_ = false;
+    bool alwaysReenter_ = false;
+    std::optional<StartFailure> startFailure_;
     std::int64_t universeTimeOffset_ = 0;
     bool universeTimeKnown_ = false;
     WorldRecords worlds_;

@@ -1,20 +1,19 @@
 #include "app/ui/Program.h"
 
+#include "app/ProgramOptions.h"
 #include "app/Session.h"
 #include "app/Settings.h"
+#include "app/TerminateSignal.h"
 #include "app/ui/DemoUniverse.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/Pictures.h"
-#include "app/TerminateSignal.h"
 #include "chat/ChatPane.h"
 #include "common/DataFolder.h"
 #include "login/ProfileStore.h"
-#include "places/Coordinates.h"
 #include "sdk/Sdk.h"
 #include "server/UniverseServer.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QTimer>
@@ -25,65 +24,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-
-namespace {
-
-struct Options {
-    std::string home;
-    bool demo = false;
-    bool quitAfterStart = false;
-    std::optional<LoginValues> login; // from the command line; the login dialog is skipped
-    std::string error;
-};
-
-Options ReadOptions(const QStringList &arguments) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Gabbler, a bot console for virtual worlds."));
-    parser.addHelpOption();
-    const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Folder of gabbler.ini and the lists."),
-                                  QStringLiteral("DIR"));
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Run a universe of demo worlds and people inside the program."));
-    const QCommandLineOption citizen(QStringLiteral("citizen"), QStringLiteral("Citizen number."), QStringLiteral("N"));
-    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Privilege password."),
-                                      QStringLiteral("TEXT"));
-    const QCommandLineOption bot(QStringLiteral("bot"), QStringLiteral("Bot name."), QStringLiteral("NAME"));
-    const QCommandLineOption world(QStringLiteral("world"), QStringLiteral("World to enter."), QStringLiteral("WORLD"));
-    const QCommandLineOption at(QStringLiteral("at"), QStringLiteral("Start position, e.g. \"40N 50W 2a 180\"."),
-                                QStringLiteral("COORDS"));
-    const QCommandLineOption universe(QStringLiteral("universe"), QStringLiteral("Universe server."),
-                                      QStringLiteral("HOST:PORT"));
-    const QCommandLineOption quit(QStringLiteral("quit-after-start"),
-                                  QStringLiteral("Print the start time and quit once the bot is in its world."));
-    parser.addOptions({home, demo, citizen, password, bot, world, at, universe, quit});
-    parser.process(arguments);
-
-    Options options;
-    options.home = parser.value(home).toStdString();
-    options.demo = parser.isSet(demo);
-    options.quitAfterStart = parser.isSet(quit);
-    if (parser.isSet(citizen) || parser.isSet(bot) || parser.isSet(world)) {
-        LoginValues values;
-        bool ok = false;
-        values.citizen = parser.value(citizen).toInt(&ok);
-        if (parser.isSet(citizen) && !ok) {
-            options.error = "The citizen number must be a whole number.";
-        }
-        values.privilegePassword = parser.value(password).toStdString();
-        values.botName = parser.value(bot).toStdString();
-        values.world = parser.value(world).toStdString();
-        std::string ignoredWorld;
-        ParseLocation(parser.value(at).toStdString(), ignoredWorld, values.startZ, values.startX, values.startY,
-                      values.startYaw);
-        const UniverseAddress address = SplitUniverse(parser.value(universe).toStdString());
-        values.universeHost = address.host;
-        values.universePort = address.port;
-        options.login = values;
-    }
-    return options;
-}
-
-} // namespace
 
 int RunGabbler(int argc, char **argv) {
     QElapsedTimer started;
@@ -99,7 +39,11 @@ int RunGabbler(int argc, char **argv) {
         QApplication::quit();
     });
 
-    const Options options = ReadOptions(QApplication::arguments());
+    const ProgramOptions options = ReadProgramOptions(QApplication::arguments());
+    if (options.badCommandLine) {
+        std::fprintf(stderr, "gabbler: %s\n", options.error.c_str());
+        return 1;
+    }
     if (!options.error.empty()) {
         QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QString::fromStdString(options.error));
         return 2;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "login/LoginValues.h"
+
+#include <QStringList>
+
+#include <optional>
+#include <string>
+
+// The program's command line, for the window and for the bot without one.
+struct ProgramOptions {
+    std::string home;
+    bool demo = false;
+    bool quitAfterStart = false;
+    bool headless = false;
+    std::string profile;              // --profile: a profile of profiles.txt to log in with
+    std::optional<LoginValues> login; // from the login options; the login dialog is skipped
+    std::string error;                // a sentence for the user when the options cannot be used
+    bool badCommandLine = false;      // an unknown option or a missing value: error says which
+};
+
+// Reads the options; --help prints the options and ends the program. Needs the application object.
+ProgramOptions ReadProgramOptions(const QStringList &arguments);
+
+// Whether the command line asks for the bot without a window, before any application object exists.
+bool IsHeadlessRun(int argc, char **argv);
