@@ -39,8 +39,8 @@ ProgramOptions ReadProgramOptions(const QStringList &arguments) {
         options.error = parser.errorText().toStdString();
         return options;
     }
-    if (parser.isSet(help)) {
-        parser.showHelp(); // ends the program
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
+        parser.process(arguments); // prints the help and ends the program
     }
     options.home = parser.value(home).toStdString();
     options.demo = parser.isSet(demo);
