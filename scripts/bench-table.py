@@ -239,6 +239,14 @@ def main():
         row(f"History: first 100 results for {what}, newest first, {size} lines", r.ms(hi, f"BM_Search/{index}"),
             "ms", "≤ 20 ms", 20.0, baseline=f"grep -F '{pattern}' over the lines as text: {fmt(grep, 'ms')}",
             error=r.error(hi, f"BM_Search/{index}"))
+    day = r.counter(hi, "BM_ExportDay/iterations:3", "lines")
+    day = "n/a" if day is None else f"{day:,.0f}"
+    row(f"History: export of one day by its dates ({day} of {size} lines)", r.ms(hi, "BM_ExportDay/iterations:3"),
+        "ms", error=r.error(hi, "BM_ExportDay/iterations:3"))
+    row(f"History: first 100 results for a word inside one day, {size} lines", r.ms(hi, "BM_SearchDay"), "ms",
+        error=r.error(hi, "BM_SearchDay"))
+    row(f"History: Delete History of one day ({day} of {size} lines)", r.ms(hi, "BM_DeleteDay/iterations:1"), "ms",
+        error=r.error(hi, "BM_DeleteDay/iterations:1"))
     ratio = r.counter(hi, "BM_SizeOnDisk/iterations:1", "ratio_to_text")
     per_line = r.counter(hi, "BM_SizeOnDisk/iterations:1", "bytes_per_line")
     text = r.counter(hi, "BM_SizeOnDisk/iterations:1", "text_bytes_per_line")
