@@ -32,7 +32,10 @@ ProgramOptions ReadProgramOptions(const QStringList &arguments) {
     const QCommandLineOption profile(QStringLiteral("profile"),
                                      QStringLiteral("Log in with this profile of profiles.txt (with --headless)."),
                                      QStringLiteral("NAME"));
-    parser.addOptions({home, demo, citizen, password, bot, world, at, universe, quit, headless, profile});
+    const QCommandLineOption attach(QStringLiteral("attach"),
+                                    QStringLiteral("Open the window on a headless bot listening there."),
+                                    QStringLiteral("HOST:PORT"));
+    parser.addOptions({home, demo, citizen, password, bot, world, at, universe, quit, headless, profile, attach});
     ProgramOptions options;
     if (!parser.parse(arguments)) {
         options.badCommandLine = true;
@@ -47,6 +50,16 @@ ProgramOptions ReadProgramOptions(const QStringList &arguments) {
     options.quitAfterStart = parser.isSet(quit);
     options.headless = parser.isSet(headless);
     options.profile = parser.value(profile).toStdString();
+    if (parser.isSet(password)) {
+        options.password = parser.value(password).toStdString();
+    }
+    if (parser.isSet(attach)) {
+        AttachAddress address;
+        if (ParseAttachAddress(parser.value(attach).toStdString(), address, options.error)) {
+            options.attach = address;
+        }
+        return options;
+    }
     if (parser.isSet(citizen) || parser.isSet(bot) || parser.isSet(world)) {
         LoginValues values;
         bool ok = false;

@@ -84,6 +84,20 @@ void IncomingChat::OnConsoleMessage() {
     context_.Line(text, colour, bold, italic);
 }
 
+void IncomingChat::OnPaneLine() {
+    const int style = SdkGetInt(kAttrPaneLineStyle);
+    const int kind = SdkGetInt(kAttrPaneLineKind);
+    const LineKind lineKind = kind >= 0 && kind < kLineKindCount ? static_cast<LineKind>(kind) : LineKind::Notice;
+    const auto flags = static_cast<std::uint8_t>(SdkGetInt(kAttrPaneLineFlags) & (ChatLineFlag::kCombinations - 1));
+    const ChatPane::LineContextScope line(context_.chat, {lineKind, SdkGetString(kAttrPaneLineSpeaker), {}, flags});
+    if (style & kPaneLineTimed) {
+        context_.chat.AppendTimestampPrefix(static_cast<std::time_t>(SdkGetInt(kAttrPaneLineTime)));
+    }
+    context_.chat.AppendChatLine(
+        SdkGetString(kAttrPaneLineText), static_cast<std::uint32_t>(SdkGetInt(kAttrPaneLineColour)) & 0xFFFFFF,
+        (style & kPaneLineBold) != 0, (style & kPaneLineItalic) != 0, (style & kPaneLineUnderline) != 0, true);
+}
+
 void IncomingChat::ChooseWhisperTarget(const std::string &name, int session) {
     context_.session.whisperTarget.name = name;
     context_.session.whisperTarget.session = session;

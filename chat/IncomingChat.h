@@ -20,6 +20,8 @@ public:
     void OnChat();
     // Event 29.
     void OnConsoleMessage();
+    // Event 30: a line another Gabbler showed, shown here as it was (its colour, emphasis and time).
+    void OnPaneLine();
 
     // A click on a Users-list row.
     void ChooseWhisperTarget(const std::string &name, int session);

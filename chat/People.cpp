@@ -15,6 +15,7 @@ void People::InstallHandlers() {
     SdkSetEventHandler(kEventAvatarClick, guard_.Wrap([this] { lookups_.OnAvatarClick(); }));
     SdkSetEventHandler(kEventUrl, guard_.Wrap([this] { lookups_.OnUrl(); }));
     SdkSetEventHandler(kEventConsoleMessage, guard_.Wrap([this] { chat_.OnConsoleMessage(); }));
+    SdkSetEventHandler(kEventPaneLine, guard_.Wrap([this] { chat_.OnPaneLine(); }));
 }
 
 void People::Reset() {

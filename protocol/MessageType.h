@@ -74,3 +74,6 @@ constexpr std::uint16_t kFieldHeartbeat = 1013;
 // I in a Login: a number that tells this machine and user from others (see sdk/ComputerId.h), which computer-id
 // ejections match. A peer that predates it sends none, and the server then takes the login for one without an id.
 constexpr std::uint16_t kFieldComputerId = 1014;
+// I in a Login to a headless bot: the window last attached to it then (seconds since 1970), and wants to see the
+// lines the bot showed since. A universe ignores it.
+constexpr std::uint16_t kFieldSince = 1015;

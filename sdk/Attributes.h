@@ -169,7 +169,22 @@ constexpr int kAttrConsoleMessage = 334; // S the text
 // ejection (type 1) takes as its key; 0 when the person's client sent none.
 constexpr int kAttrAvatarComputerId = 335;
 
-constexpr int kAttributeCount = 336; // attribute numbers are 0 .. kAttributeCount - 1
+// Our own numbers: a chat-pane line as another Gabbler showed it (event 30), which a bot that windows attach to
+// replays to them: the lines it heard while they were away, and what one window said, for the others.
+constexpr int kAttrPaneLineText = 336;    // S the line's text (up to the long limit)
+constexpr int kAttrPaneLineColour = 337;  // I 0xRRGGBB
+constexpr int kAttrPaneLineStyle = 338;   // I kPaneLineBold | kPaneLineItalic | kPaneLineUnderline | kPaneLineTimed
+constexpr int kAttrPaneLineTime = 339;    // I when the line was shown, seconds since 1970
+constexpr int kAttrPaneLineKind = 340;    // I chat 0, whisper 1, console 2, notice 3, own 4
+constexpr int kAttrPaneLineSpeaker = 341; // S who spoke, empty when nobody did
+constexpr int kAttrPaneLineFlags = 342;   // I what the pane's view filters know the line by
+
+constexpr int kPaneLineBold = 1;
+constexpr int kPaneLineItalic = 2;
+constexpr int kPaneLineUnderline = 4;
+constexpr int kPaneLineTimed = 8; // the time went in front of the text
+
+constexpr int kAttributeCount = 343; // attribute numbers are 0 .. kAttributeCount - 1
 
 // ---------------------------------------------------------------------------------------------------------------
 // Events (SdkSetEventHandler). What each carries is listed with it.
@@ -188,6 +203,8 @@ constexpr int kEventConsoleMessage = 29;  // 329-334
 // Our own number: someone moved the bot with SdkTeleport. 198-201 hold the new place; 291 is empty when the server
 // already moved it within this world, else the world it was sent to (the bot decides whether to go).
 constexpr int kEventTeleport = 22;
+// Our own number: a chat-pane line to show as it was shown before, 336-342.
+constexpr int kEventPaneLine = 30;
 
 constexpr int kEventCount = 32; // event numbers are 0 .. kEventCount - 1
 
@@ -258,6 +275,8 @@ constexpr AttributeKind KindOfAttribute(int attribute) {
     case kAttrUrlTarget:
     case kAttrTeleportWorld:
     case kAttrConsoleMessage:
+    case kAttrPaneLineText:
+    case kAttrPaneLineSpeaker:
         return AttributeKind::String;
     case kAttrUniverseRegistrationRequired:
     case kAttrUniverseAllowTourists:
@@ -348,6 +367,11 @@ constexpr AttributeKind KindOfAttribute(int attribute) {
     case kAttrConsoleRed:
     case kAttrConsoleGreen:
     case kAttrConsoleBlue:
+    case kAttrPaneLineColour:
+    case kAttrPaneLineStyle:
+    case kAttrPaneLineTime:
+    case kAttrPaneLineKind:
+    case kAttrPaneLineFlags:
         return AttributeKind::Int;
     default:
         return AttributeKind::None;
@@ -368,6 +392,7 @@ constexpr std::size_t AttributeMaxLength(int attribute) {
     case kAttrWorldSpeechRight:
     case kAttrWorldSpecialCommandsRight:
     case kAttrEjectionComment:
+    case kAttrPaneLineText:
         return kMaxLongStringLength;
     default:
         return kMaxStringLength;

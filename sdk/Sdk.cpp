@@ -4,6 +4,7 @@
 #include "protocol/MessageType.h"
 #include "sdk/Attributes.h"
 #include "sdk/ComputerId.h"
+#include "sdk/SdkRelay.h"
 #include "sdk/SdkSocket.h"
 
 #include <algorithm>
@@ -51,10 +52,13 @@ milliseconds Until(Clock::time_point t) {
     return left.count() > 0 ? left : milliseconds(0);
 }
 
-// Every login carries the machine's computer id, when it has one, for the worlds' computer-id ejections.
+// Every login carries the machine's computer id, when it has one, for the worlds' computer-id ejections, and the
+// time of the last attach when a window asks a headless bot for its backlog.
 void WriteComputerId(FrameWriter &w) {
     if (const std::uint32_t id = g_tuning.computerId ? g_tuning.computerId : ComputerId())
         w.Int(kFieldComputerId, static_cast<std::int32_t>(id));
+    if (g_tuning.backlogSince != 0)
+        w.Int(kFieldSince, g_tuning.backlogSince);
 }
 
 // ---- Attribute store ---------------------------------------------------------------------------------------------
@@ -66,7 +70,7 @@ struct Slot {
 };
 
 // A queued delivery is a small tag followed by the frame as it arrived (or as the SDK made it, for its own events).
-enum class Delivery : std::uint8_t { Event, Callback };
+enum class Delivery : std::uint8_t { Event, Callback, Relay };
 constexpr std::size_t kTagSize = 8; // kind, unused, u16 event or callback number, u32 frame size
 
 enum class Link { Connected, Lost, Connecting, Handshaking, LoggingIn, Entering, Dead };
@@ -74,6 +78,7 @@ enum class Link { Connected, Lost, Connecting, Handshaking, LoggingIn, Entering,
 struct Pending {
     int callback = 0;
     MessageType type = MessageType::Ping;
+    bool relay = false; // SdkRelayRequest: the answer goes to its handler, untouched
 };
 
 struct State;
@@ -91,8 +96,12 @@ public:
     // request waits for its answer alone, however much is queued meanwhile.
     void Service(milliseconds wait, bool delivering = true);
     bool HasDeliveries() const { return queueHead_ < queue_.size(); }
-    // The next delivery, with its attributes applied to the store.
-    bool TakeDelivery(Delivery &kind, int &number, int &code);
+    // The next delivery, with its attributes applied to the store (a relayed answer's are not); `frame` gets a copy
+    // of it when asked.
+    bool TakeDelivery(Delivery &kind, int &number, int &code, std::string *frame = nullptr);
+    int Relay(const std::uint8_t *frame, std::size_t size, SdkFrameHandler done);
+    // The handler of a relayed request's answer, taken out.
+    SdkFrameHandler TakeRelayHandler(std::uint32_t id);
     void Exit();
 
     int Session() const { return session_; }
@@ -148,6 +157,7 @@ private:
 
     std::uint32_t nextId_ = 1;
     std::unordered_map<std::uint32_t, Pending> pending_;
+    std::unordered_map<std::uint32_t, SdkFrameHandler> relayHandlers_;
     std::uint32_t waitingId_ = 0;
     MessageType waitingType_ = MessageType::Ping;
     bool waitingDone_ = false;
@@ -183,6 +193,7 @@ struct State {
     std::array<std::unique_ptr<SdkEventHandler>, kEventCount> events;
     std::array<std::unique_ptr<SdkCallbackHandler>, kCallbackCount> callbacks;
     std::unique_ptr<Instance> instance;
+    std::shared_ptr<SdkFrameHandler> eventTap;
     bool waiting = false; // SdkWait is on the stack
 
     // What a handler replaces or destroys stays alive until SdkWait returns, so that a handler may remove itself
@@ -485,6 +496,10 @@ void Instance::HandleReply(const FrameReader &r, const std::uint8_t *frame, std:
         return; // answer to a request that timed out
     const Pending p = it->second;
     pending_.erase(it);
+    if (p.relay) {
+        Queue(Delivery::Relay, 0, frame, size);
+        return;
+    }
     Settle(p.type, r);
     Queue(Delivery::Callback, p.callback, frame, size);
 }
@@ -523,7 +538,7 @@ void Instance::QueueCallback(int callback, int code) {
     Queue(Delivery::Callback, callback, reinterpret_cast<const std::uint8_t *>(frame.data()), frame.size());
 }
 
-bool Instance::TakeDelivery(Delivery &kind, int &number, int &code) {
+bool Instance::TakeDelivery(Delivery &kind, int &number, int &code, std::string *frame) {
     if (queueHead_ >= queue_.size())
         return false;
     const std::uint8_t *p = queue_.data() + queueHead_;
@@ -532,7 +547,10 @@ bool Instance::TakeDelivery(Delivery &kind, int &number, int &code) {
     std::uint32_t size = 0;
     std::memcpy(&size, p + 4, 4);
     const FrameReader r(p + kTagSize, size);
-    state_.Apply(r);
+    if (kind != Delivery::Relay)
+        state_.Apply(r);
+    if (frame)
+        frame->assign(reinterpret_cast<const char *>(p + kTagSize), size);
     code = r.Header().code;
     queueHead_ += kTagSize + size;
     return true;
@@ -548,8 +566,15 @@ void Instance::FailRequests() {
         waitingDone_ = true;
     }
     // Callbacks still owed are answered, so that nobody waits for them forever.
-    for (const auto &[id, p] : pending_)
-        QueueCallback(p.callback, kConnectionLost);
+    for (const auto &[id, p] : pending_) {
+        if (p.relay) {
+            std::string frame;
+            FrameWriter(frame, static_cast<std::uint16_t>(MessageType::Reply), id, kConnectionLost).Finish();
+            Queue(Delivery::Relay, 0, reinterpret_cast<const std::uint8_t *>(frame.data()), frame.size());
+        } else {
+            QueueCallback(p.callback, kConnectionLost);
+        }
+    }
     pending_.clear();
     internalId_ = 0;
     socket_.Close();
@@ -778,6 +803,39 @@ int Instance::Create(const std::string &host, int port) {
     return result;
 }
 
+int Instance::Relay(const std::uint8_t *frame, std::size_t size, SdkFrameHandler done) {
+    if (!frame || !IsValidFrame(frame, size))
+        return kInvalidArgument;
+    const FrameReader r(frame, size);
+    const std::uint16_t type = r.Header().type;
+    if (!IsRequestType(type) || type == static_cast<std::uint16_t>(MessageType::Login))
+        return kInvalidArgument;
+    if (link_ != Link::Connected)
+        return kNoConnection;
+    if (out_.size() - outSent_ > kMaxOutputBytes)
+        return kOutBufferFull;
+    const std::uint32_t id = nextId_++;
+    // The id sits after the length and the type (see protocol/Frame.h), little-endian.
+    const std::size_t at = out_.size();
+    out_.append(reinterpret_cast<const char *>(frame), size);
+    for (int i = 0; i < 4; ++i)
+        out_[at + 6 + static_cast<std::size_t>(i)] = static_cast<char>((id >> (8 * i)) & 0xff);
+    lastSent_ = Clock::now();
+    pending_[id] = Pending{kNoCallback, static_cast<MessageType>(type), true};
+    relayHandlers_[id] = std::move(done);
+    Flush();
+    return 0;
+}
+
+SdkFrameHandler Instance::TakeRelayHandler(std::uint32_t id) {
+    const auto it = relayHandlers_.find(id);
+    if (it == relayHandlers_.end())
+        return {};
+    SdkFrameHandler handler = std::move(it->second);
+    relayHandlers_.erase(it);
+    return handler;
+}
+
 void Instance::Exit() {
     inWorld_ = false;
     reenter_ = false;
@@ -945,13 +1003,25 @@ int SdkWait(int milliseconds) {
     const std::size_t limit = std::max<std::size_t>(1, g_tuning.maxDeliveriesPerWait);
     std::size_t delivered = 0;
     bool alive = true;
+    std::string frame;
     instance->Service(std::chrono::milliseconds(0));
     while (alive) {
         Delivery kind = Delivery::Event;
         int number = 0, code = 0;
-        while (delivered < limit && instance->TakeDelivery(kind, number, code)) {
+        const std::shared_ptr<SdkFrameHandler> tap = state->eventTap;
+        while (delivered < limit && instance->TakeDelivery(kind, number, code, &frame)) {
             ++delivered;
-            if (kind == Delivery::Event) {
+            if (kind == Delivery::Relay) {
+                const FrameReader r(reinterpret_cast<const std::uint8_t *>(frame.data()), frame.size());
+                if (SdkFrameHandler h = instance->TakeRelayHandler(r.Header().id))
+                    h(reinterpret_cast<const std::uint8_t *>(frame.data()), frame.size());
+            } else if (kind == Delivery::Event) {
+                if (tap && *tap)
+                    (*tap)(reinterpret_cast<const std::uint8_t *>(frame.data()), frame.size());
+                if (g_state.get() != state || state->instance.get() != instance) {
+                    alive = false;
+                    break;
+                }
                 if (SdkEventHandler *h = state->events[static_cast<std::size_t>(number)].get(); h && *h)
                     (*h)();
             } else if (number >= 0 && number < kCallbackCount) {
@@ -1203,6 +1273,25 @@ int SdkObjectLoad() {
     return Call(MessageType::ObjectLoad, kCallbackObjectResult,
                 {kAttrObjectX, kAttrObjectY, kAttrObjectZ, kAttrObjectYaw, kAttrObjectModel, kAttrObjectDescription,
                  kAttrObjectAction, kAttrObjectOwner, kAttrObjectTimestamp, kAttrObjectNumber});
+}
+
+// ---- Relaying
+// ----------------------------------------------------------------------------------------------------------
+
+int SdkSetEventTap(SdkFrameHandler tap) {
+    if (!g_state)
+        return kNotInitialized;
+    // Shared, so that a tap that replaces itself while it runs stays alive until it returns.
+    g_state->eventTap = tap ? std::make_shared<SdkFrameHandler>(std::move(tap)) : nullptr;
+    return 0;
+}
+
+int SdkRelayRequest(const std::uint8_t *frame, std::size_t size, SdkFrameHandler done) {
+    int error = 0;
+    Instance *instance = TheInstance(error);
+    if (!instance)
+        return error;
+    return instance->Relay(frame, size, std::move(done));
 }
 
 // ---- Tuning

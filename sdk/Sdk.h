@@ -105,6 +105,8 @@ struct SdkTuning {
     std::size_t maxQueuedBytes = 16 * 1024 * 1024;       // undelivered data held before reading stops
     std::uint32_t computerId = 0;                        // sent at login in place of this machine's own
                                                          // (sdk/ComputerId.h) when not 0
+    std::int32_t backlogSince = 0;                       // sent at login when not 0: a headless bot then replays
+                                                         // the lines it showed since (seconds since 1970)
 };
 void SdkSetTuning(const SdkTuning &tuning); // takes effect for the next requests and connections
 SdkTuning SdkGetTuning();

@@ -1,5 +1,6 @@
 #include "app/ui/Program.h"
 
+#include "app/AttachStart.h"
 #include "app/ProgramOptions.h"
 #include "app/Session.h"
 #include "app/Settings.h"
@@ -15,12 +16,15 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -99,6 +103,33 @@ int RunGabbler(int argc, char **argv) {
         QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QStringLiteral("Unable to initialize API."));
         return 1;
     }
+    std::string attachedTo;
+    if (options.attach) {
+        // The window becomes the bot it attaches to: its login values are the bot's, its universe the bot.
+        attachedTo = options.attach->host + ":" + std::to_string(options.attach->port);
+        std::string password = options.password.value_or(std::string());
+        if (!options.password) {
+            bool ok = false;
+            password = QInputDialog::getText(
+                           nullptr, QStringLiteral("Gabbler"),
+                           QStringLiteral("Password of the bot at %1:").arg(QString::fromStdString(attachedTo)),
+                           QLineEdit::Password, {}, &ok)
+                           .toStdString();
+            if (!ok) {
+                return 0;
+            }
+        }
+        const AttachStart start = AskAttachedBot(options.attach->host, options.attach->port, password);
+        if (!start.ok) {
+            std::fprintf(stderr, "%s\n", start.error.c_str());
+            QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QString::fromStdString(start.error));
+            return 1;
+        }
+        login = start.login;
+        SdkTuning tuning = SdkGetTuning();
+        tuning.backlogSince = static_cast<std::int32_t>(LastAttach(folder.path, attachedTo));
+        SdkSetTuning(tuning);
+    }
     int result = 0;
     {
         GabblerApp gabbler(folder.path, Settings::Load(folder.path + "/gabbler.ini"));
@@ -119,7 +150,15 @@ int RunGabbler(int argc, char **argv) {
         // login dialog they end it before the bot starts.
         OnTerminateSignal([&gabbler] { gabbler.Terminate(); });
         if (gabbler.Run(login)) {
+            if (!attachedTo.empty()) {
+                // Should this window not end cleanly, the next attach asks for everything from its start on.
+                RememberAttach(folder.path, attachedTo, static_cast<std::int64_t>(std::time(nullptr)));
+            }
             result = QApplication::exec();
+            if (!attachedTo.empty()) {
+                // Seen up to here: the next attach starts its backlog at this window's end.
+                RememberAttach(folder.path, attachedTo, static_cast<std::int64_t>(std::time(nullptr)));
+            }
         }
         gabbler.Shutdown();
     }

@@ -1,0 +1,238 @@
+// A window attached to a headless bot: the bot runs in a process of its own on the universe of the test process,
+// the window here (offscreen) attaches to it with the attach password and acts through the bot's session.
+
+#include "AttachedBot.h"
+#include "TempDir.h"
+#include "app/AttachStart.h"
+#include "app/Commands.h"
+#include "app/Session.h"
+#include "app/ui/GabblerApp.h"
+#include "app/ui/MainWindow.h"
+#include "chat/ChatPane.h"
+#include "chat/People.h"
+#include "sdk/Attributes.h"
+#include "sdk/Sdk.h"
+#include "server/UniverseServer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <ctime>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+class AttachWindow : public testing::Test {
+protected:
+    static void SetUpTestSuite() { app_ = new QApplication(argc_, argv_); }
+    static void TearDownTestSuite() {
+        delete app_;
+        app_ = nullptr;
+    }
+
+    void SetUp() override {
+        ServerOptions options;
+        options.port = 0;
+        options.passwordIterations = 1;
+        server_ = std::make_unique<UniverseServer>(options);
+        ASSERT_TRUE(server_->Start()) << server_->LastError();
+        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
+        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
+        ASSERT_TRUE(server_->AddWorld("Harbour", 39));
+        ASSERT_TRUE(server_->SetWorld("Sunset", "caretakers", "1234"));
+        PersonSpec alice;
+        alice.name = "Alice";
+        alice.citizen = 77;
+        alice_ = server_->AddPerson("Sunset", alice);
+        ASSERT_GT(alice_, 0);
+        ASSERT_EQ(SdkInit(kSdkBuild), 0);
+        bot_ = std::make_unique<AttachedBot>(server_->Port(), "Sunset", "secret");
+        ASSERT_GT(bot_->Port(), 0) << bot_->Error();
+        botSession_ = BotSession();
+        ASSERT_GT(botSession_, 0);
+    }
+
+    void TearDown() override {
+        Detach();
+        bot_.reset();
+        server_->Stop();
+    }
+
+    int BotSession() {
+        for (const PersonInfo &p : server_->PeopleIn("Sunset"))
+            if (p.name == "[Helper]")
+                return p.session;
+        return 0;
+    }
+
+    // Starts the window as `gabbler --attach` does, asking for the lines since `since` (0 none).
+    void Attach(std::int64_t since = 0) {
+        const AttachStart start = AskAttachedBot("127.0.0.1", bot_->Port(), "secret");
+        ASSERT_TRUE(start.ok) << start.error;
+        SdkTuning tuning = SdkGetTuning();
+        tuning.backlogSince = static_cast<std::int32_t>(since);
+        SdkSetTuning(tuning);
+        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
+        gabbler_->Run(start.login);
+        ASSERT_TRUE(gabbler_->GetSession().Started());
+    }
+
+    void Detach() {
+        gabbler_.reset();
+        SdkTerm();
+        SdkInit(kSdkBuild);
+        SdkSetTuning(SdkTuning{});
+    }
+
+    bool PaneHas(const std::string &text) const {
+        const ChatLog &log = gabbler_->Chat().Log();
+        for (std::size_t i = 0; i < log.LineCount(); ++i)
+            if (log.Line(i).Text().find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    void Say(const QString &text) {
+        MainWindow &window = gabbler_->Window();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window.SayBox()->isEnabled(); }, 5000));
+        window.SayBox()->setText(text);
+        QTest::mouseClick(window.SendButton(), Qt::LeftButton);
+    }
+
+    // Waits for a line the bot printed that starts with `prefix`.
+    bool BotPrinted(const std::string &line) {
+        for (int i = 0; i < 20; ++i) {
+            const std::string next = bot_->ReadLine(std::chrono::milliseconds(500));
+            if (next == line)
+                return true;
+        }
+        return false;
+    }
+
+    inline static int argc_ = 1;
+    inline static char name_[] = "gabbler-test";
+    inline static char *argv_[] = {name_, nullptr};
+    inline static QApplication *app_ = nullptr;
+    TempDir home_;
+    std::unique_ptr<UniverseServer> server_;
+    std::unique_ptr<AttachedBot> bot_;
+    std::unique_ptr<GabblerApp> gabbler_;
+    int alice_ = 0;
+    int botSession_ = 0;
+};
+
+TEST_F(AttachWindow, TheWindowBecomesTheBotAndShowsItsPeopleAndBacklog) {
+    const std::int64_t before = std::time(nullptr) - 1;
+    ASSERT_TRUE(server_->Say(alice_, "while nobody watched"));
+    QTest::qWait(300); // the bot hears it before the window comes
+    Attach(before);
+    EXPECT_EQ(gabbler_->GetSession().Login().botName, "Helper");
+    EXPECT_EQ(SdkSession(), botSession_) << "the window's session is the bot's";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gabbler_->GetPeople().Roster().Find(alice_) != nullptr; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return PaneHas("Alice: while nobody watched"); }, 5000));
+    // Live chat reaches the window as it reaches the bot.
+    ASSERT_TRUE(server_->Say(alice_, "now you see me"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return PaneHas("Alice: now you see me"); }, 5000));
+}
+
+TEST_F(AttachWindow, WhatTheWindowSaysAndDoesTheBotDoes) {
+    Attach();
+    Say(QStringLiteral("hello from the window"));
+    PersonInfo bot;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return server_->Person(botSession_, bot) && bot.lastSaid == "hello from the window"; }, 5000));
+    EXPECT_TRUE(BotPrinted("own: [Helper]: hello from the window")) << "the bot's pane has the line as its own";
+
+    // A whisper reaches the person through the bot.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gabbler_->GetPeople().Roster().Find(alice_) != nullptr; }, 5000));
+    gabbler_->GetPeople().ChooseWhisperTarget("Alice", alice_);
+    gabbler_->Window().WhisperBox()->setText(QStringLiteral("psst"));
+    QTest::mouseClick(gabbler_->Window().SendButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const InboxEntry &e : server_->Inbox(alice_))
+                if (e.kind == InboxEntry::Kind::Whisper && e.text == "psst" && e.fromSession == botSession_)
+                    return true;
+            return false;
+        },
+        5000));
+
+    // A step north moves the bot itself, five metres from where it stood.
+    gabbler_->Window().CommandAction(Command::MoveNorth)->trigger();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server_->Person(botSession_, bot) && bot.z == 200 + 500; }, 5000))
+        << bot.z;
+}
+
+TEST_F(AttachWindow, AnAdministrationDialogWorksThroughTheBot) {
+    Attach();
+    QAction *features = gabbler_->Window().CommandAction(Command::WorldFeatures);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return features->isEnabled(); }, 5000));
+    bool changed = false;
+    QTimer::singleShot(0, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        // The title field is the one showing the world's title; the caretaker changes it.
+        for (QLineEdit *edit : dialog->findChildren<QLineEdit *>()) {
+            if (edit->isEnabled() && edit->text().isEmpty() && !changed) {
+                edit->setText(QStringLiteral("Set from a window"));
+                changed = true;
+            }
+        }
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        if (dialog->isVisible())
+            dialog->reject();
+    });
+    features->trigger();
+    ASSERT_TRUE(changed);
+    // The universe changed the world and told the bot, which told the window.
+    bool seen = false;
+    for (const int n : {kAttrWorldTitle, kAttrWorldBackdrop, kAttrWorldGround, kAttrWorldObjectPath,
+                        kAttrWorldWelcomeMessage, kAttrWorldHomePage})
+        seen = seen || QTest::qWaitFor([&] { return SdkGetString(n) == "Set from a window"; }, 500);
+    EXPECT_TRUE(seen);
+}
+
+TEST_F(AttachWindow, ASecondWindowSeesWhatTheFirstSaysAndDetachingLeavesTheBot) {
+    Attach();
+    BareWindow second(bot_->Port());
+    ASSERT_EQ(second.Attach("secret", "Sunset"), std::make_pair(0, 0));
+    Say(QStringLiteral("for both windows"));
+    const std::string line = second.Event(kEventPaneLine);
+    EXPECT_EQ(BareWindow::Text(line, kAttrPaneLineText), "[Helper]: for both windows");
+
+    Detach();
+    // The bot stays in its world and keeps serving the other window.
+    QTest::qWait(300);
+    EXPECT_EQ(BotSession(), botSession_);
+    ASSERT_TRUE(server_->Say(alice_, "still here?"));
+    const std::string heard = second.Event(kEventChat);
+    EXPECT_EQ(BareWindow::Text(heard, kAttrChatMessage), "still here?");
+}
+
+TEST_F(AttachWindow, AWindowThatAsksForAnotherWorldTakesTheBotThere) {
+    BareWindow window(bot_->Port());
+    ASSERT_EQ(window.Attach("secret", "Harbour"), std::make_pair(0, 0));
+    PersonInfo bot;
+    ASSERT_TRUE(server_->Person(botSession_, bot));
+    EXPECT_EQ(bot.world, "Harbour");
+}
+
+TEST_F(AttachWindow, AWrongPasswordIsRefused) {
+    const AttachStart start = AskAttachedBot("127.0.0.1", bot_->Port(), "guess");
+    EXPECT_FALSE(start.ok);
+    EXPECT_NE(start.error.find("refused the password"), std::string::npos) << start.error;
+    BareWindow bare(bot_->Port());
+    EXPECT_EQ(bare.Attach("", "Sunset").first, 43) << "an empty password opens nothing";
+    // Without a login the window gets nothing relayed.
+    bare.Send(MessageType::Say, 9, 0, [](FrameWriter &w) { w.String(kFieldText, "sneaky"); });
+    EXPECT_EQ(BareWindow::Code(bare.Reply(9)), 31);
+}
+
+} // namespace
