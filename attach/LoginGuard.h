@@ -7,9 +7,6 @@
 #include <string>
 #include <string_view>
 
-// True when both texts are equal; takes the same time whichever bytes differ (the length still shows).
-bool ConstantTimeEquals(std::string_view a, std::string_view b);
-
 class LoginGuard {
 public:
     using Clock = std::chrono::steady_clock;

@@ -4,6 +4,7 @@
 #include "attach/AttachAddress.h"
 #include "attach/LoginGuard.h"
 #include "attach/PaneLine.h"
+#include "crypto/ConstantTime.h"
 #include "protocol/Frame.h"
 #include "sdk/Attributes.h"
 
