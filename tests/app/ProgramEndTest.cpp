@@ -1,8 +1,8 @@
 #include "TempDir.h"
 #include "app/Session.h"
+#include "app/TerminateSignal.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/MainWindow.h"
-#include "app/TerminateSignal.h"
 #include "chat/ChatPane.h"
 #include "sdk/Sdk.h"
 
