@@ -35,7 +35,16 @@ ProgramOptions ReadProgramOptions(const QStringList &arguments) {
     const QCommandLineOption attach(QStringLiteral("attach"),
                                     QStringLiteral("Open the window on a headless bot listening there."),
                                     QStringLiteral("HOST:PORT"));
-    parser.addOptions({home, demo, citizen, password, bot, world, at, universe, quit, headless, profile, attach});
+    const QCommandLineOption attachListen(
+        QStringLiteral("attach-listen"),
+        QStringLiteral("With --headless: let windows attach here (default port %1).").arg(kDefaultAttachPort),
+        QStringLiteral("HOST:PORT"));
+    const QCommandLineOption attachPasswordFile(
+        QStringLiteral("attach-password-file"),
+        QStringLiteral("With --attach-listen: the windows' password, the file's first line (else the bot's)."),
+        QStringLiteral("FILE"));
+    parser.addOptions({home, demo, citizen, password, bot, world, at, universe, quit, headless, profile, attach,
+                       attachListen, attachPasswordFile});
     ProgramOptions options;
     if (!parser.parse(arguments)) {
         options.badCommandLine = true;
@@ -52,6 +61,14 @@ ProgramOptions ReadProgramOptions(const QStringList &arguments) {
     options.profile = parser.value(profile).toStdString();
     if (parser.isSet(password)) {
         options.password = parser.value(password).toStdString();
+    }
+    options.attachPasswordFile = parser.value(attachPasswordFile).toStdString();
+    if (parser.isSet(attachListen)) {
+        AttachAddress address;
+        if (!ParseAttachAddress(parser.value(attachListen).toStdString(), address, options.error, true)) {
+            return options;
+        }
+        options.attachListen = address;
     }
     if (parser.isSet(attach)) {
         AttachAddress address;

@@ -14,12 +14,14 @@ struct ProgramOptions {
     bool demo = false;
     bool quitAfterStart = false;
     bool headless = false;
-    std::string profile;                 // --profile: a profile of profiles.txt to log in with
-    std::optional<LoginValues> login;    // from the login options; the login dialog is skipped
-    std::optional<AttachAddress> attach; // --attach: open the window on a headless bot instead of a universe
-    std::optional<std::string> password; // --password, when given
-    std::string error;                   // a sentence for the user when the options cannot be used
-    bool badCommandLine = false;         // an unknown option or a missing value: error says which
+    std::string profile;                       // --profile: a profile of profiles.txt to log in with
+    std::optional<LoginValues> login;          // from the login options; the login dialog is skipped
+    std::optional<AttachAddress> attach;       // --attach: open the window on a headless bot instead of a universe
+    std::optional<std::string> password;       // --password, when given
+    std::optional<AttachAddress> attachListen; // --attach-listen: the headless bot serves windows there
+    std::string attachPasswordFile;            // --attach-password-file: their password, else the bot's own
+    std::string error;                         // a sentence for the user when the options cannot be used
+    bool badCommandLine = false;               // an unknown option or a missing value: error says which
 };
 
 // Reads the options; --help prints the options and ends the program. Needs the application object.

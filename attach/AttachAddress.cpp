@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstring>
 
-bool ParseAttachAddress(std::string_view text, AttachAddress &out, std::string &error) {
+bool ParseAttachAddress(std::string_view text, AttachAddress &out, std::string &error, bool listening) {
     std::string_view host = text;
     std::string_view port;
     if (!text.empty() && text.front() == '[') {
@@ -32,8 +32,10 @@ bool ParseAttachAddress(std::string_view text, AttachAddress &out, std::string &
     int number = kDefaultAttachPort;
     if (!port.empty()) {
         const auto [end, ec] = std::from_chars(port.data(), port.data() + port.size(), number);
-        if (ec != std::errc() || end != port.data() + port.size() || number < 1 || number > 65535) {
-            error = "The port of " + std::string(text) + " is not a number from 1 to 65535.";
+        const int lowest = listening ? 0 : 1;
+        if (ec != std::errc() || end != port.data() + port.size() || number < lowest || number > 65535) {
+            error =
+                "The port of " + std::string(text) + " is not a number from " + std::to_string(lowest) + " to 65535.";
             return false;
         }
     }

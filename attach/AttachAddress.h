@@ -12,8 +12,9 @@ struct AttachAddress {
     int port = 0;
 };
 
-// "HOST:PORT", "HOST" (the default port), "[::1]:PORT". False with error set for an empty host or a bad port.
-bool ParseAttachAddress(std::string_view text, AttachAddress &out, std::string &error);
+// "HOST:PORT", "HOST" (the default port), "[::1]:PORT". False with error set for an empty host or a bad port. An
+// address to listen on may have port 0 (any free one).
+bool ParseAttachAddress(std::string_view text, AttachAddress &out, std::string &error, bool listening = false);
 // True for the loopback addresses and "localhost": a listener there is reachable from this machine only.
 bool IsLoopbackHost(std::string_view host);
 // Whether a headless bot may listen for windows there: loopback always, anything else only with TLS (a password

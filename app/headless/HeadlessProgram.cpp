@@ -1,6 +1,7 @@
 #include "app/headless/HeadlessProgram.h"
 
 #include "app/Bot.h"
+#include "app/BotAttach.h"
 #include "app/ProgramOptions.h"
 #include "app/Session.h"
 #include "app/TerminateSignal.h"
@@ -17,6 +18,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -32,8 +35,14 @@ std::int64_t NowMs() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+// Where and how windows attach, when they may.
+struct AttachSetup {
+    BotAttachOptions options;
+    bool on = false;
+};
+
 // The bot on the data folder home until it is told to end or cannot go on.
-int RunBot(const std::string &home, const LoginValues &login) {
+int RunBot(const std::string &home, const LoginValues &login, const AttachSetup &attach) {
     Bot bot(home, Settings::Load(home + "/gabbler.ini"));
     TerminalViews views;
     bot.Plug(views, views);
@@ -49,6 +58,18 @@ int RunBot(const std::string &home, const LoginValues &login) {
     // reason ends the run, for the service manager to decide.
     session.SetAlwaysReenter(true);
     session.onStranded = [](int reason, const std::string &) { QCoreApplication::exit(StrandedStatus(reason)); };
+    std::unique_ptr<BotAttach> windows;
+    if (attach.on) {
+        // Before the bot enters: the windows' list of people is the one the bot builds from its first entry on.
+        windows = std::make_unique<BotAttach>(bot, attach.options);
+        std::string error;
+        if (!windows->Start(error)) {
+            bot.Shutdown();
+            return Fail(HeadlessExit::Usage, "cannot listen for windows: " + error);
+        }
+        std::fprintf(stderr, "gabbler: windows may attach on %s:%d\n", attach.options.listen.host.c_str(),
+                     windows->Port());
+    }
     bot.StartTimers();
     bot.Start(login);
     int status = HeadlessExit::Ended;
@@ -101,10 +122,31 @@ int RunHeadless(int argc, char **argv) {
             return Fail(HeadlessExit::Usage, error);
         }
     }
+    AttachSetup attach;
+    if (options.attachListen) {
+        std::string error;
+        if (!CheckAttachListen(options.attachListen->host, false, error)) {
+            return Fail(HeadlessExit::Usage, error);
+        }
+        attach.on = true;
+        attach.options.listen.host = options.attachListen->host;
+        attach.options.listen.port = options.attachListen->port;
+        attach.options.listen.log = [](const std::string &line) {
+            std::fprintf(stderr, "gabbler: attach: %s\n", line.c_str());
+        };
+        attach.options.password = login->privilegePassword;
+        if (!options.attachPasswordFile.empty()) {
+            // From a file, so that it shows in no process list.
+            std::ifstream file(options.attachPasswordFile);
+            if (!file || !std::getline(file, attach.options.password) || attach.options.password.empty()) {
+                return Fail(HeadlessExit::Usage, "cannot read a password from " + options.attachPasswordFile);
+            }
+        }
+    }
     if (SdkInit(kSdkBuild) != 0) {
         return Fail(HeadlessExit::CannotRun, "Unable to initialize API.");
     }
-    const int status = RunBot(folder.path, *login);
+    const int status = RunBot(folder.path, *login, attach);
     SdkDestroy();
     SdkTerm();
     return status;

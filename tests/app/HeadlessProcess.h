@@ -82,6 +82,16 @@ public:
 
     bool HasLine(std::string_view text) const { return out_text_.find(text) != std::string::npos; }
 
+    // The same for standard error, where the program says what it does besides the chat pane.
+    bool WaitForErrorLine(std::string_view text, std::chrono::milliseconds within = std::chrono::seconds(20)) {
+        const auto end = std::chrono::steady_clock::now() + within;
+        while (err_text_.find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() >= end || !Read(std::chrono::milliseconds(50)))
+                return err_text_.find(text) != std::string::npos;
+        }
+        return true;
+    }
+
     void Signal(int signal) {
         if (pid_ > 0)
             ::kill(pid_, signal);

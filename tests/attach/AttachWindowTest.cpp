@@ -1,10 +1,12 @@
-// A window attached to a headless bot: the bot runs in a process of its own on the universe of the test process,
-// the window here (offscreen) attaches to it with the attach password and acts through the bot's session.
+// A window attached to a headless bot: the real `gabbler --headless` runs in a process of its own on the universe
+// of the test process, and the window here (offscreen) attaches to it with the password and acts through the
+// bot's session.
 
-#include "AttachedBot.h"
+#include "BareWindow.h"
 #include "TempDir.h"
 #include "app/AttachStart.h"
 #include "app/Commands.h"
+#include "app/HeadlessProcess.h"
 #include "app/Session.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/MainWindow.h"
@@ -53,28 +55,55 @@ protected:
         alice_ = server_->AddPerson("Sunset", alice);
         ASSERT_GT(alice_, 0);
         ASSERT_EQ(SdkInit(kSdkBuild), 0);
-        bot_ = std::make_unique<AttachedBot>(server_->Port(), "Sunset", "secret");
-        ASSERT_GT(bot_->Port(), 0) << bot_->Error();
+        StartBot();
         botSession_ = BotSession();
         ASSERT_GT(botSession_, 0);
     }
 
+    // The headless bot "Tester" in Sunset, at 2n, windows attaching on a free loopback port.
+    void StartBot(const std::vector<std::string> &more = {}) {
+        std::vector<std::string> options = {"--home",     botHome_.Path(),
+                                            "--citizen",  "1234",
+                                            "--password", "secret",
+                                            "--bot",      "Tester",
+                                            "--world",    "Sunset",
+                                            "--at",       "2n 0w",
+                                            "--universe", "127.0.0.1:" + std::to_string(server_->Port())};
+        options.insert(options.end(), more.begin(), more.end());
+        if (more.empty()) {
+            options.insert(options.end(), {"--attach-listen", "127.0.0.1:0"});
+        }
+        bot_ = std::make_unique<HeadlessProcess>();
+        ASSERT_TRUE(bot_->Start(options));
+        if (!more.empty()) {
+            return;
+        }
+        const std::string said = "windows may attach on 127.0.0.1:";
+        ASSERT_TRUE(bot_->WaitForErrorLine(said)) << bot_->Err();
+        ASSERT_TRUE(bot_->WaitForLine("Bot started at")) << bot_->Out() << bot_->Err();
+        const std::string &err = bot_->Err();
+        port_ = std::stoi(err.substr(err.find(said) + said.size()));
+    }
+
     void TearDown() override {
         Detach();
-        bot_.reset();
+        if (bot_) {
+            bot_->Signal(SIGTERM);
+            bot_->WaitExit();
+        }
         server_->Stop();
     }
 
     int BotSession() {
         for (const PersonInfo &p : server_->PeopleIn("Sunset"))
-            if (p.name == "[Helper]")
+            if (p.name == "[Tester]")
                 return p.session;
         return 0;
     }
 
     // Starts the window as `gabbler --attach` does, asking for the lines since `since` (0 none).
     void Attach(std::int64_t since = 0) {
-        const AttachStart start = AskAttachedBot("127.0.0.1", bot_->Port(), "secret");
+        const AttachStart start = AskAttachedBot("127.0.0.1", port_, "secret");
         ASSERT_TRUE(start.ok) << start.error;
         SdkTuning tuning = SdkGetTuning();
         tuning.backlogSince = static_cast<std::int32_t>(since);
@@ -106,23 +135,15 @@ protected:
         QTest::mouseClick(window.SendButton(), Qt::LeftButton);
     }
 
-    // Waits for a line the bot printed that starts with `prefix`.
-    bool BotPrinted(const std::string &line) {
-        for (int i = 0; i < 20; ++i) {
-            const std::string next = bot_->ReadLine(std::chrono::milliseconds(500));
-            if (next == line)
-                return true;
-        }
-        return false;
-    }
-
     inline static int argc_ = 1;
     inline static char name_[] = "gabbler-test";
     inline static char *argv_[] = {name_, nullptr};
     inline static QApplication *app_ = nullptr;
     TempDir home_;
+    TempDir botHome_;
     std::unique_ptr<UniverseServer> server_;
-    std::unique_ptr<AttachedBot> bot_;
+    std::unique_ptr<HeadlessProcess> bot_;
+    int port_ = 0;
     std::unique_ptr<GabblerApp> gabbler_;
     int alice_ = 0;
     int botSession_ = 0;
@@ -133,7 +154,7 @@ TEST_F(AttachWindow, TheWindowBecomesTheBotAndShowsItsPeopleAndBacklog) {
     ASSERT_TRUE(server_->Say(alice_, "while nobody watched"));
     QTest::qWait(300); // the bot hears it before the window comes
     Attach(before);
-    EXPECT_EQ(gabbler_->GetSession().Login().botName, "Helper");
+    EXPECT_EQ(gabbler_->GetSession().Login().botName, "Tester");
     EXPECT_EQ(SdkSession(), botSession_) << "the window's session is the bot's";
     ASSERT_TRUE(QTest::qWaitFor([&] { return gabbler_->GetPeople().Roster().Find(alice_) != nullptr; }, 5000));
     ASSERT_TRUE(QTest::qWaitFor([&] { return PaneHas("Alice: while nobody watched"); }, 5000));
@@ -148,7 +169,7 @@ TEST_F(AttachWindow, WhatTheWindowSaysAndDoesTheBotDoes) {
     PersonInfo bot;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return server_->Person(botSession_, bot) && bot.lastSaid == "hello from the window"; }, 5000));
-    EXPECT_TRUE(BotPrinted("own: [Helper]: hello from the window")) << "the bot's pane has the line as its own";
+    EXPECT_TRUE(bot_->WaitForLine("[Tester]: hello from the window")) << "the bot's pane has the line as its own";
 
     // A whisper reaches the person through the bot.
     ASSERT_TRUE(QTest::qWaitFor([&] { return gabbler_->GetPeople().Roster().Find(alice_) != nullptr; }, 5000));
@@ -164,9 +185,13 @@ TEST_F(AttachWindow, WhatTheWindowSaysAndDoesTheBotDoes) {
         },
         5000));
 
-    // A step north moves the bot itself, five metres from where it stood.
+    // A step north moves the bot itself, five metres from where it stood; the window started where the bot was.
+    ASSERT_TRUE(server_->Person(botSession_, bot));
+    const int before = bot.z;
+    EXPECT_EQ(before, SdkGetInt(kAttrMyZ));
+    EXPECT_NE(before, 0) << "the bot stands 2n";
     gabbler_->Window().CommandAction(Command::MoveNorth)->trigger();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return server_->Person(botSession_, bot) && bot.z == 200 + 500; }, 5000))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server_->Person(botSession_, bot) && bot.z == before + 500; }, 5000))
         << bot.z;
 }
 
@@ -201,11 +226,11 @@ TEST_F(AttachWindow, AnAdministrationDialogWorksThroughTheBot) {
 
 TEST_F(AttachWindow, ASecondWindowSeesWhatTheFirstSaysAndDetachingLeavesTheBot) {
     Attach();
-    BareWindow second(bot_->Port());
+    BareWindow second(port_);
     ASSERT_EQ(second.Attach("secret", "Sunset"), std::make_pair(0, 0));
     Say(QStringLiteral("for both windows"));
     const std::string line = second.Event(kEventPaneLine);
-    EXPECT_EQ(BareWindow::Text(line, kAttrPaneLineText), "[Helper]: for both windows");
+    EXPECT_EQ(BareWindow::Text(line, kAttrPaneLineText), "[Tester]: for both windows");
 
     Detach();
     // The bot stays in its world and keeps serving the other window.
@@ -217,7 +242,7 @@ TEST_F(AttachWindow, ASecondWindowSeesWhatTheFirstSaysAndDetachingLeavesTheBot) 
 }
 
 TEST_F(AttachWindow, AWindowThatAsksForAnotherWorldTakesTheBotThere) {
-    BareWindow window(bot_->Port());
+    BareWindow window(port_);
     ASSERT_EQ(window.Attach("secret", "Harbour"), std::make_pair(0, 0));
     PersonInfo bot;
     ASSERT_TRUE(server_->Person(botSession_, bot));
@@ -225,14 +250,29 @@ TEST_F(AttachWindow, AWindowThatAsksForAnotherWorldTakesTheBotThere) {
 }
 
 TEST_F(AttachWindow, AWrongPasswordIsRefused) {
-    const AttachStart start = AskAttachedBot("127.0.0.1", bot_->Port(), "guess");
+    const AttachStart start = AskAttachedBot("127.0.0.1", port_, "guess");
     EXPECT_FALSE(start.ok);
     EXPECT_NE(start.error.find("refused the password"), std::string::npos) << start.error;
-    BareWindow bare(bot_->Port());
+    BareWindow bare(port_);
     EXPECT_EQ(bare.Attach("", "Sunset").first, 43) << "an empty password opens nothing";
     // Without a login the window gets nothing relayed.
     bare.Send(MessageType::Say, 9, 0, [](FrameWriter &w) { w.String(kFieldText, "sneaky"); });
     EXPECT_EQ(BareWindow::Code(bare.Reply(9)), 31);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AttachWindow, TheBotListensBeyondThisMachineOnlyEncrypted) {
+    for (const char *address : {"0.0.0.0:0", "192.0.2.1:5871"}) {
+        HeadlessProcess other;
+        ASSERT_TRUE(other.Start({"--home", botHome_.Path() + "/other", "--citizen", "1234", "--password", "secret",
+                                 "--bot", "Other", "--world", "Sunset", "--universe",
+                                 "127.0.0.1:" + std::to_string(server_->Port()), "--attach-listen", address}));
+        EXPECT_EQ(other.WaitExit(), 2) << address;
+        EXPECT_NE(other.Err().find("Refusing to listen for windows on"), std::string::npos) << other.Err();
+    }
 }
 
 } // namespace

@@ -1,9 +1,8 @@
 #pragma once
 
-// For the attach tests: a headless bot in a process of its own (attach_test_bot) serving windows on a loopback
-// port, and a bare window that speaks the wire format itself, as a second window beside the test's own.
+// For the attach tests: a window that speaks the wire format itself, as a second window beside the test's own (the
+// SDK holds one bot per process).
 
-#include "TempDir.h"
 #include "protocol/Frame.h"
 #include "protocol/MessageType.h"
 
@@ -23,89 +22,6 @@
 #include <vector>
 
 extern char **environ;
-
-class AttachedBot {
-public:
-    // Starts the bot on the universe's port; Port() is 0 and Error() says why when it did not come up.
-    AttachedBot(int universePort, const std::string &world, const std::string &password,
-                const std::string &listenHost = "127.0.0.1") {
-        const std::string passwordFile = folder_.File("password");
-        std::ofstream(passwordFile) << password << "\n";
-        int in[2], out[2];
-        if (::pipe(in) != 0 || ::pipe(out) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        ::posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        ::posix_spawn_file_actions_addclose(&actions, in[1]);
-        ::posix_spawn_file_actions_addclose(&actions, out[0]);
-        const std::string port = std::to_string(universePort);
-        const char *arguments[] = {ATTACH_TEST_BOT,      port.c_str(),       world.c_str(),
-                                   passwordFile.c_str(), listenHost.c_str(), nullptr};
-        const int spawned =
-            ::posix_spawn(&pid_, ATTACH_TEST_BOT, &actions, nullptr, const_cast<char *const *>(arguments), environ);
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::close(in[0]);
-        ::close(out[1]);
-        input_ = in[1];
-        output_ = out[0];
-        if (spawned != 0) {
-            pid_ = 0;
-            return;
-        }
-        const std::string first = ReadLine(std::chrono::seconds(20));
-        if (first.rfind("port ", 0) == 0)
-            port_ = std::stoi(first.substr(5));
-        else
-            error_ = first;
-    }
-    ~AttachedBot() {
-        if (input_ >= 0)
-            ::close(input_); // the bot ends when its input closes
-        if (pid_ > 0) {
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-        }
-        if (output_ >= 0)
-            ::close(output_);
-    }
-    AttachedBot(const AttachedBot &) = delete;
-    AttachedBot &operator=(const AttachedBot &) = delete;
-
-    int Port() const { return port_; }
-    const std::string &Error() const { return error_; }
-
-    // The next line the bot printed ("own: ..." for what a window made it say), empty after the time.
-    std::string ReadLine(std::chrono::milliseconds wait) {
-        const auto until = std::chrono::steady_clock::now() + wait;
-        for (;;) {
-            if (const auto end = buffer_.find('\n'); end != std::string::npos) {
-                std::string line = buffer_.substr(0, end);
-                buffer_.erase(0, end + 1);
-                return line;
-            }
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
-            pollfd p{output_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0)
-                return {};
-            char chunk[512];
-            const ssize_t n = ::read(output_, chunk, sizeof chunk);
-            if (n <= 0)
-                return {};
-            buffer_.append(chunk, static_cast<std::size_t>(n));
-        }
-    }
-
-private:
-    TempDir folder_;
-    pid_t pid_ = 0;
-    int input_ = -1, output_ = -1;
-    int port_ = 0;
-    std::string error_;
-    std::string buffer_;
-};
 
 // A window reduced to its wire format: blocking calls with time limits.
 class BareWindow {
