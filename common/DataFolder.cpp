@@ -32,6 +32,15 @@ std::string ChooseDataFolder(std::string_view homeOption, std::string_view gabbl
     return {};
 }
 
+bool CreatePrivateFolder(const std::string &path, std::error_code &error) {
+    if (fs::create_directories(path, error)) {
+        // Not being able to narrow it is no reason to give up the folder.
+        std::error_code ignored;
+        fs::permissions(path, fs::perms::owner_all, fs::perm_options::replace, ignored);
+    }
+    return !error;
+}
+
 DataFolder PrepareDataFolder(std::string_view path) {
     DataFolder result;
     if (path.empty()) {
@@ -52,11 +61,7 @@ DataFolder PrepareDataFolder(std::string_view path) {
         result.error = "Cannot use \"" + result.path + "\" as Gabbler's folder: it is a file, not a folder.";
         return result;
     }
-    if (fs::create_directories(result.path, error)) {
-        fs::permissions(result.path, fs::perms::owner_all, fs::perm_options::replace, error);
-        error.clear();
-    }
-    if (error) {
+    if (!CreatePrivateFolder(result.path, error)) {
         result.error = "Cannot create the folder \"" + result.path + "\": " + error.message() + ".";
         return result;
     }

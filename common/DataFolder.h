@@ -3,6 +3,7 @@
 #include "common/FolderLock.h"
 
 #include <string>
+#include <system_error>
 #include <string_view>
 
 // The folder that holds gabbler.ini, profiles.txt and the other files of one user.
@@ -17,6 +18,10 @@ struct DataFolder {
 // nothing is set.
 std::string ChooseDataFolder(std::string_view homeOption, std::string_view gabblerHome, std::string_view xdgConfigHome,
                              std::string_view home);
+
+// Creates path with its parents when missing; the folder created is private to the user, since the folders made
+// for a program's data hold passwords or their hashes. An existing folder keeps its permissions.
+bool CreatePrivateFolder(const std::string &path, std::error_code &error);
 
 // Makes path absolute and creates it, with its parents, when missing; a folder created here is private to the
 // user, since it will hold passwords.

@@ -1,5 +1,6 @@
 #include "server/CommandLine.h"
 
+#include "common/DataFolder.h"
 #include "sdk/Attributes.h"
 #include "server/DemoContent.h"
 #include "server/EjectionCommands.h"
@@ -165,7 +166,7 @@ int RunAdminCommand(const CommandLine &command, std::ostream &out, std::ostream 
     if (a.size() < 2)
         return usage();
     std::error_code ec;
-    std::filesystem::create_directories(command.options.dataFolder, ec);
+    CreatePrivateFolder(command.options.dataFolder, ec);
     Store store;
     std::string error;
     if (!store.Open((std::filesystem::path(command.options.dataFolder) / "universe.db").string(), error)) {

@@ -1,5 +1,7 @@
 #include "server/UniverseServer.h"
 
+#include "common/DataFolder.h"
+#include "common/Descriptors.h"
 #include "common/FolderLock.h"
 #include "server/Connection.h"
 #include "server/DemoContent.h"
@@ -102,7 +104,7 @@ bool UniverseServer::Impl::Start() {
     std::string path;
     if (!options_.dataFolder.empty()) {
         std::error_code ec;
-        std::filesystem::create_directories(options_.dataFolder, ec);
+        CreatePrivateFolder(options_.dataFolder, ec);
         path = (std::filesystem::path(options_.dataFolder) / "universe.db").string();
         folderLock_ = FolderLock((std::filesystem::path(options_.dataFolder) / "universe.lock").string());
         if (folderLock_.Busy()) {
@@ -131,6 +133,7 @@ bool UniverseServer::Impl::Start() {
         const asio::ip::tcp::endpoint endpoint = *endpoints.begin();
         acceptor_ = std::make_unique<asio::ip::tcp::acceptor>(*io_);
         acceptor_->open(endpoint.protocol());
+        KeepFromChildren(acceptor_->native_handle());
         // A restarted server must get its port back although the old connections linger in TIME_WAIT.
         acceptor_->set_option(asio::socket_base::reuse_address(true));
         acceptor_->bind(endpoint);
@@ -163,6 +166,7 @@ void UniverseServer::Impl::Accept() {
         if (ec == asio::error::operation_aborted || !acceptor_->is_open())
             return;
         if (!ec) {
+            KeepFromChildren(socket.native_handle());
             if (connections_.size() >= options_.maxConnections) {
                 Log("connection limit reached, refusing a connection");
                 asio::error_code ignored;

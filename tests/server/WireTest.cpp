@@ -10,10 +10,14 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <set>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -43,6 +47,7 @@ public:
     RawClient &operator=(const RawClient &) = delete;
 
     bool Connected() const { return connected_; }
+    int Descriptor() const { return fd_; }
     void Send(const std::string &bytes) { ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL); }
 
     // The next frame, or false on close or after the time given.
@@ -248,6 +253,35 @@ TEST_F(WireTest, ConnectionsAboveTheLimitAreClosed) {
     EXPECT_EQ(a.Request(MessageType::WorldList), 31);
 }
 
+// The sockets this process holds, by descriptor.
+std::set<int> SocketDescriptors() {
+    std::set<int> sockets;
+    for (const auto &entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        if (std::filesystem::read_symlink(entry.path(), ec).string().rfind("socket:", 0) == 0 && !ec)
+            sockets.insert(std::stoi(entry.path().filename().string()));
+    }
+    return sockets;
+}
+
+// A browser started from a program that runs the server inside it would otherwise keep the port and the
+// connections open after the program has ended.
+TEST_F(WireTest, ChildProcessesInheritNoneOfItsSockets) {
+    const std::set<int> before = SocketDescriptors();
+    Start();
+    RawClient client(server_->Port());
+    ASSERT_EQ(client.Hello(), 0) << "the connection is accepted";
+    const std::set<int> after = SocketDescriptors();
+    int checked = 0;
+    for (const int fd : after) {
+        if (before.count(fd) || fd == client.Descriptor())
+            continue;
+        ++checked;
+        EXPECT_TRUE(::fcntl(fd, F_GETFD) & FD_CLOEXEC) << "socket descriptor " << fd;
+    }
+    EXPECT_GE(checked, 2) << "the listening socket and the accepted connection";
+}
+
 TEST_F(WireTest, SilentConnectionsAreClosed) {
     ServerOptions o;
     o.idleTimeout = 150ms;
@@ -308,6 +342,21 @@ TEST(DataFolder, ASecondServerOnOneFolderIsRefusedUntilTheFirstStops) {
     first.Stop();
     EXPECT_TRUE(second.Start()) << second.LastError();
     second.Stop();
+}
+
+// The folder holds the citizens' password hashes.
+TEST(DataFolder, AFolderTheServerCreatesIsPrivateToItsUser) {
+    TempDir dir;
+    ServerOptions options;
+    options.port = 0;
+    options.dataFolder = dir.Path() + "/new/universe";
+    options.passwordIterations = 1;
+    UniverseServer server(options);
+    ASSERT_TRUE(server.Start()) << server.LastError();
+    server.Stop();
+    struct stat info {};
+    ASSERT_EQ(::stat(options.dataFolder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
 }
 
 } // namespace
