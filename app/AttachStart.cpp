@@ -1,6 +1,7 @@
 #include "app/AttachStart.h"
 
 #include "common/AtomicFile.h"
+#include "crypto/KnownFingerprints.h"
 #include "sdk/Attributes.h"
 #include "sdk/ReasonText.h"
 #include "sdk/Sdk.h"
@@ -8,6 +9,7 @@
 #include <charconv>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 namespace {
@@ -32,11 +34,25 @@ std::map<std::string, std::int64_t> ReadAttachTimes(const std::string &home) {
 
 } // namespace
 
-AttachStart AskAttachedBot(const std::string &host, int port, const std::string &password) {
+AttachStart AskAttachedBot(const std::string &host, int port, const std::string &password, bool tls,
+                           const std::string &home) {
     AttachStart start;
     const std::string where = host + ":" + std::to_string(port);
+    auto refusal = std::make_shared<std::string>();
+    SdkTuning tuning = SdkGetTuning();
+    tuning.tlsCheck = nullptr;
+    if (tls) {
+        tuning.tlsCheck = [known = KnownFingerprints(home + "/" + kKnownFingerprintsFileName), where,
+                           refusal](const std::string &fingerprint) {
+            const FingerprintVerdict verdict = known.Check(where, fingerprint);
+            *refusal = verdict.accepted ? std::string() : verdict.message;
+            return verdict.accepted;
+        };
+    }
+    SdkSetTuning(tuning);
     if (const int r = SdkCreate(host, port, 0); r != 0) {
-        start.error = "Unable to reach the bot at " + where + " (reason: " + ReasonText(r) + ").";
+        start.error =
+            !refusal->empty() ? *refusal : "Unable to reach the bot at " + where + " (reason: " + ReasonText(r) + ").";
         return start;
     }
     SdkSetString(kAttrLoginPassword, password);

@@ -15,8 +15,11 @@ struct AttachStart {
 };
 
 // Logs in to the bot at host:port with the password and reads its name, citizen, world and place. Needs SdkInit;
-// leaves no instance behind.
-AttachStart AskAttachedBot(const std::string &host, int port, const std::string &password);
+// leaves no instance behind. With tls, this and every later connection of the SDK speak TLS and accept only the
+// certificate remembered for host:port in bot-fingerprints.txt of the data folder home (the first one is
+// remembered).
+AttachStart AskAttachedBot(const std::string &host, int port, const std::string &password, bool tls = false,
+                           const std::string &home = {});
 
 // When this window last attached to host:port (seconds since 1970, 0 never), from attached.txt in the data folder;
 // and remembering a new time there ("HOST:PORT TIME" a line).

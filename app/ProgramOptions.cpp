@@ -43,8 +43,11 @@ ProgramOptions ReadProgramOptions(const QStringList &arguments) {
         QStringLiteral("attach-password-file"),
         QStringLiteral("With --attach-listen: the windows' password, the file's first line (else the bot's)."),
         QStringLiteral("FILE"));
+    const QCommandLineOption attachTls(
+        QStringLiteral("attach-tls"),
+        QStringLiteral("With --attach-listen or --attach: encrypt the connection between window and bot."));
     parser.addOptions({home, demo, citizen, password, bot, world, at, universe, quit, headless, profile, attach,
-                       attachListen, attachPasswordFile});
+                       attachListen, attachPasswordFile, attachTls});
     ProgramOptions options;
     if (!parser.parse(arguments)) {
         options.badCommandLine = true;
@@ -63,6 +66,7 @@ ProgramOptions ReadProgramOptions(const QStringList &arguments) {
         options.password = parser.value(password).toStdString();
     }
     options.attachPasswordFile = parser.value(attachPasswordFile).toStdString();
+    options.attachTls = parser.isSet(attachTls);
     if (parser.isSet(attachListen)) {
         AttachAddress address;
         if (!ParseAttachAddress(parser.value(attachListen).toStdString(), address, options.error, true)) {

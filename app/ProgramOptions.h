@@ -20,6 +20,7 @@ struct ProgramOptions {
     std::optional<std::string> password;       // --password, when given
     std::optional<AttachAddress> attachListen; // --attach-listen: the headless bot serves windows there
     std::string attachPasswordFile;            // --attach-password-file: their password, else the bot's own
+    bool attachTls = false;                    // --attach-tls: windows and bot speak TLS
     std::string error;                         // a sentence for the user when the options cannot be used
     bool badCommandLine = false;               // an unknown option or a missing value: error says which
 };

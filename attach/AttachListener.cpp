@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <asio.hpp>
+#include <asio/ssl.hpp>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -40,6 +41,7 @@ private:
     AttachListener::Impl &owner_;
     std::uint64_t id_;
     asio::ip::tcp::socket socket_;
+    std::unique_ptr<asio::ssl::stream<asio::ip::tcp::socket &>> tls_; // over socket_, when TLS is on
     asio::steady_timer timer_;
     std::vector<std::uint8_t> in_;
     std::size_t used_ = 0;
@@ -97,30 +99,51 @@ AttachWindow::AttachWindow(AttachListener::Impl &owner, std::uint64_t id, asio::
     if (!ec)
         peer_ = remote.address().to_string() + ":" + std::to_string(remote.port());
     socket_.set_option(asio::ip::tcp::no_delay(true), ec);
+    if (owner_.Options().tls)
+        tls_ = std::make_unique<asio::ssl::stream<asio::ip::tcp::socket &>>(socket_, *owner_.Options().tls);
 }
 
 void AttachWindow::Start() {
     started_ = lastHeard_ = std::chrono::steady_clock::now();
     ArmTimer();
-    Read();
+    if (!tls_) {
+        Read();
+        return;
+    }
+    // The handshake counts into the time the window has for its first frame.
+    tls_->async_handshake(asio::ssl::stream_base::server,
+                          [this, self = shared_from_this()](const asio::error_code &ec) {
+                              if (finished_)
+                                  return;
+                              if (ec) {
+                                  owner_.Log(peer_ + ": TLS handshake failed: " + ec.message());
+                                  Finish();
+                                  return;
+                              }
+                              Read();
+                          });
 }
 
 void AttachWindow::Read() {
     if (finished_ || closing_)
         return;
-    socket_.async_read_some(asio::buffer(in_.data() + used_, in_.size() - used_),
-                            [this, self = shared_from_this()](const asio::error_code &ec, std::size_t n) {
-                                if (finished_)
-                                    return;
-                                if (ec) {
-                                    Finish();
-                                    return;
-                                }
-                                used_ += n;
-                                lastHeard_ = std::chrono::steady_clock::now();
-                                Consume();
-                                Read();
-                            });
+    auto done = [this, self = shared_from_this()](const asio::error_code &ec, std::size_t n) {
+        if (finished_)
+            return;
+        if (ec) {
+            Finish();
+            return;
+        }
+        used_ += n;
+        lastHeard_ = std::chrono::steady_clock::now();
+        Consume();
+        Read();
+    };
+    const auto buffer = asio::buffer(in_.data() + used_, in_.size() - used_);
+    if (tls_)
+        tls_->async_read_some(buffer, std::move(done));
+    else
+        socket_.async_read_some(buffer, std::move(done));
 }
 
 void AttachWindow::Consume() {
@@ -221,21 +244,24 @@ void AttachWindow::Write() {
     writing_.swap(pending_);
     pending_.clear();
     writeActive_ = true;
-    asio::async_write(socket_, asio::buffer(writing_),
-                      [this, self = shared_from_this()](const asio::error_code &ec, std::size_t) {
-                          writeActive_ = false;
-                          writing_.clear();
-                          if (finished_)
-                              return;
-                          if (ec) {
-                              Finish();
-                              return;
-                          }
-                          if (!pending_.empty())
-                              Write();
-                          else if (closing_)
-                              Finish();
-                      });
+    auto done = [this, self = shared_from_this()](const asio::error_code &ec, std::size_t) {
+        writeActive_ = false;
+        writing_.clear();
+        if (finished_)
+            return;
+        if (ec) {
+            Finish();
+            return;
+        }
+        if (!pending_.empty())
+            Write();
+        else if (closing_)
+            Finish();
+    };
+    if (tls_)
+        asio::async_write(*tls_, asio::buffer(writing_), std::move(done));
+    else
+        asio::async_write(socket_, asio::buffer(writing_), std::move(done));
 }
 
 void AttachWindow::Close(int reason) {

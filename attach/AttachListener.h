@@ -17,6 +17,10 @@
 #include <string>
 #include <vector>
 
+namespace asio::ssl {
+class context;
+}
+
 struct AttachListenerOptions {
     std::string host = "127.0.0.1";
     int port = 0;                                  // 0 picks a free one
@@ -26,6 +30,7 @@ struct AttachListenerOptions {
     std::chrono::milliseconds idleTimeout{120000}; // a window silent this long is closed
     std::chrono::milliseconds helloTimeout{10000}; // the handshake must come within this
     std::function<void(const std::string &)> log;  // called on the listener's thread
+    std::shared_ptr<asio::ssl::context> tls;       // set: windows speak TLS (crypto/TlsContext.h's server side)
 };
 
 struct AttachInput {

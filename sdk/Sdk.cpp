@@ -1,5 +1,6 @@
 #include "sdk/Sdk.h"
 
+#include "crypto/TlsContext.h"
 #include "protocol/Frame.h"
 #include "protocol/MessageType.h"
 #include "sdk/Attributes.h"
@@ -774,6 +775,13 @@ void Instance::Service(milliseconds wait, bool delivering) {
 int Instance::Create(const std::string &host, int port) {
     host_ = host;
     port_ = port;
+    if (g_tuning.tlsCheck) {
+        std::string error;
+        std::shared_ptr<asio::ssl::context> context = MakeTlsClientContext(g_tuning.tlsCheck, error);
+        if (!context)
+            return kUnableToConnect;
+        socket_.UseTls(std::move(context));
+    }
     if (!SdkSocket::Resolve(host, port, addresses_))
         return kCantResolve;
     bool connected = false;

@@ -107,6 +107,9 @@ struct SdkTuning {
                                                          // (sdk/ComputerId.h) when not 0
     std::int32_t backlogSince = 0;                       // sent at login when not 0: a headless bot then replays
                                                          // the lines it showed since (seconds since 1970)
+    // Set: the connections speak TLS and accept the server whose certificate fingerprint (crypto/Fingerprint.h)
+    // this accepts; SdkCreate answers 429 for a refused one.
+    std::function<bool(const std::string &fingerprint)> tlsCheck;
 };
 void SdkSetTuning(const SdkTuning &tuning); // takes effect for the next requests and connections
 SdkTuning SdkGetTuning();

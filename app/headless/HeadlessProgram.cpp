@@ -10,6 +10,8 @@
 #include "app/headless/TerminalViews.h"
 #include "chat/ChatPane.h"
 #include "common/DataFolder.h"
+#include "crypto/TlsContext.h"
+#include "crypto/TlsIdentity.h"
 #include "login/ProfileLogin.h"
 #include "sdk/Sdk.h"
 
@@ -125,7 +127,7 @@ int RunHeadless(int argc, char **argv) {
     AttachSetup attach;
     if (options.attachListen) {
         std::string error;
-        if (!CheckAttachListen(options.attachListen->host, false, error)) {
+        if (!CheckAttachListen(options.attachListen->host, options.attachTls, error)) {
             return Fail(HeadlessExit::Usage, error);
         }
         attach.on = true;
@@ -134,6 +136,20 @@ int RunHeadless(int argc, char **argv) {
         attach.options.listen.log = [](const std::string &line) {
             std::fprintf(stderr, "gabbler: attach: %s\n", line.c_str());
         };
+        if (options.attachTls) {
+            // Made at the first start and kept: the windows remember its fingerprint.
+            const std::optional<TlsIdentity> identity = LoadOrCreateTlsIdentity(folder.path, error);
+            std::unique_ptr<asio::ssl::context> context;
+            if (identity) {
+                context = MakeTlsServerContext(*identity, error);
+            }
+            if (!context) {
+                return Fail(HeadlessExit::CannotRun, error);
+            }
+            attach.options.listen.tls = std::move(context);
+            std::fprintf(stderr, "gabbler: windows attach with TLS; this bot's certificate fingerprint is %s\n",
+                         identity->fingerprint.c_str());
+        }
         attach.options.password = login->privilegePassword;
         if (!options.attachPasswordFile.empty()) {
             // From a file, so that it shows in no process list.

@@ -119,7 +119,8 @@ int RunGabbler(int argc, char **argv) {
                 return 0;
             }
         }
-        const AttachStart start = AskAttachedBot(options.attach->host, options.attach->port, password);
+        const AttachStart start =
+            AskAttachedBot(options.attach->host, options.attach->port, password, options.attachTls, folder.path);
         if (!start.ok) {
             std::fprintf(stderr, "%s\n", start.error.c_str());
             QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QString::fromStdString(start.error));

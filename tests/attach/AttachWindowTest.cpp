@@ -26,10 +26,18 @@
 #include <QTimer>
 
 #include <ctime>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sstream>
 
 namespace {
+
+std::string ReadFile(const std::string &path) {
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
 
 class AttachWindow : public testing::Test {
 protected:
@@ -60,8 +68,8 @@ protected:
         ASSERT_GT(botSession_, 0);
     }
 
-    // The headless bot "Tester" in Sunset, at 2n, windows attaching on a free loopback port.
-    void StartBot(const std::vector<std::string> &more = {}) {
+    // The headless bot "Tester" in Sunset, at 2n, windows attaching as the options say (on a free loopback port).
+    void StartBot(const std::vector<std::string> &attach = {"--attach-listen", "127.0.0.1:0"}) {
         std::vector<std::string> options = {"--home",     botHome_.Path(),
                                             "--citizen",  "1234",
                                             "--password", "secret",
@@ -69,15 +77,9 @@ protected:
                                             "--world",    "Sunset",
                                             "--at",       "2n 0w",
                                             "--universe", "127.0.0.1:" + std::to_string(server_->Port())};
-        options.insert(options.end(), more.begin(), more.end());
-        if (more.empty()) {
-            options.insert(options.end(), {"--attach-listen", "127.0.0.1:0"});
-        }
+        options.insert(options.end(), attach.begin(), attach.end());
         bot_ = std::make_unique<HeadlessProcess>();
         ASSERT_TRUE(bot_->Start(options));
-        if (!more.empty()) {
-            return;
-        }
         const std::string said = "windows may attach on 127.0.0.1:";
         ASSERT_TRUE(bot_->WaitForErrorLine(said)) << bot_->Err();
         ASSERT_TRUE(bot_->WaitForLine("Bot started at")) << bot_->Out() << bot_->Err();
@@ -85,11 +87,16 @@ protected:
         port_ = std::stoi(err.substr(err.find(said) + said.size()));
     }
 
+    void StopBot() {
+        bot_->Signal(SIGTERM);
+        EXPECT_EQ(bot_->WaitExit(), 0);
+        bot_.reset();
+    }
+
     void TearDown() override {
         Detach();
         if (bot_) {
-            bot_->Signal(SIGTERM);
-            bot_->WaitExit();
+            StopBot();
         }
         server_->Stop();
     }
@@ -102,8 +109,8 @@ protected:
     }
 
     // Starts the window as `gabbler --attach` does, asking for the lines since `since` (0 none).
-    void Attach(std::int64_t since = 0) {
-        const AttachStart start = AskAttachedBot("127.0.0.1", port_, "secret");
+    void Attach(std::int64_t since = 0, bool tls = false) {
+        const AttachStart start = AskAttachedBot("127.0.0.1", port_, "secret", tls, home_.Path());
         ASSERT_TRUE(start.ok) << start.error;
         SdkTuning tuning = SdkGetTuning();
         tuning.backlogSince = static_cast<std::int32_t>(since);
@@ -265,7 +272,7 @@ TEST_F(AttachWindow, AWrongPasswordIsRefused) {
 namespace {
 
 TEST_F(AttachWindow, TheBotListensBeyondThisMachineOnlyEncrypted) {
-    for (const char *address : {"0.0.0.0:0", "192.0.2.1:5871"}) {
+    for (const char *address : {"0.0.0.0:0", "192.0.2.1:5871", "[::]:0"}) {
         HeadlessProcess other;
         ASSERT_TRUE(other.Start({"--home", botHome_.Path() + "/other", "--citizen", "1234", "--password", "secret",
                                  "--bot", "Other", "--world", "Sunset", "--universe",
@@ -273,6 +280,58 @@ TEST_F(AttachWindow, TheBotListensBeyondThisMachineOnlyEncrypted) {
         EXPECT_EQ(other.WaitExit(), 2) << address;
         EXPECT_NE(other.Err().find("Refusing to listen for windows on"), std::string::npos) << other.Err();
     }
+}
+
+} // namespace
+
+namespace {
+
+std::string Fingerprint(const std::string &err) {
+    const std::string said = "certificate fingerprint is ";
+    const auto at = err.find(said);
+    return at == std::string::npos ? std::string() : err.substr(at + said.size(), 95);
+}
+
+TEST_F(AttachWindow, OverTlsTheWindowRemembersTheBotsCertificateAndRefusesAnother) {
+    StopBot();
+    StartBot({"--attach-listen", "127.0.0.1:0", "--attach-tls"});
+    botSession_ = BotSession();
+    const std::string fingerprint = Fingerprint(bot_->Err());
+    ASSERT_EQ(fingerprint.size(), 95u) << bot_->Err();
+
+    // Plain TCP gets no handshake from a bot that speaks TLS.
+    BareWindow plain(port_);
+    EXPECT_EQ(plain.Attach("secret", "Sunset").first, -1);
+
+    // The first attach remembers the certificate; the window then works as over TCP.
+    Attach(0, true);
+    const std::string known = ReadFile(home_.File("bot-fingerprints.txt"));
+    EXPECT_NE(known.find("127.0.0.1:" + std::to_string(port_) + " " + fingerprint), std::string::npos) << known;
+    Say(QStringLiteral("said over TLS"));
+    PersonInfo bot;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return server_->Person(botSession_, bot) && bot.lastSaid == "said over TLS"; }, 5000));
+    Detach();
+
+    // A window that remembers another certificate for this address refuses the bot, and says why.
+    TempDir other;
+    std::string wrong = fingerprint;
+    wrong[0] = wrong[0] == 'A' ? 'B' : 'A';
+    std::ofstream(other.File("bot-fingerprints.txt")) << "127.0.0.1:" << port_ << " " << wrong << "\n";
+    const AttachStart refused = AskAttachedBot("127.0.0.1", port_, "secret", true, other.Path());
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find(fingerprint), std::string::npos) << refused.error;
+    EXPECT_EQ(BotSession(), botSession_) << "the bot carries on";
+}
+
+TEST_F(AttachWindow, WithTlsTheBotMayListenBeyondThisMachine) {
+    HeadlessProcess other;
+    ASSERT_TRUE(other.Start({"--home", botHome_.Path() + "/other", "--citizen", "1234", "--password", "secret", "--bot",
+                             "Other", "--world", "Sunset", "--universe", "127.0.0.1:" + std::to_string(server_->Port()),
+                             "--attach-listen", "0.0.0.0:0", "--attach-tls"}));
+    EXPECT_TRUE(other.WaitForErrorLine("windows may attach on 0.0.0.0:")) << other.Err();
+    other.Signal(SIGTERM);
+    EXPECT_EQ(other.WaitExit(), 0);
 }
 
 } // namespace
