@@ -276,6 +276,19 @@ def main():
             1.0 if counter == "heap_bytes" else None, baseline=sizes,
             error=r.error(pm, pane_mem.format(10000000)))
 
+    # ---- The headless bot left running ------------------------------------------------------------------------------
+    sk, soak = "soak", "BM_HeadlessSoak/iterations:1"
+    allowed = r.counter(sk, soak, "allowed_growth_mib")
+    seconds, lines = r.counter(sk, soak, "seconds"), r.counter(sk, soak, "lines")
+    row(f"Headless bot, {fmt(None if seconds is None else seconds / 60, 'minutes')} in Town at population 1,000, "
+        "ScrollbackLines 1,000: resident memory grown after the first minute",
+        r.counter(sk, soak, "growth_after_1min_mib"), "MiB",
+        None if allowed is None else f"≤ {fmt(allowed, 'MiB')} (the pane's room left, and slack)", allowed,
+        baseline=f"after 1 minute {fmt(r.counter(sk, soak, 'rss_after_1min_mib'), 'MiB')}, at the end "
+                 f"{fmt(r.counter(sk, soak, 'rss_end_mib'), 'MiB')}; {fmt(lines, 'lines')} heard, "
+                 f"{fmt(r.counter(sk, soak, 'lines_per_s'), 'a second')}",
+        error=r.error(sk, soak))
+
     # ---- Start and server ------------------------------------------------------------------------------------------
     st = "start"
     row("Start: gabbler --demo to \"Bot started at\", as the program measures it (warm disk)",
