@@ -1,12 +1,16 @@
 #include "app/Bot.h"
 
+#include "app/BotEvents.h"
 #include "app/Session.h"
+#include "app/SessionActions.h"
+#include "automation/Automation.h"
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
 #include "chat/People.h"
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
 
+#include <chrono>
 #include <cstdio>
 
 Bot::Bot(std::string home, Settings settings) : home_(std::move(home)), settings_(std::move(settings)) {
@@ -15,6 +19,7 @@ Bot::Bot(std::string home, Settings settings) : home_(std::move(home)), settings
     LoadPlaces();
     pump_.setInterval(200);
     worldListTimer_.setInterval(30000);
+    automationTick_.setInterval(1000);
 }
 
 Bot::~Bot() { Shutdown(); }
@@ -51,7 +56,9 @@ void Bot::Plug(MainView &main, PeopleView &people) {
     session_ = std::make_unique<Session>(main, *chat_, settings_);
     session_->SetAvatarLookup([this](const std::string &world) { return avatars_.LookupAvatar(world); });
     BuildPeople(people);
+    BuildAutomation();
     QObject::connect(&pump_, &QTimer::timeout, [this] { session_->Pump(); });
+    QObject::connect(&automationTick_, &QTimer::timeout, [this] { events_->OnTick(); });
     QObject::connect(&worldListTimer_, &QTimer::timeout, [this] { session_->RequestWorldList(); });
 }
 
@@ -66,12 +73,26 @@ void Bot::BuildPeople(PeopleView &view) {
                                                PersonSlot{session.selectedUser.name, session.selectedUser.session},
                                                PersonSlot{session.whisperTarget.name, session.whisperTarget.session},
                                                [&session] { return session.GlobalModeActive(); }});
-    session.SetPeopleHooks({[this] { people_->Reset(); }, [this] { people_->InstallHandlers(); }, {}});
+    session.SetPeopleHooks({[this] { people_->Reset(); }, [this] { people_->InstallHandlers(); },
+                            [this] { events_->OnWorldEntered(session_->Login().botName); },
+                            [this](int reason) { events_->OnDisconnected(reason); }});
+}
+
+void Bot::BuildAutomation() {
+    actions_ = std::make_unique<SessionActions>(*session_, *people_, *chat_, home_);
+    automation_ = std::make_unique<Automation>(*actions_, GuardSettings{}, [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    });
+    events_ = std::make_unique<BotEvents>(*automation_);
+    people_->SetListener([this](const PeopleEvent &event) { events_->OnPeopleEvent(event); });
 }
 
 void Bot::StartTimers() {
     pump_.start();
     worldListTimer_.start();
+    automationTick_.start();
 }
 
 void Bot::Start(const LoginValues &values) {
@@ -86,6 +107,7 @@ void Bot::Shutdown() {
     shutDown_ = true;
     pump_.stop();
     worldListTimer_.stop();
+    automationTick_.stop();
     if (session_) {
         session_->Shutdown();
     }

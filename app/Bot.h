@@ -11,12 +11,15 @@
 #include <memory>
 #include <string>
 
+class Automation;
+class BotEvents;
 class ChatPane;
 class HistoryRecorder;
 class MainView;
 class People;
 class PeopleView;
 class Session;
+class SessionActions;
 
 // Everything the bot does without a user: the settings, the chat pane and its history, the session with its entry
 // and re-entry, the people with the chat and look-up handlers (the owner and version answers among them), the
@@ -32,7 +35,7 @@ public:
     // The screens the session and the people write to, plugged in once, before the bot is started; the session and
     // the people exist from then on. Both must outlive the bot.
     void Plug(MainView &main, PeopleView &people);
-    // The SDK pump and the world-list timer; they may run before a bot is logged in.
+    // The SDK pump, the world-list timer and automation's tick; they may run before a bot is logged in.
     void StartTimers();
     // Logs in and enters with the values given. Every failure is a chat-pane line (and Session::StartFailure).
     void Start(const LoginValues &values);
@@ -50,6 +53,9 @@ public:
     HistoryRecorder &History() { return *history_; }
     Session &GetSession() { return *session_; }
     People &GetPeople() { return *people_; }
+    // The rules and scripts hear the bot's events here and act through it; it exists once the views are plugged.
+    Automation &GetAutomation() { return *automation_; }
+    SessionActions &Actions() { return *actions_; }
     TeleportList &Teleports() { return teleports_; }
     AvatarTable &Avatars() { return avatars_; }
 
@@ -57,6 +63,7 @@ private:
     void BuildHistory();
     void LoadPlaces();
     void BuildPeople(PeopleView &view);
+    void BuildAutomation();
 
     std::string home_;
     Settings settings_;
@@ -67,7 +74,11 @@ private:
     AvatarTable avatars_;
     std::unique_ptr<Session> session_;
     std::unique_ptr<People> people_;
+    std::unique_ptr<SessionActions> actions_;
+    std::unique_ptr<Automation> automation_;
+    std::unique_ptr<BotEvents> events_;
     QTimer pump_;
+    QTimer automationTick_;
     QTimer worldListTimer_;
     bool shutDown_ = false;
 };

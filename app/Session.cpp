@@ -387,6 +387,9 @@ void Session::OnWorldDisconnected() {
     if (people_.reset) {
         people_.reset();
     }
+    if (people_.disconnected) {
+        people_.disconnected(reason);
+    }
     view_.SetWhisperText("");
     view_.SetWhisperLabel(kSelectName);
     view_.EnableControl(Control::WhisperBox, false);
@@ -471,50 +474,49 @@ void Session::Send() {
     const std::string whisper = view_.WhisperText();
     const std::string say = view_.SayText();
     const int build = SdkGetInt(kAttrWorldBuildNumber);
-    if (!whisper.empty() && build > 16) {
-        SendWhisper(whisper);
+    if (!whisper.empty() && build > 16 && WhisperLine(whisperTarget, whisper) == 0) {
+        view_.SetWhisperText("");
     }
     if (say.empty() || (build > 16 && !SdkGetBool(kAttrWorldSpeech))) {
         return;
     }
-    if (globalMode_) {
-        SendGlobal(say);
-    } else {
-        SendSay(say);
+    if (SayLine(say) == 0) {
+        view_.SetSayText("");
     }
 }
 
-void Session::SendWhisper(const std::string &text) {
-    const int r = text.size() > kMaxStringLength ? kReasonStringTooLong : SdkWhisper(whisperTarget.session, text);
+int Session::SayLine(const std::string &text) { return globalMode_ ? SendGlobal(text) : SendSay(text); }
+
+int Session::WhisperLine(const PersonRef &to, const std::string &text) {
+    const int r = text.size() > kMaxStringLength ? kReasonStringTooLong : SdkWhisper(to.session, text);
     if (r != 0) {
         NotSent(kNotWhispered, r);
-        return;
+        return r;
     }
     const ChatPane::LineContextScope line(chat_, {LineKind::Own, login_.botName, {}, ChatLineFlag::Whisper});
     if (settings_.timestampMsgs) {
         chat_.AppendTimestampPrefix();
     }
-    chat_.AppendChatLine("[" + login_.botName + "] (to " + whisperTarget.name + "): " + text, kBlue, false, true, false,
-                         true);
-    view_.SetWhisperText("");
+    chat_.AppendChatLine("[" + login_.botName + "] (to " + to.name + "): " + text, kBlue, false, true, false, true);
+    return 0;
 }
 
-void Session::SendSay(const std::string &text) {
+int Session::SendSay(const std::string &text) {
     const int r = text.size() > kMaxStringLength ? kReasonStringTooLong : SdkSay(text);
     if (r != 0) {
         NotSent(kNotSaid, r);
-        return;
+        return r;
     }
-    view_.SetSayText("");
     const ChatPane::LineContextScope line(chat_, {LineKind::Own, login_.botName, {}, 0});
     if (settings_.timestampMsgs) {
         chat_.AppendTimestampPrefix();
     }
     chat_.AppendChatLine("[" + login_.botName + "]: " + text, kBlue, SdkGetBool(kAttrWorldPublicSpeaker), false, false,
                          true);
+    return 0;
 }
 
-void Session::SendGlobal(const std::string &text) {
+int Session::SendGlobal(const std::string &text) {
     // A message that does not fit must not go out as whatever the attribute held before (another caretaker's
     // message, say). No timestamp here: the message comes back to the bot as a console message with its own.
     int r = SdkSetString(kAttrConsoleMessage, GlobalPrefix() + text);
@@ -528,9 +530,8 @@ void Session::SendGlobal(const std::string &text) {
     }
     if (r != 0) {
         NotSent(kNotSentGlobally, r);
-        return;
     }
-    view_.SetSayText("");
+    return r;
 }
 
 void Session::Shutdown() {

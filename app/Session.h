@@ -41,6 +41,7 @@ public:
         std::function<void()> reset;        // empty the roster, the Users list, the counters and the map marks
         std::function<void()> install;      // install the people and chat event handlers
         std::function<void()> worldEntered; // after an entry (first or later) succeeded
+        std::function<void(int reason)> disconnected; // the world's connection ended, for whatever reason
     };
 
     Session(MainView &view, ChatPane &chat, Settings &settings);
@@ -77,6 +78,10 @@ public:
 
     // SEND, or Enter in either box. A text that cannot be sent whole stays in its box, with a line saying why.
     void Send();
+    // Says or whispers a line as the boxes do (global mode included), with its line in the pane, or a line saying
+    // why not; the boxes are left alone. The SDK's result.
+    int SayLine(const std::string &text);
+    int WhisperLine(const PersonRef &to, const std::string &text);
     // The most UTF-8 bytes the say box can send now (fewer in global mode, where the bot's name goes in front).
     std::size_t SayByteLimit() const;
 
@@ -129,9 +134,8 @@ private:
     void EnableWorldItems();
     void SetNowhereTitle();
     std::string GlobalPrefix() const;
-    void SendWhisper(const std::string &text);
-    void SendSay(const std::string &text);
-    void SendGlobal(const std::string &text);
+    int SendSay(const std::string &text);
+    int SendGlobal(const std::string &text);
     void NotSent(std::string_view format, int code);
 
     MainView &view_;

@@ -66,10 +66,12 @@ void IncomingChat::OnChat() {
         if (context_.settings.playWave && !context_.settings.waveLocation.empty()) {
             context_.view.PlaySound(context_.settings.waveLocation);
         }
+        context_.Tell({PeopleEvent::Kind::Whisper, name, session, {}, message});
         return;
     }
     const std::uint32_t colour = IsVisitorName(name) ? ChatColour::Grey : ChatColour::Black;
     context_.Line(shownName + ": " + text, colour, type == kSaidBySpeaker);
+    context_.Tell({PeopleEvent::Kind::Chat, name, session, {}, message});
 }
 
 void IncomingChat::OnConsoleMessage() {

@@ -5,7 +5,7 @@
 #include "sdk/Sdk.h"
 
 People::People(ChatPane &chat, PeopleView &view, PeopleSettings settings, PeopleSession session)
-    : context_{chat, view, settings, std::move(session), roster_, muted_}, chat_(context_), lookups_(context_) {}
+    : context_{chat, view, settings, std::move(session), roster_, muted_, {}}, chat_(context_), lookups_(context_) {}
 
 void People::InstallHandlers() {
     SdkSetEventHandler(kEventAvatarAdd, guard_.Wrap([this] { OnAvatarAdd(); }));
@@ -77,6 +77,11 @@ void People::OnAvatarAdd() {
                         record.session);
     }
     users_.Insert(record.name, record.session, muted_.IsMuted(record.name));
+    const PeopleEvent arrival{PeopleEvent::Kind::Arrival,
+                              record.name,
+                              record.session,
+                              record.citizen != 0 ? std::optional<int>(record.citizen) : std::nullopt,
+                              {}};
     Count(record.name, 1);
     context_.view.SetCounters(userCount_, botCount_);
     context_.view.AddOrMoveMark(record.session, record.name, record.x, record.z);
@@ -84,6 +89,8 @@ void People::OnAvatarAdd() {
     if (context_.settings.playAvEntrySound && !context_.settings.avEntryWaveLocation.empty()) {
         context_.view.PlaySound(context_.settings.avEntryWaveLocation);
     }
+    // Last: the person is listed when a listener acts on the arrival.
+    context_.Tell(arrival);
 }
 
 void People::OnAvatarChange() {
@@ -124,6 +131,7 @@ void People::OnAvatarDelete() {
     }
     context_.view.RemoveMark(session);
     roster_.Remove(session);
+    context_.Tell({PeopleEvent::Kind::Departure, name, session, {}, {}});
 }
 
 PeopleMenuState People::OpenMenu(const std::string &name, int session) {

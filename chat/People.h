@@ -27,6 +27,10 @@ public:
     // On every world entry and disconnection: the roster, the Users list, the counters and the map marks are
     // emptied. Muted names stay for the whole run.
     void Reset();
+    // Who hears what the handlers took in, besides the pane.
+    void SetListener(std::function<void(const PeopleEvent &event)> listener) {
+        context_.listener = std::move(listener);
+    }
 
     // The avatar events.
     void OnAvatarAdd();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "chat/PeopleEvent.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -64,6 +66,8 @@ struct PeopleContext {
     PeopleSession session;
     AvatarRoster &roster;
     MutedNames &muted;
+    // Hears each arrival, departure, chat line, whisper, click on the bot and URL the handlers took in.
+    std::function<void(const PeopleEvent &event)> listener;
 
     // A whole line in the chat pane.
     void Line(std::string_view text, std::uint32_t colour, bool bold = false, bool italic = false) const;
@@ -72,6 +76,11 @@ struct PeopleContext {
     void TimestampIfWanted() const;
     // The build of the world server the bot is in.
     static int WorldBuild();
+    void Tell(const PeopleEvent &event) const {
+        if (listener) {
+            listener(event);
+        }
+    }
     bool HasSelectedUser() const { return !session.selectedUser.name.empty() || session.selectedUser.session != 0; }
 };
 

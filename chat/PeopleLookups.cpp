@@ -103,15 +103,21 @@ void PeopleLookups::LookupIp() {
 }
 
 void PeopleLookups::OnAvatarClick() {
-    if (!context_.settings.showAvClicks) {
+    if (SdkGetInt(kAttrClickedSession) != SdkSession()) {
         return;
     }
-    if (SdkGetInt(kAttrClickedSession) == SdkSession()) {
-        context_.Green("Immigration Officer: " + PlainLine(SdkGetString(kAttrAvatarName)) + " just clicked on you.");
+    const std::string name = SdkGetString(kAttrAvatarName);
+    const int session = SdkGetInt(kAttrAvatarSession);
+    if (context_.settings.showAvClicks) {
+        context_.Green("Immigration Officer: " + PlainLine(name) + " just clicked on you.");
     }
+    context_.Tell({PeopleEvent::Kind::Click, name, session, {}, {}});
 }
 
 void PeopleLookups::OnUrl() {
-    context_.Green("Immigration Officer: " + PlainLine(SdkGetString(kAttrAvatarName)) +
-                   " just sent you the URL: " + PlainLine(SdkGetString(kAttrUrl)));
+    const std::string name = SdkGetString(kAttrAvatarName);
+    const std::string url = SdkGetString(kAttrUrl);
+    const int session = SdkGetInt(kAttrAvatarSession);
+    context_.Green("Immigration Officer: " + PlainLine(name) + " just sent you the URL: " + PlainLine(url));
+    context_.Tell({PeopleEvent::Kind::Url, name, session, {}, url});
 }
