@@ -56,10 +56,10 @@ std::string BotName() { return SdkGetString(kAttrLoginName); }
 
 } // namespace
 
-AttachHub::AttachHub(AttachListener &listener, AttachHubOptions options)
-    : listener_(listener), options_(std::move(options)),
+AttachHub::AttachHub(AttachWindows &windows, AttachHubOptions options)
+    : listener_(windows), options_(std::move(options)),
       guard_(options_.password, options_.firstFailureDelay, options_.maxFailureDelay) {
-    SdkSetEventTap([this](const std::uint8_t *frame, std::size_t size) { OnEvent(frame, size); });
+    SdkSetEventTap([this](const std::uint8_t *frame, std::size_t size) { Hear(frame, size); });
 }
 
 AttachHub::~AttachHub() { SdkSetEventTap({}); }
@@ -84,7 +84,7 @@ void AttachHub::Reply(std::uint64_t window, std::uint32_t id, int code) {
 
 // ---- What the bot hears ----------------------------------------------------------------------------------------
 
-void AttachHub::OnEvent(const std::uint8_t *frame, std::size_t size) {
+void AttachHub::Hear(const std::uint8_t *frame, std::size_t size) {
     const FrameReader r(frame, size);
     const int event = r.Header().code;
     // The people of a world the bot has left are not the ones it sees now.
@@ -144,6 +144,7 @@ void AttachHub::Pump() {
                 if (it->second.loggedIn)
                     Log("window " + it->second.peer + " detached");
                 windows_.erase(it);
+                std::erase_if(delayed_, [&](const Delayed &d) { return d.window == in.window; });
             }
             break;
         case AttachInput::Kind::Frame:

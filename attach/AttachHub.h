@@ -37,7 +37,7 @@ struct AttachHubOptions {
 class AttachHub {
 public:
     // Installs the SDK's event tap: build it before the bot enters its first world, so it knows who is there.
-    AttachHub(AttachListener &listener, AttachHubOptions options);
+    AttachHub(AttachWindows &windows, AttachHubOptions options);
     ~AttachHub(); // removes the tap
     AttachHub(const AttachHub &) = delete;
     AttachHub &operator=(const AttachHub &) = delete;
@@ -46,6 +46,8 @@ public:
     void Pump();
     // Windows logged in now.
     std::size_t Attached() const;
+    // An event the bot's SDK delivered (what the tap calls): the hub's people follow it, the windows get it.
+    void Hear(const std::uint8_t *frame, std::size_t size);
 
 private:
     struct Window {
@@ -71,7 +73,6 @@ private:
         std::string world;
     };
 
-    void OnEvent(const std::uint8_t *frame, std::size_t size);
     void Handle(std::uint64_t window, const std::string &frame);
     void Login(std::uint64_t window, Window &w, const std::string &frame);
     void Enter(std::uint64_t window, Window &w, std::uint32_t id, const std::string &world);
@@ -82,7 +83,7 @@ private:
     bool InWorld() const;
     void Log(const std::string &line) const;
 
-    AttachListener &listener_;
+    AttachWindows &listener_;
     AttachHubOptions options_;
     LoginGuard guard_;
     std::map<std::uint64_t, Window> windows_;

@@ -1,5 +1,6 @@
 #include "attach/AttachListener.h"
 
+#include "attach/WindowGate.h"
 #include "protocol/Frame.h"
 #include "protocol/MessageType.h"
 
@@ -14,7 +15,6 @@
 
 namespace {
 constexpr int kProtocolError = 463;
-constexpr int kVersionMismatch = 454;
 constexpr int kTimeout = 402;
 constexpr auto kCloseGrace = std::chrono::seconds(2);
 } // namespace
@@ -46,7 +46,8 @@ private:
     std::vector<std::uint8_t> in_;
     std::size_t used_ = 0;
     std::string pending_, writing_;
-    bool writeActive_ = false, hello_ = false, heartbeat_ = false, closing_ = false, finished_ = false;
+    WindowGate gate_;
+    bool writeActive_ = false, closing_ = false, finished_ = false;
     std::string peer_;
     std::chrono::steady_clock::time_point started_, lastHeard_;
 };
@@ -93,7 +94,7 @@ private:
 
 AttachWindow::AttachWindow(AttachListener::Impl &owner, std::uint64_t id, asio::ip::tcp::socket socket)
     : owner_(owner), id_(id), socket_(std::move(socket)), timer_(socket_.get_executor()),
-      in_(kMaxFrameSize + 16 * 1024) {
+      in_(kMaxFrameSize + 16 * 1024), gate_(owner.Options().idleTimeout) {
     asio::error_code ec;
     const auto remote = socket_.remote_endpoint(ec);
     if (!ec)
@@ -168,59 +169,21 @@ void AttachWindow::Consume() {
 }
 
 void AttachWindow::HandleFrame(const std::uint8_t *frame, std::size_t size) {
-    const FrameReader r(frame, size);
-    const auto type = static_cast<MessageType>(r.Header().type);
-    if (!hello_) {
-        std::string reply;
-        if (type != MessageType::Hello) {
-            Close(kProtocolError);
-            return;
-        }
-        if (r.Header().code != kProtocolVersion) {
-            FrameWriter(reply, static_cast<std::uint16_t>(MessageType::HelloReply), r.Header().id, kVersionMismatch)
-                .Finish();
-            Send(reply);
-            Close(kVersionMismatch);
-            return;
-        }
-        std::int32_t heartbeat = 0;
-        r.FindInt(kFieldHeartbeat, heartbeat);
-        hello_ = true;
-        heartbeat_ = heartbeat == 1;
-        FrameWriter w(reply, static_cast<std::uint16_t>(MessageType::HelloReply), r.Header().id, 0);
-        w.Int(kFieldIdleTimeoutMs,
-              static_cast<std::int32_t>(std::min<long long>(owner_.Options().idleTimeout.count(), INT32_MAX)));
-        w.String(kFieldServerName, "gabbler attach");
-        if (heartbeat_)
-            w.Int(kFieldHeartbeat, 1);
-        w.Finish();
-        Send(reply);
-        if (!owner_.Push({AttachInput::Kind::Opened, id_, {}, peer_}))
-            Close(kProtocolError);
-        return;
-    }
-    switch (type) {
-    case MessageType::Ping:
-        if (heartbeat_) {
-            std::string pong;
-            FrameWriter(pong, static_cast<std::uint16_t>(MessageType::Pong), r.Header().id, 0).Finish();
-            Send(pong);
-        }
-        return;
-    case MessageType::Close:
-        Close(0);
-        return;
-    default:
-        break;
-    }
-    if (!IsRequestType(r.Header().type)) {
+    const WindowGate::Verdict v = gate_.Handle(frame, size);
+    if (!v.reply.empty())
+        Send(v.reply);
+    if (v.opened && !owner_.Push({AttachInput::Kind::Opened, id_, {}, peer_})) {
         Close(kProtocolError);
         return;
     }
-    if (!owner_.Push({AttachInput::Kind::Frame, id_, std::string(reinterpret_cast<const char *>(frame), size), {}})) {
+    if (v.forward &&
+        !owner_.Push({AttachInput::Kind::Frame, id_, std::string(reinterpret_cast<const char *>(frame), size), {}})) {
         owner_.Log(peer_ + ": too many requests waiting, closing");
         Close(kProtocolError);
+        return;
     }
+    if (v.close >= 0)
+        Close(v.close);
 }
 
 void AttachWindow::Send(const std::string &frames) {
@@ -289,7 +252,7 @@ void AttachWindow::ArmTimer() {
         if (ec || finished_ || closing_)
             return;
         const auto now = std::chrono::steady_clock::now();
-        if (!hello_ && now - started_ > owner_.Options().helloTimeout) {
+        if (!gate_.Open() && now - started_ > owner_.Options().helloTimeout) {
             Abort();
             return;
         }

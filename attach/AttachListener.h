@@ -40,10 +40,22 @@ struct AttachInput {
     std::string peer;         // Opened: the window's address, for logs
 };
 
-class AttachListener {
+// What the bot's side needs of the windows' connections; the listener is one, the fuzz harness another.
+class AttachWindows {
+public:
+    virtual ~AttachWindows() = default;
+    // Everything that arrived since the last call, in order.
+    virtual std::vector<AttachInput> Take() = 0;
+    // Appends frames to a window's output; nothing when it is gone.
+    virtual void Send(std::uint64_t window, std::string frames) = 0;
+    // Sends a Close frame with the reason and closes the window's connection.
+    virtual void Close(std::uint64_t window, int reason) = 0;
+};
+
+class AttachListener : public AttachWindows {
 public:
     explicit AttachListener(AttachListenerOptions options);
-    ~AttachListener(); // stops
+    ~AttachListener() override; // stops
     AttachListener(const AttachListener &) = delete;
     AttachListener &operator=(const AttachListener &) = delete;
 
@@ -51,12 +63,9 @@ public:
     void Stop();
     int Port() const; // the port bound, 0 when not running
 
-    // Everything that arrived since the last call, in order.
-    std::vector<AttachInput> Take();
-    // Appends frames to a window's output; nothing when it is gone.
-    void Send(std::uint64_t window, std::string frames);
-    // Sends a Close frame with the reason and closes the window's connection.
-    void Close(std::uint64_t window, int reason);
+    std::vector<AttachInput> Take() override;
+    void Send(std::uint64_t window, std::string frames) override;
+    void Close(std::uint64_t window, int reason) override;
 
     class Impl;
 

@@ -19,6 +19,7 @@ int FuzzIni(const std::uint8_t *data, std::size_t size);
 int FuzzRtf(const std::uint8_t *data, std::size_t size);
 int FuzzSmtpReply(const std::uint8_t *data, std::size_t size);
 int FuzzHistoryQuery(const std::uint8_t *data, std::size_t size);
+int FuzzAttachSession(const std::uint8_t *data, std::size_t size);
 
 struct FuzzTarget {
     const char
@@ -38,4 +39,5 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"rtf", FuzzRtf},
     {"smtp_reply", FuzzSmtpReply},
     {"history_query", FuzzHistoryQuery},
+    {"attach_session", FuzzAttachSession},
 };

@@ -186,6 +186,28 @@ def history_query():
     write('history_query', 'junk', b'"\x00\xff\xfe*"" *\x1b[31m \xc3 \xe2\x80\x94 ' + b'q' * 300 + b'"unclosed')
 
 
+def attach_session():
+    # The same records as server_session; the actions (a byte with bit 2 set) are the attach harness's own.
+    hello = frame(HELLO, 1, 1, i(F_NUMBER, 63), i(1013, 1))
+    login = frame(LOGIN, 2, 0, s(3, 'secret'), i(1015, 1))
+    wrong = frame(LOGIN, 2, 0, s(3, 'guess'))
+    enter = frame(ENTER, 3, 0, s(F_WORLD, 'Town'))
+    elsewhere = frame(ENTER, 4, 0, s(F_WORLD, 'Harbour'))
+    place = frame(STATE_CHANGE, 5, 0, i(198, 100), i(199, 0), i(200, 100), i(201, 900), i(203, 2))
+    say = frame(SAY, 6, 0, s(F_TEXT, 'hello'))
+    whisper = frame(WHISPER, 7, 0, i(F_SESSION, 1), s(F_TEXT, 'psst'))
+    leave = frame(EXIT, 8, 0) + frame(CLOSE, 0, 0)
+    ping = frame(PING, 9, 0)
+    # The bot hears an arrival: event 0 with two attributes, session 5 (an integer) and the name Alice (a string).
+    people = bytes([4, 2, 0, 2, 0xce, 0, 0, 5, 0, 0, 0, 0xcf, 0, 2, 5]) + b'Alice'
+    write('attach_session', 'attach-enter-act', records(0, hello + login + enter + place + say + whisper + ping))
+    write('attach_session', 'two-windows', records(0, hello + login + enter) + records(1, hello + login + enter) +
+          people + records(0, say + leave) + records(1, elsewhere))
+    write('attach_session', 'wrong-password', records(2, hello + wrong + wrong + enter + say))
+    write('attach_session', 'no-hello', records(3, say + hello))
+    write('attach_session', 'in-pieces', records(0, hello[:7]) + records(0, hello[7:] + login) + records(0, enter))
+
+
 if __name__ == '__main__':
     frames()
     sdk_stream()
@@ -195,3 +217,4 @@ if __name__ == '__main__':
     rtf()
     smtp()
     history_query()
+    attach_session()
