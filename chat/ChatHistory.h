@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // What a line of the chat pane is, as the handler that writes it knows: the pane itself only sees text and colour.
 struct ChatLineContext {
@@ -32,4 +33,8 @@ public:
     virtual void Arrive(std::string_view name, std::optional<int> citizen, int session) = 0;
     virtual void Leave(int session) = 0;
     virtual void LeaveAll() = 0;
+
+    // Lines were deleted from the store. Returns the newest line of the log among them, if any: from then on no line
+    // up to it is read back, nor said to be stored.
+    virtual std::optional<std::uint64_t> ForgetDeleted(const std::vector<DeletedLines> &deleted) = 0;
 };

@@ -221,8 +221,20 @@ void ChatLog::StartLine() {
     TrimMemory();
 }
 
+// Whole pages, at most half the limit, so that memory still keeps most of the newest lines.
+std::size_t ChatLog::PagedLineBudget() const {
+    return std::min(kMaxPages, lineLimit_ / 2 / kLinesPerPage) * kLinesPerPage;
+}
+
+std::size_t ChatLog::MaxPages() const { return std::max(kMinPages, PagedLineBudget() / kLinesPerPage); }
+
+std::size_t ChatLog::MemoryLineLimit() const {
+    // Until a line has left memory for the backing nothing is read back, and memory may hold the whole limit.
+    return shownFirst_ < firstNumber_ ? lineLimit_ - PagedLineBudget() : lineLimit_;
+}
+
 void ChatLog::TrimMemory() {
-    while (lineLimit_ != 0 && lineCount_ > lineLimit_) {
+    while (lineLimit_ != 0 && lineCount_ > MemoryLineLimit()) {
         const ChatLogBacking::Kept kept = backing_ ? backing_->LineKept(firstNumber_) : ChatLogBacking::Kept::Never;
         if (kept == ChatLogBacking::Kept::Pending) {
             return; // a later append tries again, once the backing has it
@@ -233,6 +245,7 @@ void ChatLog::TrimMemory() {
             // Lines are shown without gaps: whatever is older leaves with it.
             linesLost_ += firstNumber_ - shownFirst_;
             shownFirst_ = firstNumber_;
+            pages_.clear();
         }
     }
 }
@@ -277,7 +290,14 @@ void ChatLog::Clear() {
 
 void ChatLog::SetLineLimit(std::size_t lineLimit) {
     lineLimit_ = lineLimit;
+    // A smaller limit allows fewer pages.
+    pages_.clear();
     TrimMemory();
+}
+
+void ChatLog::ForgetBefore(std::uint64_t number) {
+    shownFirst_ = std::max(shownFirst_, std::min(number, firstNumber_));
+    pages_.clear();
 }
 
 ChatLine ChatLog::Line(std::size_t index) const {
@@ -459,7 +479,7 @@ ChatLine ChatLog::PagedLine(std::uint64_t number) const {
     }
     // A page read while this line was still in memory lacks it: it is read again.
     if (!page || number >= page->end) {
-        if (!page && pages_.size() < kMaxPages) {
+        if (!page && pages_.size() < MaxPages()) {
             page = pages_.emplace_back(std::make_unique<Page>()).get();
         } else if (!page) {
             page = std::min_element(pages_.begin(), pages_.end(),
@@ -476,6 +496,14 @@ ChatLine ChatLog::PagedLine(std::uint64_t number) const {
         if (backing_) {
             backing_->ReadLines(first, kLinesPerPage, stored);
         }
+        // Sized once: a page kept with the room growth leaves would cost up to twice its lines.
+        std::size_t textBytes = 0, runs = 0;
+        for (const ChatLogBacking::StoredLine &line : stored) {
+            textBytes += line.prefix.size() + line.text.size();
+            runs += (line.prefix.empty() ? 0 : 1) + (line.text.empty() ? 0 : 1);
+        }
+        chunk.text.reserve(textBytes);
+        chunk.runs.reserve(runs);
         std::size_t next = 0;
         const auto run = [&chunk](std::string_view text, const ChatFormat &format) {
             if (!text.empty()) {

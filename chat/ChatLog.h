@@ -72,7 +72,9 @@ public:
 // a run costs 8 bytes and a line 8 bytes more, so a retained line needs no allocation of its own. Past the line
 // limit the oldest lines leave memory, whole chunks at a time. With a backing, a line that leaves memory stays in
 // the log when the backing has it, and is read back a page at a time when asked for; without one (or when the
-// backing will never have it) it leaves the log.
+// backing will never have it) it leaves the log. The pages read back count against the line limit: once lines have
+// left memory for the backing, memory keeps that many fewer of the newest ones, so the whole stays within the limit
+// however long the log grows (a limit below a few pages still allows those few).
 class ChatLog {
 public:
     static constexpr std::size_t kDefaultLineLimit = 1000000;
@@ -95,6 +97,10 @@ public:
 
     void SetLineLimit(std::size_t lineLimit);
     std::size_t LineLimit() const { return lineLimit_; }
+
+    // The lines before number that are no longer in memory leave the log, as when the backing has lost them; those
+    // still in memory stay. Lines already read back are read again when next asked for.
+    void ForgetBefore(std::uint64_t number);
 
     // The lines of the log, oldest first, whether in memory or read back. The last one may still be open (no line
     // break yet). A line read back stays valid until a few pages of other read-back lines have been asked for.
@@ -145,6 +151,7 @@ private:
     // Lines read back are kept in a few pages, the least recently used going first.
     static constexpr std::size_t kLinesPerPage = 512;
     static constexpr std::size_t kMaxPages = 16;
+    static constexpr std::size_t kMinPages = 4; // a screen spanning two pages, and a line held while another is read
     struct Page {
         std::uint64_t first = 0;
         std::uint64_t end = 0; // lines from here on were still in memory when it was read, so it lacks them
@@ -156,6 +163,9 @@ private:
     void EndLine();
     void StartLine();
     void TrimMemory();
+    std::size_t PagedLineBudget() const;
+    std::size_t MaxPages() const;
+    std::size_t MemoryLineLimit() const;
     void DropOldest();
     void MarkLast(std::uint8_t flags);
     ChatLine MemoryLine(std::size_t index) const;

@@ -130,6 +130,18 @@ void ChatPane::ClearBuffer() {
     Changed();
 }
 
+void ChatPane::HistoryDeleted(const std::vector<DeletedLines> &deleted) {
+    if (!history_) {
+        return;
+    }
+    if (const std::optional<std::uint64_t> newest = history_->ForgetDeleted(deleted)) {
+        log_.ForgetBefore(*newest + 1);
+        if (view_) {
+            view_->ChatChanged();
+        }
+    }
+}
+
 FileResult ChatPane::SaveLog(const std::string &path, const RtfFont &font) const {
     AtomicFileStream file(path);
     RtfWriter(font).Write(log_, [&file](std::string_view piece) { return file.Write(piece); });

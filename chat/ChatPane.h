@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The fixed palette of the chat pane, as 0xRRGGBB. Every caller passes its colour explicitly.
 namespace ChatColour {
@@ -100,6 +101,9 @@ public:
 
     // Clear Buffer after the user confirmed.
     void ClearBuffer();
+    // Lines were deleted from the history: those no longer in memory leave the pane, and with them every older one,
+    // so that it never shows a line that is gone.
+    void HistoryDeleted(const std::vector<DeletedLines> &deleted);
 
     // Writes the whole log to path as Rich Text Format, atomically; the path is used exactly as given. On failure
     // the result's error names the file.

@@ -64,7 +64,34 @@ void HistoryRecorder::RecordLine(std::uint64_t number, std::int64_t time, const 
     }
 }
 
+std::optional<std::uint64_t> HistoryRecorder::ForgetDeleted(const std::vector<DeletedLines> &deleted) {
+    std::optional<std::uint64_t> newest;
+    for (const Span &span : spans_) {
+        const std::int64_t first = static_cast<std::int64_t>(span.first) + span.offset;
+        const std::int64_t last = static_cast<std::int64_t>(span.end) - 1 + span.offset;
+        for (const DeletedLines &range : deleted) {
+            if (range.first <= last && range.last >= first) {
+                const auto number = static_cast<std::uint64_t>(std::min(range.last, last) - span.offset);
+                newest = std::max(newest.value_or(0), number);
+            }
+        }
+    }
+    if (!newest) {
+        return std::nullopt;
+    }
+    // The pane shows its lines without gaps, so the older ones go too, even those still stored.
+    forgottenEnd_ = std::max(forgottenEnd_, *newest + 1);
+    for (Span &span : spans_) {
+        span.first = std::max(span.first, std::min(forgottenEnd_, span.end));
+    }
+    std::erase_if(spans_, [](const Span &span) { return span.first == span.end && !span.open; });
+    return newest;
+}
+
 ChatLogBacking::Kept HistoryRecorder::LineKept(std::uint64_t number) {
+    if (number < forgottenEnd_) {
+        return Kept::Never;
+    }
     if (number >= handedEnd_) {
         return writer_ ? Kept::Pending : Kept::Never; // recorded when it ends, if recording is still on
     }
@@ -100,6 +127,7 @@ void HistoryRecorder::ReadLines(std::uint64_t first, std::size_t count, std::vec
         reader_ = std::move(reader);
     }
     const std::uint64_t end = first + count;
+    first = std::max(first, forgottenEnd_);
     for (const Span &span : spans_) {
         const std::uint64_t from = std::max(first, span.first);
         const std::uint64_t to = std::min(end, span.end);
@@ -120,6 +148,8 @@ void HistoryRecorder::ReadLines(std::uint64_t first, std::size_t count, std::vec
             out.push_back(std::move(stored));
         }
     }
+    // A page is read now and then, a few at a time: a cache kept between them would only grow with the store.
+    reader_->ReleaseMemory();
 }
 
 void HistoryRecorder::Arrive(std::string_view name, std::optional<int> citizen, int session) {

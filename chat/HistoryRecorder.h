@@ -39,6 +39,8 @@ public:
     void Leave(int session) override;
     void LeaveAll() override;
 
+    std::optional<std::uint64_t> ForgetDeleted(const std::vector<DeletedLines> &deleted) override;
+
     Kept LineKept(std::uint64_t number) override;
     void ReadLines(std::uint64_t first, std::size_t count, std::vector<StoredLine> &out) override;
 
@@ -59,7 +61,8 @@ private:
     std::size_t maxPending_;
     std::unique_ptr<HistoryWriter> writer_;
     std::vector<Span> spans_;
-    std::uint64_t handedEnd_ = 0; // the pane's next line to be handed over
+    std::uint64_t handedEnd_ = 0;    // the pane's next line to be handed over
+    std::uint64_t forgottenEnd_ = 0; // the pane's lines before this one were deleted, or older than one that was
     // Set on the writer's thread when writing failed or lines were dropped: after that, only what was written
     // before counts as readable.
     std::atomic<bool> troubled_{false};

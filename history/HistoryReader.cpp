@@ -231,7 +231,23 @@ HistoryResult HistoryReader::Range(std::int64_t first, int count) {
     return result;
 }
 
-bool HistoryReader::Delete(std::int64_t from, std::int64_t to, std::string &error) {
+bool HistoryReader::ListDeleted(std::int64_t from, std::int64_t to, std::int64_t first, std::int64_t end,
+                               std::vector<DeletedLines> &deleted) {
+    // Read inside the deleting transaction, which holds the write lock: what is listed is exactly what goes.
+    Statement s(db_, "SELECT id FROM lines WHERE id >= ?3 AND id < ?4 AND time >= ?1 AND time < ?2 ORDER BY id");
+    s.Bind(1, from).Bind(2, to).Bind(3, first).Bind(4, end);
+    int code = SQLITE_ROW;
+    while ((code = s.Step()) == SQLITE_ROW) {
+        const std::int64_t id = s.Int(0);
+        if (!deleted.empty() && (deleted.back().last + 1 == id || deleted.size() == kMaxDeletedRanges))
+            deleted.back().last = id;
+        else
+            deleted.push_back({id, id});
+    }
+    return code == SQLITE_DONE;
+}
+
+bool HistoryReader::Delete(std::int64_t from, std::int64_t to, std::string &error, std::vector<DeletedLines> *deleted) {
     if (!db_.IsOpen()) {
         error = "The history is not open.";
         return false;
@@ -241,12 +257,16 @@ bool HistoryReader::Delete(std::int64_t from, std::int64_t to, std::string &erro
     bool ok = t.Ok();
     std::int64_t first = 0, end = 0;
     std::string blocksError;
+    if (deleted)
+        deleted->clear();
     if (ok && NumbersInTime(from, to, first, end, blocksError)) {
+        if (deleted)
+            ok = ListDeleted(from, to, first, end, *deleted);
         Statement lines(db_, kDeleteLinesQuery);
         lines.Bind(1, from).Bind(2, to).Bind(3, first).Bind(4, end);
         Statement blocks(db_, kDeleteTimeBlocksQuery);
         blocks.Bind(1, from).Bind(2, to);
-        ok = (lines.Run() && blocks.Run()) || db_.Fail("deleting");
+        ok = (ok && lines.Run() && blocks.Run()) || db_.Fail("deleting");
     } else if (!blocksError.empty()) {
         ok = db_.Fail("deleting");
     }
@@ -261,8 +281,13 @@ bool HistoryReader::Delete(std::int64_t from, std::int64_t to, std::string &erro
     return false;
 }
 
-bool HistoryReader::DeleteAll(std::string &error) {
-    return Delete(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(), error);
+bool HistoryReader::DeleteAll(std::string &error, std::vector<DeletedLines> *deleted) {
+    return Delete(std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max(), error, deleted);
+}
+
+void HistoryReader::ReleaseMemory() {
+    if (db_.IsOpen())
+        sqlite3_db_release_memory(db_.Handle());
 }
 
 std::vector<VisitorSummary> HistoryReader::Visitors(const HistoryFilter &filter, std::int64_t now) {

@@ -46,9 +46,13 @@ public:
     // The lines numbered first .. first + count - 1 that are stored (lost ones leave gaps), in order.
     HistoryResult Range(std::int64_t first, int count);
 
-    // Deletes the lines and visits that began inside [from, to), or everything. False with error set.
-    bool Delete(std::int64_t from, std::int64_t to, std::string &error);
-    bool DeleteAll(std::string &error);
+    // Deletes the lines and visits that began inside [from, to), or everything. False with error set. When deleted
+    // is given, it receives the numbers of the lines removed, in order, so that a reader of them can let them go.
+    static constexpr std::size_t kMaxDeletedRanges = 4096;
+    bool Delete(std::int64_t from, std::int64_t to, std::string &error, std::vector<DeletedLines> *deleted = nullptr);
+    bool DeleteAll(std::string &error, std::vector<DeletedLines> *deleted = nullptr);
+    // Gives the connection's page cache back; the next read fills it again.
+    void ReleaseMemory();
 
     // Per person, by name without regard to case. Visits still open count to now.
     std::vector<VisitorSummary> Visitors(const HistoryFilter &filter, std::int64_t now);
@@ -69,6 +73,9 @@ private:
     // blocks of numbers and their times. False when no line can (error empty) or on failure (error set).
     bool NumbersInTime(std::optional<std::int64_t> from, std::optional<std::int64_t> to, std::int64_t &first,
                        std::int64_t &end, std::string &error);
+    // The numbers of the lines in [from, to) among [first, end), as ranges; false on failure.
+    bool ListDeleted(std::int64_t from, std::int64_t to, std::int64_t first, std::int64_t end,
+                     std::vector<DeletedLines> &deleted);
     bool Query(std::string_view query, const HistoryFilter &filter, bool newestFirst, int limit,
                std::optional<std::int64_t> beforeId, const std::function<bool(const HistoryLine &)> &line,
                std::string &error);

@@ -34,6 +34,14 @@ struct HistoryLine {
     std::string text;
 };
 
+// Line numbers a deletion removed, first to last, both included. A range may take in lines that were kept (when a
+// deletion leaves very many gaps, the last ranges are joined), never leaves out one that was removed.
+struct DeletedLines {
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    bool operator==(const DeletedLines &) const = default;
+};
+
 // Limits a search, an export or the visitors' figures; empty or absent fields limit nothing.
 struct HistoryFilter {
     std::string world;  // without regard to ASCII case

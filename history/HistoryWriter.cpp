@@ -397,6 +397,11 @@ void HistoryWriter::Run(Sink &sink) {
                     problem_("The history could not be written, and lines are being lost: " + sink.error);
             }
         }
+        if (count == 0 && sink.db.IsOpen()) {
+            // A period without lines: the page cache a flood filled is given back rather than kept at its largest
+            // for as long as the bot runs. The next flood fills it again from the system's file cache.
+            sqlite3_db_release_memory(sink.db.Handle());
+        }
         const std::uint64_t dropped = dropped_.load();
         if (dropped > droppedReported && sink.db.IsOpen() && !failing) {
             if (problem_)

@@ -184,8 +184,10 @@ void BringForward(QWidget *window) {
 } // namespace
 
 SearchHistoryWindow *GabblerApp::OpenSearchHistory() {
-    if (!searchHistory_)
+    if (!searchHistory_) {
         searchHistory_ = new SearchHistoryWindow(bot_->Home(), window_.get());
+        searchHistory_->deleted = [this](const std::vector<DeletedLines> &lines) { Chat().HistoryDeleted(lines); };
+    }
     BringForward(searchHistory_);
     searchHistory_->QueryBox()->setFocus();
     searchHistory_->QueryBox()->selectAll();

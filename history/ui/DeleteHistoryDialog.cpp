@@ -27,7 +27,9 @@ DeleteHistoryDialog::DeleteHistoryDialog(const QString &from, const QString &to,
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setText(tr("&Delete..."));
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(tr("The chat pane keeps its lines; only the history is deleted."), this));
+    layout->addWidget(new QLabel(
+        tr("The chat pane keeps the lines it holds in memory; older lines up to the last one deleted leave it."),
+        this));
     layout->addWidget(everything_);
     layout->addWidget(dates_);
     layout->addLayout(form);

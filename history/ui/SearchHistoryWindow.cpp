@@ -357,10 +357,10 @@ void SearchHistoryWindow::DeleteHistory() {
     const auto range = dialog.Range();
     const QString question =
         range.everything
-            ? tr("Delete the whole history, every line and visit? This cannot be undone. The chat pane keeps its "
-                 "lines.")
-            : tr("Delete the lines and visits from %1 to %2 (UTC)? This cannot be undone. The chat pane keeps its "
-                 "lines.")
+            ? tr("Delete the whole history, every line and visit? This cannot be undone. The chat pane keeps the "
+                 "lines it holds in memory.")
+            : tr("Delete the lines and visits from %1 to %2 (UTC)? This cannot be undone. The chat pane keeps the "
+                 "lines it holds in memory.")
                   .arg(QString::fromStdString(FormatUtc(range.from)), QString::fromStdString(FormatUtc(range.to)));
     if (!confirm(question))
         return;
@@ -376,17 +376,20 @@ void SearchHistoryWindow::Delete(std::optional<std::int64_t> from, std::optional
         // Deleting needs a connection that may change the store; the searches keep their read-only one.
         HistoryReader changer;
         std::string error;
+        std::vector<DeletedLines> lines;
         bool ok = changer.Open(folder, true, error);
         if (ok)
             ok = from || to ? changer.Delete(from.value_or(std::numeric_limits<std::int64_t>::min()),
-                                             to.value_or(std::numeric_limits<std::int64_t>::max()), error)
-                            : changer.DeleteAll(error);
-        return [this, ok, error] {
+                                             to.value_or(std::numeric_limits<std::int64_t>::max()), error, &lines)
+                            : changer.DeleteAll(error, &lines);
+        return [this, ok, error, lines = std::move(lines)] {
             if (!ok) {
                 SetStatus(tr("The history could not be deleted: %1").arg(QString::fromStdString(error)));
                 return;
             }
-            // The results shown may be gone; the chat pane keeps its lines.
+            if (deleted)
+                deleted(lines);
+            // The results shown may be gone.
             latest_ = ++generation_;
             runningSearch_ = 0;
             resultsModel_->SetLines({}, {});

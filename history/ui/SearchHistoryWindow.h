@@ -13,6 +13,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class HistoryFilterFields;
 class HistoryJobs;
@@ -50,6 +51,8 @@ public:
     std::function<bool(const QString &question)> confirm;
     // Called on the history's thread each time a running search checks whether to stop; tests slow it down here.
     std::function<void()> searchProgress;
+    // Told the numbers of the lines a deletion removed, once it is done.
+    std::function<void(const std::vector<DeletedLines> &lines)> deleted;
 
     bool Busy() const { return pending_ > 0; }
     QLineEdit *QueryBox() const { return query_; }

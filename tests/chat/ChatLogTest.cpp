@@ -225,3 +225,55 @@ TEST(ChatLog, LinesKeepTheirFlagsAndFiltersFindThemAcrossChunks) {
 }
 
 } // namespace
+
+namespace {
+
+// A backing that has every line that leaves memory, as the history has them once written.
+class EverythingStored : public ChatLogBacking {
+public:
+    Kept LineKept(std::uint64_t) override { return Kept::Stored; }
+    void ReadLines(std::uint64_t first, std::size_t count, std::vector<StoredLine> &out) override {
+        out.clear();
+        for (std::uint64_t n = first; n < first + count; ++n) {
+            StoredLine line;
+            line.number = n;
+            line.format = kStyled;
+            line.text = Text(n);
+            out.push_back(std::move(line));
+        }
+    }
+    // Every line as long as every other, so that only their count matters.
+    static std::string Text(std::uint64_t n) {
+        const std::string digits = std::to_string(n);
+        return "[Someone]: a line of ordinary chat " + std::string(8 - digits.size(), '0') + digits;
+    }
+};
+
+TEST(ChatLog, LinesReadBackCountAgainstTheLimitSoMemoryDoesNotGrowWithTheBacking) {
+    constexpr std::size_t kLimit = 100000;
+    // Every line read, so that the pages read back are as many as they can be.
+    const auto scrolledThrough = [&](std::size_t lines) {
+        EverythingStored backing;
+        ChatLog log(kLimit);
+        log.SetBacking(&backing);
+        for (std::size_t i = 0; i < lines; ++i) {
+            log.Append(EverythingStored::Text(i), kStyled, true);
+        }
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < log.LineCount(); ++i) {
+            wrong += log.Line(i).Text() == EverythingStored::Text(i) ? 0 : 1;
+        }
+        EXPECT_EQ(wrong, 0u) << lines;
+        EXPECT_EQ(log.LineCount(), lines);
+        return log.MemoryBytes();
+    };
+    // The limit full and nothing left memory yet: what a longer log may not pass. Memory gives its lines back in
+    // chunks of 4096, so the longer logs are whole chunks longer, their first and last chunks as full as here.
+    const std::size_t full = scrolledThrough(kLimit);
+    for (const std::size_t lines : {kLimit + 25 * 4096, kLimit + 100 * 4096}) {
+        SCOPED_TRACE(lines);
+        EXPECT_LE(double(scrolledThrough(lines)), 1.005 * double(full));
+    }
+}
+
+} // namespace

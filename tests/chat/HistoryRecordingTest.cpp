@@ -9,7 +9,9 @@
 #include <fstream>
 #include <iterator>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
+#include <thread>
 
 using namespace std::chrono_literals;
 using namespace people_server;
@@ -173,6 +175,15 @@ std::vector<std::string> Shown(const ChatLog &log) {
     return shown;
 }
 
+// The text of every line the pane shows.
+std::vector<std::string> Texts(const ChatLog &log) {
+    std::vector<std::string> texts;
+    for (std::size_t i = 0; i < log.LineCount(); ++i) {
+        texts.emplace_back(log.Line(i).Text());
+    }
+    return texts;
+}
+
 std::string ReadFile(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -231,6 +242,101 @@ TEST_F(HistoryRecording, ThePaneKeepsTheWholeSessionInBoundedMemory) {
     h_.chat.ClearBuffer();
     EXPECT_EQ(h_.chat.Log().LineCount(), 0u);
     EXPECT_EQ(Stored().size(), std::min<std::size_t>(1000, whole.size() + 301));
+}
+
+// Delete History while the pane holds a long session: three parts of it, apart in time, and the pane keeping the
+// newest hundred lines in memory. The pane then shows only lines that still exist, without gaps, and Save Log
+// writes what it shows; lines that come later leave memory for the history as before.
+TEST(HistoryDeletedUnderThePane, ThePaneShowsOnlyLinesThatStillExist) {
+    enum Part { A, B, C, CInMemory };
+    struct Case {
+        const char *name;
+        int from; // -1: the earliest time; 1 and 2: the moments between the parts; 3: the latest time
+        int to;
+        std::vector<Part> shown;
+        bool inMemoryGone; // lines deleted while in memory, which leave the pane when they leave memory
+    };
+    const Case cases[] = {
+        {"everything", -1, 3, {CInMemory}, true},
+        {"the oldest part", -1, 1, {B, C}, false},
+        {"the middle part: the older one, still stored, goes with it", 1, 2, {C}, false},
+        {"the newest part, some of it in memory", 2, 3, {CInMemory}, true},
+        {"nothing of this session", 0, 0, {A, B, C}, false},
+    };
+    const auto text = [](Part part, int i) { return std::string(1, "ABC"[part]) + " line " + std::to_string(i); };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        HistoryRecorder recorder(dir.Path(), {}, [] { return std::string("Town"); });
+        recorder.SetEnabled(true);
+        ChatPane pane(100);
+        pane.SetHistory(&recorder);
+        const auto say = [&](const std::string &line, int i) {
+            if (i % 50 == 0) {
+                recorder.Writer()->Flush(); // stored before memory lets them go
+            }
+            pane.AppendChatLine(line, ChatColour::Blue, false);
+        };
+        std::int64_t moments[4] = {std::numeric_limits<std::int64_t>::min(), 0, 0,
+                                   std::numeric_limits<std::int64_t>::max()};
+        for (Part part : {A, B, C}) {
+            if (part != A) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                moments[part] = NowMs();
+                std::this_thread::sleep_for(std::chrono::milliseconds(3));
+            }
+            for (int i = 0; i < 300; ++i) {
+                say(text(part, i), i);
+            }
+        }
+        recorder.Writer()->Flush();
+        ASSERT_EQ(pane.Log().LineCount(), 900u);
+        ASSERT_EQ(pane.Log().MemoryLineCount(), 100u);
+
+        HistoryReader changer;
+        std::string error;
+        ASSERT_TRUE(changer.Open(dir.Path(), true, error)) << error;
+        std::vector<DeletedLines> deleted;
+        const std::int64_t from = c.from == 0 ? 0 : moments[c.from + (c.from < 0 ? 1 : 0)];
+        const std::int64_t to = c.to == 0 ? 1000 : moments[c.to];
+        ASSERT_TRUE(changer.Delete(from, to, error, &deleted)) << error;
+        pane.HistoryDeleted(deleted);
+
+        std::vector<std::string> expected;
+        for (Part part : c.shown) {
+            for (int i = part == CInMemory ? 200 : 0; i < 300; ++i) {
+                expected.push_back(text(part == CInMemory ? C : part, i));
+            }
+        }
+        EXPECT_EQ(Texts(pane.Log()), expected);
+        ChatPane plain(0);
+        for (const std::string &line : expected) {
+            plain.AppendChatLine(line, ChatColour::Blue, false);
+        }
+        ASSERT_TRUE(pane.SaveLog(dir.File("pane.rtf")).ok);
+        ASSERT_TRUE(plain.SaveLog(dir.File("expected.rtf")).ok);
+        EXPECT_TRUE(ReadFile(dir.File("pane.rtf")) == ReadFile(dir.File("expected.rtf")))
+            << "Save Log writes what it shows";
+
+        for (int i = 0; i < 200; ++i) {
+            say("after " + std::to_string(i), i);
+        }
+        recorder.Writer()->Flush();
+        std::vector<std::string> shown = Texts(pane.Log());
+        const auto notice = std::find(shown.begin(), shown.end(), ChatPane::LinesLostMessage(100));
+        EXPECT_EQ(notice != shown.end(), c.inMemoryGone) << "said when lines left that the history no longer has";
+        if (notice != shown.end()) {
+            shown.erase(notice);
+        }
+        if (c.inMemoryGone) {
+            expected.clear();
+        }
+        for (int i = 0; i < 200; ++i) {
+            expected.push_back("after " + std::to_string(i));
+        }
+        EXPECT_EQ(shown, expected);
+        pane.SetHistory(nullptr);
+    }
 }
 
 TEST_F(HistoryRecording, WithRecordingOffThePaneKeepsItsLimitAndSaysSoOnce) {
