@@ -1,5 +1,5 @@
 // The history's windows in the running program: Ctrl+F and the menus open them over what the bot records, Escape
-// closes only them, and deleting history leaves the chat pane as it is.
+// closes only them, and deleting history leaves the chat pane the lines it holds in memory.
 
 #include "RunningApp.h"
 #include "app/Commands.h"
@@ -7,6 +7,8 @@
 #include "app/ui/GabblerApp.h"
 #include "app/ui/MainWindow.h"
 #include "chat/ChatPane.h"
+#include "chat/HistoryRecorder.h"
+#include "chat/ui/ChatView.h"
 #include "history/ui/HistoryLinesModel.h"
 #include "history/ui/SearchHistoryWindow.h"
 #include "history/ui/VisitorsWindow.h"
@@ -91,6 +93,43 @@ TEST_F(HistoryWindowsApp, DeletingHistoryLeavesThePaneAsItIs) {
     Say("recorded after");
     EXPECT_TRUE(SearchFinds(*search, "after", 1));
     EXPECT_TRUE(window.isVisible());
+}
+
+// A long session, most of it no longer in memory.
+class HistoryWindowsAppLongSession : public RunningApp {
+protected:
+    void SetUp() override {
+        RunningApp::SetUp();
+        Settings settings;
+        settings.scrollbackLines = 100;
+        Start(settings);
+    }
+};
+
+TEST_F(HistoryWindowsAppLongSession, DeletingHistoryTakesTheDeletedLinesOutOfThePane) {
+    ChatPane &chat = gabbler_->Chat();
+    for (int i = 0; i < 1000; ++i) {
+        if (i % 50 == 0) {
+            gabbler_->History().Writer()->Flush(); // stored, so that memory lets them go
+        }
+        chat.AppendChatLine("line " + std::to_string(i), ChatColour::Blue, false);
+    }
+    gabbler_->History().Writer()->Flush();
+    ASSERT_GT(chat.Log().LineCount(), 1000u);
+    ASSERT_LE(chat.Log().MemoryLineCount(), 100u);
+    const std::size_t inMemory = chat.Log().MemoryLineCount();
+    SearchHistoryWindow *search = gabbler_->OpenSearchHistory();
+    search->Delete(std::nullopt, std::nullopt);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !search->Busy(); }, 5000));
+
+    // As the view draws and copies it: the lines still in memory, and no empty line where chat was.
+    ChatView *view = gabbler_->Window().Chat();
+    QApplication::processEvents();
+    view->SelectAll();
+    const QStringList lines = view->SelectedText().split('\n');
+    EXPECT_EQ(static_cast<std::size_t>(lines.size()), inMemory);
+    EXPECT_EQ(lines.count(QString()), 0);
+    EXPECT_EQ(lines.back(), "line 999");
 }
 
 } // namespace
