@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <sqlite3.h>
 #include <sys/mount.h>
 #include <sys/wait.h>
 #include <thread>
@@ -293,6 +294,30 @@ TEST(HistoryWriter, ALongDeletionElsewhereDelaysTheLinesButLosesNone) {
     writer.Stop();
     EXPECT_TRUE(problems.Get().empty()) << problems.Get().front();
     EXPECT_EQ(CountLines(dir.Path()), 101);
+}
+
+// A flood fills the writer's page cache; once lines stop coming it is given back, so that a bot that has seen many
+// floods does not keep the largest cache for as long as it runs.
+TEST(HistoryWriter, ItsPageCacheIsGivenBackWhenNoLinesCome) {
+    TempDir dir;
+    HistoryWriter w;
+    w.Start(dir.Path(), {});
+    const std::int64_t before = sqlite3_memory_used();
+    const std::int64_t t0 = NowMs();
+    for (int i = 0; i < 30000; ++i) {
+        AppendLine(w, t0 + i, "word" + std::to_string(i) + " and some ordinary chat " + std::to_string(i * 7919));
+        if (i % 10000 == 9999)
+            w.Flush(); // written in pumps, as a flood is
+    }
+    const std::int64_t flooded = sqlite3_memory_used() - before;
+    ASSERT_GT(flooded, 1 << 20) << "the flood filled a cache of some size";
+    std::int64_t idle = flooded;
+    for (const auto end = std::chrono::steady_clock::now() + 5s;
+         idle > flooded / 4 && std::chrono::steady_clock::now() < end;) {
+        std::this_thread::sleep_for(50ms);
+        idle = sqlite3_memory_used() - before;
+    }
+    EXPECT_LE(idle, flooded / 4) << "flooded " << flooded << " bytes";
 }
 
 } // namespace
