@@ -233,8 +233,15 @@ std::size_t ChatLog::MemoryLineLimit() const {
     return shownFirst_ < firstNumber_ ? lineLimit_ - PagedLineBudget() : lineLimit_;
 }
 
+std::size_t ChatLog::HeldLines() const {
+    // Lines dropped from the front chunk keep their room until the whole chunk goes. Once lines are read back they
+    // count too, as long as the limit spans enough chunks that letting a whole one go leaves memory most of its lines.
+    const bool counted = shownFirst_ < firstNumber_ && chunks_.size() > 1 && lineLimit_ >= 4 * kLinesPerChunk;
+    return lineCount_ + (counted ? frontSkip_ : 0);
+}
+
 void ChatLog::TrimMemory() {
-    while (lineLimit_ != 0 && lineCount_ > MemoryLineLimit()) {
+    while (lineLimit_ != 0 && HeldLines() > MemoryLineLimit()) {
         const ChatLogBacking::Kept kept = backing_ ? backing_->LineKept(firstNumber_) : ChatLogBacking::Kept::Never;
         if (kept == ChatLogBacking::Kept::Pending) {
             return; // a later append tries again, once the backing has it

@@ -166,6 +166,7 @@ private:
     std::size_t PagedLineBudget() const;
     std::size_t MaxPages() const;
     std::size_t MemoryLineLimit() const;
+    std::size_t HeldLines() const;
     void DropOldest();
     void MarkLast(std::uint8_t flags);
     ChatLine MemoryLine(std::size_t index) const;

@@ -267,10 +267,9 @@ TEST(ChatLog, LinesReadBackCountAgainstTheLimitSoMemoryDoesNotGrowWithTheBacking
         EXPECT_EQ(log.LineCount(), lines);
         return log.MemoryBytes();
     };
-    // The limit full and nothing left memory yet: what a longer log may not pass. Memory gives its lines back in
-    // chunks of 4096, so the longer logs are whole chunks longer, their first and last chunks as full as here.
+    // The limit full and nothing left memory yet: what a longer log may not pass.
     const std::size_t full = scrolledThrough(kLimit);
-    for (const std::size_t lines : {kLimit + 25 * 4096, kLimit + 100 * 4096}) {
+    for (const std::size_t lines : {2 * kLimit + 2900, 3 * kLimit}) {
         SCOPED_TRACE(lines);
         EXPECT_LE(double(scrolledThrough(lines)), 1.005 * double(full));
     }
