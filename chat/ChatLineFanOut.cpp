@@ -40,3 +40,7 @@ void ChatLineFanOut::ReadLines(std::uint64_t first, std::size_t count, std::vect
         history_->ReadLines(first, count, out);
     }
 }
+
+std::optional<std::uint64_t> ChatLineFanOut::ForgetDeleted(const std::vector<DeletedLines> &deleted) {
+    return history_ ? history_->ForgetDeleted(deleted) : std::nullopt;
+}

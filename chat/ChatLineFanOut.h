@@ -39,6 +39,7 @@ public:
     void LeaveAll() override;
     Kept LineKept(std::uint64_t number) override;
     void ReadLines(std::uint64_t first, std::size_t count, std::vector<StoredLine> &out) override;
+    std::optional<std::uint64_t> ForgetDeleted(const std::vector<DeletedLines> &deleted) override;
 
 private:
     ChatHistory *history_;
