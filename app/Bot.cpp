@@ -4,6 +4,7 @@
 #include "app/Session.h"
 #include "app/SessionActions.h"
 #include "automation/Automation.h"
+#include "automation/ScriptHost.h"
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
 #include "chat/People.h"
@@ -58,7 +59,10 @@ void Bot::Plug(MainView &main, PeopleView &people) {
     BuildPeople(people);
     BuildAutomation();
     QObject::connect(&pump_, &QTimer::timeout, [this] { session_->Pump(); });
-    QObject::connect(&automationTick_, &QTimer::timeout, [this] { events_->OnTick(); });
+    QObject::connect(&automationTick_, &QTimer::timeout, [this] {
+        scripts_->Poll();
+        events_->OnTick();
+    });
     QObject::connect(&worldListTimer_, &QTimer::timeout, [this] { session_->RequestWorldList(); });
 }
 
@@ -86,6 +90,14 @@ void Bot::BuildAutomation() {
             .count();
     });
     events_ = std::make_unique<BotEvents>(*automation_);
+    ScriptHostOptions scripts;
+    scripts.folder = File("scripts");
+    scripts.storeFolder = File("script-data");
+    scripts_ = std::make_unique<ScriptHost>(*automation_, scripts, [this](const std::string &line, bool problem) {
+        chat_->AppendChatLine(line, problem ? ChatColour::Red : ChatColour::Green, problem, false, false, true);
+    });
+    // The scripts there at the start hear the first entry.
+    scripts_->Poll();
     people_->SetListener([this](const PeopleEvent &event) { events_->OnPeopleEvent(event); });
 }
 

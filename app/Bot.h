@@ -12,6 +12,7 @@
 #include <string>
 
 class Automation;
+class ScriptHost;
 class BotEvents;
 class ChatPane;
 class HistoryRecorder;
@@ -55,6 +56,8 @@ public:
     People &GetPeople() { return *people_; }
     // The rules and scripts hear the bot's events here and act through it; it exists once the views are plugged.
     Automation &GetAutomation() { return *automation_; }
+    // The scripts of the data folder's scripts/, looked at again on every tick of automation.
+    ScriptHost &Scripts() { return *scripts_; }
     SessionActions &Actions() { return *actions_; }
     TeleportList &Teleports() { return teleports_; }
     AvatarTable &Avatars() { return avatars_; }
@@ -77,6 +80,7 @@ private:
     std::unique_ptr<SessionActions> actions_;
     std::unique_ptr<Automation> automation_;
     std::unique_ptr<BotEvents> events_;
+    std::unique_ptr<ScriptHost> scripts_;
     QTimer pump_;
     QTimer automationTick_;
     QTimer worldListTimer_;

@@ -356,20 +356,28 @@ SandboxResult LuaSandbox::Call(const char *function, const std::function<int(lua
     return Run(&CallTrampoline, &context);
 }
 
-bool LuaSandbox::Defines(const char *function) {
+bool LuaSandbox::Defines(const char *function) { return GlobalType(function) == LUA_TFUNCTION; }
+
+bool LuaSandbox::GlobalTrue(const char *name) { return GlobalType(name) == LUA_TBOOLEAN + 100; }
+
+// The type of a global, read raw; a true boolean answers LUA_TBOOLEAN + 100.
+int LuaSandbox::GlobalType(const char *name) {
     struct Question {
-        const char *function;
-        bool defined = false;
-    } question{function};
+        const char *name;
+        int type = LUA_TNONE;
+    } question{name};
     // Raw: a metatable on the globals must not run script code here.
     auto trampoline = [](lua_State *state) -> int {
         auto *q = static_cast<Question *>(lua_touserdata(state, 1));
         lua_pushglobaltable(state);
-        lua_pushstring(state, q->function);
-        q->defined = lua_rawget(state, -2) == LUA_TFUNCTION;
+        lua_pushstring(state, q->name);
+        q->type = lua_rawget(state, -2);
+        if (q->type == LUA_TBOOLEAN && lua_toboolean(state, -1)) {
+            q->type += 100;
+        }
         return 0;
     };
-    return Run(trampoline, &question).ok() && question.defined;
+    return Run(trampoline, &question).ok() ? question.type : LUA_TNONE;
 }
 
 bool LuaSandbox::Protected(lua_State *state, const std::function<void(lua_State *)> &work) {

@@ -45,6 +45,8 @@ public:
     // object with a destructor in its frame when it does.
     SandboxResult Call(const char *function, const std::function<int(lua_State *)> &pushArguments = {});
     bool Defines(const char *function);
+    // Whether the script set a global of that name to a true value (a setting it declares).
+    bool GlobalTrue(const char *name);
 
     // Puts a C function into the global table `table` (created when missing); it finds this sandbox through
     // FromState and its own context through upvalue 1.
@@ -70,6 +72,7 @@ private:
     static int CollectGarbage(lua_State *state);
     static int OpenLibraries(lua_State *state);
     SandboxResult Run(int (*trampoline)(lua_State *), void *context);
+    int GlobalType(const char *name);
     SandboxResult Outcome(int status);
 
     std::string name_;
