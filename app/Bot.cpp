@@ -5,6 +5,8 @@
 #include "app/SessionActions.h"
 #include "automation/Automation.h"
 #include "automation/ScriptHost.h"
+#include "automation/RuleEngine.h"
+#include "automation/RulesFile.h"
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
 #include "chat/People.h"
@@ -99,6 +101,15 @@ void Bot::BuildAutomation() {
     // The scripts there at the start hear the first entry.
     scripts_->Poll();
     people_->SetListener([this](const PeopleEvent &event) { events_->OnPeopleEvent(event); });
+    rules_ = std::make_unique<RuleEngine>(*automation_);
+    ReloadRules();
+}
+
+void Bot::ReloadRules() {
+    for (const std::string &problem : rules_->LoadFile(File(kRulesFileName))) {
+        chat_->AppendChatLine(std::string("Rules: ") + kRulesFileName + " " + problem, ChatColour::Red, false, false,
+                              false, true);
+    }
 }
 
 void Bot::StartTimers() {

@@ -19,6 +19,7 @@ class HistoryRecorder;
 class MainView;
 class People;
 class PeopleView;
+class RuleEngine;
 class Session;
 class SessionActions;
 
@@ -59,6 +60,9 @@ public:
     // The scripts of the data folder's scripts/, looked at again on every tick of automation.
     ScriptHost &Scripts() { return *scripts_; }
     SessionActions &Actions() { return *actions_; }
+    RuleEngine &Rules() { return *rules_; }
+    // Reads the rules file again (at start, and after the window saved it); its problems are pane lines.
+    void ReloadRules();
     TeleportList &Teleports() { return teleports_; }
     AvatarTable &Avatars() { return avatars_; }
 
@@ -81,6 +85,7 @@ private:
     std::unique_ptr<Automation> automation_;
     std::unique_ptr<BotEvents> events_;
     std::unique_ptr<ScriptHost> scripts_;
+    std::unique_ptr<RuleEngine> rules_;
     QTimer pump_;
     QTimer automationTick_;
     QTimer worldListTimer_;

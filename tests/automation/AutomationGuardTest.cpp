@@ -1,5 +1,6 @@
 // The guard every automatic action goes through, on a clock the test turns.
 
+#include "RecordedActions.h"
 #include "automation/Automation.h"
 
 #include <gtest/gtest.h>
@@ -7,35 +8,6 @@
 #include <vector>
 
 namespace {
-
-// What the bot would have done, and what it was asked to show.
-class RecordedActions : public BotActions {
-public:
-    std::vector<std::string> said;
-    std::vector<std::string> notices;
-
-    ActionResult Say(const std::string &text) override {
-        said.push_back(text);
-        return {};
-    }
-    ActionResult Whisper(int, const std::string &text) override {
-        said.push_back("whisper " + text);
-        return {};
-    }
-    ActionResult ConsoleMessage(int, const std::string &text) override {
-        said.push_back("console " + text);
-        return {};
-    }
-    ActionResult Eject(int, int) override { return {kActionNoRight, "no"}; }
-    ActionResult Teleport(const std::string &, int, int, int, int) override { return {}; }
-    void Notice(const std::string &text) override { notices.push_back(text); }
-    void Notify(const std::string &, const std::string &text) override { notices.push_back(text); }
-    std::vector<PresentPerson> PeoplePresent() override { return {{"Alice", 5, 77, PersonClass::Citizen, 0, 0, 0}}; }
-    std::optional<PresentPerson> FindPerson(const std::string &) override { return std::nullopt; }
-    std::string World() override { return "Sunset"; }
-    int WorldBuild() override { return 39; }
-    std::vector<HistoryHit> SearchHistory(const std::string &, int) override { return {}; }
-};
 
 struct GuardFixture {
     std::int64_t now = 1'000'000;
@@ -101,7 +73,7 @@ TEST(AutomationGuard, TheGlobalBudgetDropsAndCountsTheExtraLines) {
     // The window moves on: the budget is there again.
     f.now += 10'000;
     EXPECT_TRUE(f.automation.ActionsFor("rule R0").Whisper(5, "later").Ok());
-    EXPECT_EQ(f.actions.said.back(), "whisper later");
+    EXPECT_EQ(f.actions.said.back(), "whisper 5 later");
 }
 
 TEST(AutomationGuard, ASourceThatFiresTooOftenIsPausedWithALine) {

@@ -1,0 +1,41 @@
+#pragma once
+
+// Finds the rules a chat line sets off in one pass, however many rules there are: the line's words are looked up
+// in an index of every rule's words and phrases, and the rules' regular expressions are joined into one. Only a
+// line that hits the joined expression is tried against the expressions one by one, to learn which matched.
+
+#include "automation/Rule.h"
+
+#include <QRegularExpression>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class RuleMatcher {
+public:
+    // Indexes the chat and whisper rules of rules (by their place in it); the others are not its business.
+    void Build(const std::vector<Rule> &rules);
+    // The places of the rules whose words or expression the text matches, or that take every line, in order.
+    void Match(std::string_view text, std::vector<int> &out) const;
+
+    // A line's words as the index knows them: runs of letters and digits (any byte beyond ASCII counts as a
+    // letter), ASCII letters in lower case.
+    static void Words(std::string_view text, std::vector<std::string_view> &out, std::string &buffer);
+
+private:
+    struct Phrase {
+        int rule = 0;
+        std::vector<std::string> rest; // the phrase's words after the first
+    };
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, std::vector<Phrase>, Hash, std::equal_to<>> index_;
+    std::vector<int> always_;
+    QRegularExpression combined_;
+    std::vector<std::pair<int, QRegularExpression>> expressions_; // tried one by one after a hit of combined_
+    std::vector<std::pair<int, QRegularExpression>> apart_;       // those that cannot be joined (back-references)
+};

@@ -1,0 +1,158 @@
+// Rules at work in the real bot against a real universe: from a hand-edited file, under a flood, in headless mode,
+// and between two bots whose rules answer each other.
+
+#include "RunningBot.h"
+#include "app/HeadlessProcess.h"
+#include "app/SessionActions.h"
+#include "automation/RuleEngine.h"
+
+#include <algorithm>
+#include <fstream>
+
+namespace {
+
+class RulesAtWork : public RunningBot {
+protected:
+    void WriteRules(const std::string &text) {
+        std::ofstream file(home_.File("rules.txt"), std::ios::binary);
+        file << text;
+    }
+
+    bool WaitForWhisper(int session, const std::string &text) {
+        return PumpUntil(
+            [&] {
+                const auto inbox = server_->Inbox(session);
+                return std::any_of(inbox.begin(), inbox.end(), [&](const InboxEntry &e) {
+                    return e.kind == InboxEntry::Kind::Whisper && e.text == text;
+                });
+            },
+            std::chrono::seconds(20));
+    }
+
+    int Said(const std::string &prefix) const {
+        int count = 0;
+        const ChatLog &log = bot_->Chat().Log();
+        for (std::size_t i = 0; i < log.LineCount(); ++i) {
+            count += log.Line(i).Text().starts_with(prefix) ? 1 : 0;
+        }
+        return count;
+    }
+};
+
+constexpr const char *kGreeterAndAnswers = R"([Greeter]
+when = arrival first-visit
+then = whisper Welcome to {world}, {name}!
+
+[Broken]
+when = chat
+then = shout at everybody
+
+[Hours]
+when = chat
+words = opening hours
+then = say We open at nine, {name}.
+)";
+
+TEST_F(RulesAtWork, AHandEditedFileWithABrokenRuleStillRunsTheOthers) {
+    WriteRules(kGreeterAndAnswers);
+    Start();
+    EXPECT_TRUE(HasLine("Rules: rules.txt line 7: \"then\" is say, whisper, console, eject, teleport, notice or "
+                        "notify; the rule \"Broken\" is left out."))
+        << Pane();
+    const int alice = Arrive("Alice", 77);
+    ASSERT_TRUE(WaitForWhisper(alice, "Welcome to Sunset, Alice!")) << Pane();
+    ASSERT_TRUE(server_->Say(alice, "What are your opening hours?"));
+    ASSERT_TRUE(PumpUntil([&] { return HasLine("[Tester]: We open at nine, Alice."); })) << Pane();
+
+    // Changed by hand and read again, as after the window's save.
+    WriteRules("[Bye]\nwhen = departure\nthen = say Farewell, {name}.\n");
+    bot_->ReloadRules();
+    ASSERT_EQ(bot_->Rules().Rules().size(), 1u);
+    ASSERT_TRUE(server_->Leave(alice));
+    ASSERT_TRUE(PumpUntil([&] { return HasLine("[Tester]: Farewell, Alice."); })) << Pane();
+}
+
+TEST_F(RulesAtWork, AFloodOfTriggersIsHeldToTheBudgetAndTheRuleIsPaused) {
+    WriteRules("[Echo]\nwhen = chat\nthen = say echo {name}\n");
+    Start();
+    std::vector<int> people;
+    for (int i = 0; i < 5; ++i) {
+        people.push_back(Arrive("Person" + std::to_string(i), 100 + i));
+    }
+    for (int round = 0; round < 6; ++round) {
+        for (const int person : people) {
+            ASSERT_TRUE(server_->Say(person, "line " + std::to_string(round)));
+        }
+    }
+    const GuardSettings limits = bot_->GetAutomation().Guard().Settings();
+    ASSERT_TRUE(PumpUntil([&] {
+        return HasLine("Automation: rule Echo fired more than " + std::to_string(limits.fireLimit) + " times in " +
+                       std::to_string(limits.fireSeconds) + " seconds and is paused.");
+    })) << Pane();
+    PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(Said("[Tester]: echo "), limits.budgetLines);
+    EXPECT_EQ(bot_->GetAutomation().Guard().Dropped(),
+              static_cast<std::uint64_t>(limits.fireLimit - limits.budgetLines));
+}
+
+class RulesBetweenBots : public RulesAtWork, public testing::WithParamInterface<bool> {};
+
+// Two Gabbler bots, each with a rule that repeats what it hears: another bot is not answered unless the rule names
+// bots, and when it does, the budget and the pause end the echo.
+TEST_P(RulesBetweenBots, EchoingRulesDoNotLoop) {
+    const bool namesBots = GetParam();
+    const std::string rules =
+        std::string("[Echo]\nwhen = chat\n") + (namesBots ? "class = citizen bot\n" : "") + "then = say echo {name}\n";
+    WriteRules(rules);
+    TempDir otherHome;
+    {
+        std::ofstream file(otherHome.File("rules.txt"), std::ios::binary);
+        file << rules;
+    }
+    Start();
+    HeadlessProcess other;
+    ASSERT_TRUE(other.Start({"--home", otherHome.Path(), "--citizen", "1234", "--password", "secret", "--bot", "Other",
+                             "--world", "Sunset", "--universe", "127.0.0.1:" + std::to_string(server_->Port())}));
+    ASSERT_TRUE(other.WaitForLine("Bot started at ")) << other.Out() << other.Err();
+    ASSERT_TRUE(PumpUntil([&] { return bot_->Actions().FindPerson("[Other]").has_value(); })) << Pane();
+    const int alice = Arrive("Alice", 77);
+    ASSERT_TRUE(server_->Say(alice, "hello"));
+    ASSERT_TRUE(PumpUntil([&] { return HasLine("[Tester]: echo Alice"); })) << Pane();
+    PumpFor(std::chrono::seconds(3));
+    const int echoes = Said("[Tester]: echo ");
+    if (namesBots) {
+        EXPECT_LE(echoes, bot_->GetAutomation().Guard().Settings().budgetLines) << Pane();
+        // And it has stopped: nothing more comes.
+        PumpFor(std::chrono::seconds(1));
+        EXPECT_EQ(Said("[Tester]: echo "), echoes);
+    } else {
+        EXPECT_EQ(echoes, 1) << Pane();
+        EXPECT_TRUE(HasLine("[Other]: echo Alice")) << Pane();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(NamingBotsOrNot, RulesBetweenBots, testing::Bool());
+
+TEST_F(RulesAtWork, RulesRunInTheHeadlessBot) {
+    WriteRules(kGreeterAndAnswers);
+    HeadlessProcess headless;
+    ASSERT_TRUE(headless.Start({"--home", home_.Path(), "--citizen", "1234", "--password", "secret", "--bot", "Tester",
+                                "--world", "Sunset", "--universe", "127.0.0.1:" + std::to_string(server_->Port())}));
+    ASSERT_TRUE(headless.WaitForLine("Bot started at ")) << headless.Out() << headless.Err();
+    EXPECT_NE(headless.Out().find("the rule \"Broken\" is left out."), std::string::npos) << headless.Out();
+    PersonSpec bob;
+    bob.name = "Bob";
+    bob.citizen = 78;
+    const int session = server_->AddPerson("Sunset", bob);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    bool greeted = false;
+    while (!greeted && std::chrono::steady_clock::now() < end) {
+        for (const InboxEntry &e : server_->Inbox(session)) {
+            greeted = greeted || e.text == "Welcome to Sunset, Bob!";
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(greeted) << headless.Out();
+}
+
+} // namespace
