@@ -39,6 +39,7 @@ inline constexpr int ReleaseNotes = 32799;
 // Beyond the original window's numbers.
 inline constexpr int SearchHistory = 32900;
 inline constexpr int Visitors = 32901;
+inline constexpr int Login = 32902; // File, Login...: the login dialog again and a new start
 } // namespace Command
 
 namespace Control {

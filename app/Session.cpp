@@ -69,6 +69,7 @@ void Session::Append(const std::string &text, std::uint32_t colour, bool bold, b
 }
 
 void Session::StartBot() {
+    LogOut();
     startFailure_.reset();
     const std::string buildText = std::to_string(kGabblerBuild);
     Append("Attempting to start Gabbler Build " + buildText + "...", kBlue, true);
@@ -112,6 +113,7 @@ void Session::StartBot() {
         FailStart(Step::Login, r, WithReason("Unable to login (reason: %s).", r));
         return;
     }
+    loggedIn_ = true;
 
     ownerName_ = SdkCitizenByNumber(login_.citizen) == 0 ? SdkGetString(kAttrCitizenName)
                                                          : "<" + std::to_string(login_.citizen) + ">";
@@ -165,16 +167,41 @@ void Session::StartBot() {
     }
 }
 
-void Session::EnableWorldItems() {
+void Session::LogOut() {
+    if (!loggedIn_ && !started_ && !startFailure_) {
+        return; // never started: nothing to leave
+    }
+    SdkDestroy();
+    loggedIn_ = false;
+    started_ = false;
+    reentryPending_ = false;
+    globalMode_ = false;
+    worldListRefusal_ = 0;
+    pendingDisconnectBox_.reset();
+    SdkSetCallbackHandler(kCallbackEnterResult, {});
+    SessionReset();
+    EnableWorldItems(false);
+    view_.EnableCommand(Command::WorldEjections, false);
+    view_.EnableCommand(Command::LoadObject, false);
+    view_.EnableCommand(Command::UniverseEjections, false);
+    view_.SetRights({"Rights:"});
+    view_.SetTitle("Gabbler");
+    worlds_.Clear();
+    if (onWorldListComplete) {
+        onWorldListComplete();
+    }
+}
+
+void Session::EnableWorldItems(bool enabled) {
     for (const int command :
          {Command::CitLookup, Command::ChangeAvatar, Command::Planter, Command::Teleport, Command::WorldFeatures,
           Command::WorldRights, Command::UniverseOptions, Command::MoveNorth, Command::MoveSouth, Command::MoveEast,
           Command::MoveWest, Command::MoveUp, Command::MoveDown, Command::FaceNorth, Command::FaceSouth,
           Command::FaceWest, Command::FaceEast, Command::Remember}) {
-        view_.EnableCommand(command, true);
+        view_.EnableCommand(command, enabled);
     }
     for (const int control : {Control::SayBox, Control::RightsBox, Control::ShowMap, Control::HideMap}) {
-        view_.EnableControl(control, true);
+        view_.EnableControl(control, enabled);
     }
 }
 
@@ -190,6 +217,7 @@ void Session::FailStart(StartFailure::Step step, int reason, const std::string &
 void Session::LogoutAfterFailure(int reason, const std::string &message) {
     FailStart(StartFailure::Step::Enter, reason, message);
     SdkDestroy();
+    loggedIn_ = false;
     Append("Gabbler has logged out of the universe.", kBlue);
 }
 
@@ -450,6 +478,10 @@ void Session::Pump() {
 }
 
 void Session::RequestWorldList() {
+    // Without a login the universe can only refuse, and the timer would say so every 30 seconds for ever.
+    if (!loggedIn_) {
+        return;
+    }
     SdkRequestWithCallback(
         kCallbackWorldListResult, [this](int result) { OnWorldListResult(result); }, SdkWorldList);
 }
@@ -535,6 +567,7 @@ int Session::SendGlobal(const std::string &text) {
 }
 
 void Session::Shutdown() {
+    loggedIn_ = false;
     SdkDestroy();
     SdkTerm();
 }

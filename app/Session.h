@@ -55,8 +55,12 @@ public:
     // Looks up the avatar number remembered for a world (0 when none).
     void SetAvatarLookup(std::function<int(const std::string &world)> lookup) { avatarLookup_ = std::move(lookup); }
 
-    // The start sequence, run once after the login dialog. Every failure is a chat-pane line.
+    // The start sequence, run after the login dialog (at the program's start, and again from File, Login...). Every
+    // failure is a chat-pane line.
     void StartBot();
+    // Leaves the universe before a new start: destroys the bot instance and forgets what belonged to it (the people,
+    // the worlds, the world's menu items). Harmless when no bot was ever made.
+    void LogOut();
     // Why the last start did not get the bot into its world; nothing after a successful start.
     const std::optional<StartFailure> &StartFailed() const { return startFailure_; }
     // Re-enter after every lost connection, whatever ReenterWorld says (a bot nobody watches).
@@ -71,7 +75,7 @@ public:
 
     // Timer 42: delivers SDK events, then shows what they asked to show once the pump has returned.
     void Pump();
-    // Timer 43: asks for the world list again.
+    // Timer 43: asks for the world list again; nothing while no bot is logged in.
     void RequestWorldList();
     // Timer 44: the clock label's text now.
     std::string ClockText(std::time_t now) const;
@@ -101,6 +105,7 @@ public:
 
     // Session state read by the other parts of the program.
     bool Started() const { return started_; }
+    bool LoggedIn() const { return loggedIn_; }
     const std::string &OwnerName() const { return ownerName_; }
     bool GlobalModeActive() const { return globalMode_; }
     bool ReentryPending() const { return reentryPending_; }
@@ -131,7 +136,7 @@ private:
     void FailStart(StartFailure::Step step, int reason, const std::string &message);
     void LogoutAfterFailure(int reason, const std::string &message);
     void SetWhisperLabelForBuild();
-    void EnableWorldItems();
+    void EnableWorldItems(bool enabled = true);
     void SetNowhereTitle();
     std::string GlobalPrefix() const;
     int SendSay(const std::string &text);
@@ -146,6 +151,7 @@ private:
     std::function<int(const std::string &)> avatarLookup_;
 
     bool started_ = false;
+    bool loggedIn_ = false; // the bot instance is logged in to the universe (it may be in no world)
     std::string ownerName_;
     std::string worldToEnter_;
     Position pendingArrival_;

@@ -2,6 +2,12 @@
 
 std::string WorldRecords::Key(std::string_view name) { return FoldName(name); }
 
+void WorldRecords::Clear() {
+    records_.clear();
+    index_.clear();
+    ++generation_;
+}
+
 void WorldRecords::Report(std::string_view name, int status, int users) {
     if (status < 0 || status > 3) {
         return;

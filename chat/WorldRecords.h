@@ -23,6 +23,9 @@ public:
     // One report: status 0 to 2 adds or updates the world, 3 removes it, anything else is ignored.
     void Report(std::string_view name, int status, int users);
 
+    // Forgets every world: the bot left the universe that reported them.
+    void Clear();
+
     const Record *Find(std::string_view name) const;
     std::size_t Size() const { return records_.size(); }
     auto begin() const { return records_.begin(); }

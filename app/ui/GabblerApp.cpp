@@ -136,6 +136,7 @@ void GabblerApp::BuildPeople() {
 }
 
 void GabblerApp::BuildMenus() {
+    window_->SetCommandAction(Command::Login, [this] { LoginAgain(); });
     window_->SetCommandAction(Command::Settings, [this] { OpenSettings(); });
     window_->SetCommandAction(Command::ClearBuffer, [this] { ClearBuffer(); });
     window_->SetCommandAction(Command::SaveLog, [this] { SaveLog(); });
@@ -152,22 +153,8 @@ bool GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
     // The timers run from the window's creation, whether or not a bot gets logged in.
     bot_->StartTimers();
     clock_.start();
-    LoginValues values;
-    if (fromCommandLine) {
-        values = *fromCommandLine;
-    } else {
-        LoginDialog dialog(File("profiles.txt"),
-                           QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(), window_.get());
-        if (newProfileUniverse_) {
-            dialog.SetNewProfileUniverse(*newProfileUniverse_);
-        }
-        // The dialog may have shown a message box while it was made, and the program may have been told to end
-        // meanwhile.
-        if (!ending_) {
-            dialog.exec();
-        }
-        values = dialog.Values().value_or(LoginValues{});
-    }
+    // At the start a dialog left without Login still starts the bot, whose checks then say what is missing.
+    const LoginValues values = fromCommandLine ? *fromCommandLine : AskLogin().value_or(LoginValues{});
     if (ending_) {
         return false;
     }
@@ -188,6 +175,28 @@ bool GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
     window_->setMinimumSize(window_->size());
     bot_->Start(values);
     return true;
+}
+
+std::optional<LoginValues> GabblerApp::AskLogin() {
+    LoginDialog dialog(File("profiles.txt"), QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(),
+                       window_.get());
+    if (newProfileUniverse_) {
+        dialog.SetNewProfileUniverse(*newProfileUniverse_);
+    }
+    // The dialog may have shown a message box while it was made, and the program may have been told to end
+    // meanwhile.
+    if (!ending_) {
+        dialog.exec();
+    }
+    return ending_ ? std::nullopt : dialog.Values();
+}
+
+void GabblerApp::LoginAgain() {
+    const std::optional<LoginValues> values = AskLogin();
+    if (!values || ending_) {
+        return;
+    }
+    bot_->Start(*values);
 }
 
 void GabblerApp::Terminate() {

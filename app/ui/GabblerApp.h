@@ -47,6 +47,9 @@ public:
     // Starts the timers, takes the login values (the login dialog when none are given), shows the window and
     // starts the bot. False when the program was told to end meanwhile: then nothing is shown or started.
     bool Run(const std::optional<LoginValues> &fromCommandLine);
+    // File, Login...: the login dialog again; when it is left through Login, the bot leaves the universe and starts
+    // anew with the values chosen, in this window, as at the program's start. Nothing changes on Escape.
+    void LoginAgain();
     // Ends the program as File, Exit does (a SIGTERM, say): every window closes, the event loops return, and a
     // login dialog still open ends the run instead of starting the bot.
     void Terminate();
@@ -91,6 +94,8 @@ private:
     void BuildPeople();
     void BuildAdministration();
     void BuildMenus();
+    // The login dialog, modal; its values, or nothing when it was left otherwise or the program is ending.
+    std::optional<LoginValues> AskLogin();
     void RunPersonCommand(int command);
     // Opens a modal dialog built by make, parented to the main window.
     template <typename Make> void RunDialog(Make make);

@@ -118,6 +118,8 @@ void MainWindow::ApplyChatFilter() {
 
 void MainWindow::BuildMenus() {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    AddCommand(file, Command::Login, QStringLiteral("&Login..."));
+    file->addSeparator();
     AddCommand(file, Command::Exit, QStringLiteral("E&xit"));
 
     QMenu *teleport = menuBar()->addMenu(QStringLiteral("&Teleport"));
@@ -351,7 +353,7 @@ void MainWindow::SetCommandAction(int command, std::function<void()> action) {
                             command == Command::ReleaseNotes || command == Command::Settings ||
                             command == Command::SaveLog || command == Command::ClearBuffer ||
                             command == Command::Feedback || command == Command::SearchHistory ||
-                            command == Command::Visitors;
+                            command == Command::Visitors || command == Command::Login;
         item->setEnabled(always || enabledBySession_.count(command) > 0);
     }
 }
