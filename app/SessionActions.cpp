@@ -138,14 +138,17 @@ std::string SessionActions::World() { return SdkGetString(kAttrWorldName); }
 
 int SessionActions::WorldBuild() { return SdkGetInt(kAttrWorldBuildNumber); }
 
-std::vector<HistoryHit> SessionActions::SearchHistory(const std::string &query, int limit) {
+std::vector<HistoryHit> SessionActions::SearchHistory(const std::string &query, const std::string &person,
+                                                      int limit) {
     std::vector<HistoryHit> hits;
     HistoryReader reader;
     std::string error;
     if (!reader.Open(home_, false, error)) {
         return hits;
     }
-    const HistoryResult result = reader.Search(query, HistoryFilter{}, std::clamp(limit, 1, 1000));
+    HistoryFilter filter;
+    filter.person = person;
+    const HistoryResult result = reader.Search(query, filter, std::clamp(limit, 1, 1000));
     for (const HistoryLine &line : result.lines) {
         hits.push_back({line.time, line.world, line.speaker, line.text});
     }

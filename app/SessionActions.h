@@ -32,7 +32,7 @@ public:
     std::optional<PresentPerson> FindPerson(const std::string &name) override;
     std::string World() override;
     int WorldBuild() override;
-    std::vector<HistoryHit> SearchHistory(const std::string &query, int limit) override;
+    std::vector<HistoryHit> SearchHistory(const std::string &query, const std::string &person, int limit) override;
 
 private:
     Session &session_;

@@ -49,8 +49,8 @@ public:
     }
     std::string World() override { return owner_.actions_.World(); }
     int WorldBuild() override { return owner_.actions_.WorldBuild(); }
-    std::vector<HistoryHit> SearchHistory(const std::string &query, int limit) override {
-        return owner_.actions_.SearchHistory(query, limit);
+    std::vector<HistoryHit> SearchHistory(const std::string &query, const std::string &person, int limit) override {
+        return owner_.actions_.SearchHistory(query, person, limit);
     }
 
 private:

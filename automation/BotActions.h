@@ -58,6 +58,7 @@ public:
     virtual std::optional<PresentPerson> FindPerson(const std::string &name) = 0;
     virtual std::string World() = 0;
     virtual int WorldBuild() = 0;
-    // The newest lines of the history that match a search (the Search History window's words), newest first.
-    virtual std::vector<HistoryHit> SearchHistory(const std::string &query, int limit) = 0;
+    // The newest lines of the history that match a search (the Search History window's words and person, either
+    // empty for any), newest first.
+    virtual std::vector<HistoryHit> SearchHistory(const std::string &query, const std::string &person, int limit) = 0;
 };

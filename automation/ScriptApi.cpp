@@ -192,10 +192,12 @@ int World(lua_State *state) {
 }
 
 int History(lua_State *state) {
-    std::string_view query = Text(state, 1);
-    lua_Integer limit = luaL_optinteger(state, 2, 10);
+    std::string_view query = lua_isnoneornil(state, 1) ? std::string_view() : Text(state, 1);
+    std::string_view person = lua_isnoneornil(state, 2) ? std::string_view() : Text(state, 2);
+    lua_Integer limit = luaL_optinteger(state, 3, 10);
     limit = limit < 1 ? 1 : (limit > 100 ? 100 : limit);
-    std::vector<HistoryHit> hits = Context(state).actions.SearchHistory(std::string(query), static_cast<int>(limit));
+    std::vector<HistoryHit> hits = Context(state).actions.SearchHistory(std::string(query), std::string(person),
+                                                                        static_cast<int>(limit));
     lua_settop(state, 0);
     bool ok = LuaSandbox::Protected(state, [&hits](lua_State *s) {
         lua_createtable(s, static_cast<int>(hits.size()), 0);

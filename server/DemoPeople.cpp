@@ -25,6 +25,9 @@ const char *const kLines[] = {
     "This is my first visit here.",
     "See you all later.",
     "Watch out, I'm flying!",
+    // Questions the shipped example scripts answer.
+    "!time",
+    "!visits",
 };
 
 const char *const kWhispers[] = {

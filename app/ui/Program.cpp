@@ -8,6 +8,7 @@
 #include "app/ui/DemoUniverse.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/Pictures.h"
+#include "automation/ExampleScripts.h"
 #include "chat/ChatPane.h"
 #include "common/DataFolder.h"
 #include "login/ProfileStore.h"
@@ -93,6 +94,9 @@ int RunGabbler(int argc, char **argv) {
         }
         demo = std::move(universe.server);
         demoNotice = universe.notice;
+        if (const FileResult examples = InstallExampleScripts(folder.path + "/scripts"); !examples.ok) {
+            demoNotice += (demoNotice.empty() ? "" : " ") + examples.error;
+        }
         if (login) {
             login->universeHost = "127.0.0.1";
             login->universePort = demo->Port();

@@ -40,5 +40,5 @@ public:
     std::optional<PresentPerson> FindPerson(const std::string &) override { return std::nullopt; }
     std::string World() override { return "Sunset"; }
     int WorldBuild() override { return 39; }
-    std::vector<HistoryHit> SearchHistory(const std::string &, int) override { return {}; }
+    std::vector<HistoryHit> SearchHistory(const std::string &, const std::string &, int) override { return {}; }
 };

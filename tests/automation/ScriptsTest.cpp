@@ -2,6 +2,7 @@
 
 #include "RunningBot.h"
 #include "app/SessionActions.h"
+#include "automation/ExampleScripts.h"
 #include "automation/ScriptHost.h"
 #include "common/AtomicFile.h"
 
@@ -128,6 +129,39 @@ TEST_F(ScriptsTest, ScriptsActOnlyWithTheWindowsRightsAndKeepTheirOwnStore) {
     ASSERT_TRUE(server_->Whisper(alice, BotSession(), "again"));
     EXPECT_TRUE(PumpUntil([&] { return Whispered(alice, "nil 2 1 Alice Sunset nil"); })) << Pane();
     EXPECT_EQ(ReadWholeFile(home_.File("script-data/acts.lua.store")).value_or(""), "count\t2\n");
+}
+
+TEST_F(ScriptsTest, TheShippedExamplesAnswerTimeSeenAndVisits) {
+    ASSERT_TRUE(InstallExampleScripts(home_.File("scripts")).ok);
+    Start();
+    const int alice = Arrive("Alice", 77);
+    ASSERT_TRUE(PumpUntil([&] { return !bot_->Actions().PeoplePresent().empty(); }));
+    ASSERT_TRUE(server_->Say(alice, "!time"));
+    EXPECT_TRUE(PumpUntil([&] {
+        const std::string said = BotSaid();
+        return said.size() == std::string("Alice, it is 12:34 here.").size() && said.rfind("Alice, it is ", 0) == 0;
+    })) << Pane();
+
+    ASSERT_TRUE(server_->Say(alice, "the fountain is lovely"));
+    const int bob = Arrive("Bob", 78);
+    ASSERT_TRUE(PumpUntil([&] { return !bot_->Actions().SearchHistory("lovely", "Alice", 1).empty(); })) << Pane();
+    ASSERT_TRUE(server_->Say(bob, "!seen alice"));
+    EXPECT_TRUE(PumpUntil([&] { return BotSaid() == "Alice was last heard just now in Sunset: \"the fountain is lovely\""; }))
+        << Pane();
+    ASSERT_TRUE(server_->Say(bob, "!seen Nobody"));
+    EXPECT_TRUE(PumpUntil([&] { return BotSaid() == "I have not heard Nobody yet."; })) << Pane();
+
+    ASSERT_TRUE(server_->Say(bob, "!visits"));
+    EXPECT_TRUE(PumpUntil([&] { return Whispered(bob, "This is your first visit while I am here, Bob."); })) << Pane();
+}
+
+TEST(ExampleScripts, GoOnlyIntoAFolderThatDoesNotExistYet) {
+    TempDir home;
+    ASSERT_TRUE(InstallExampleScripts(home.File("scripts")).ok);
+    EXPECT_EQ(ReadWholeFile(home.File("scripts/answers.lua")).value_or(""), std::string(ExampleScripts()[0].second));
+    std::filesystem::remove(home.File("scripts/answers.lua"));
+    ASSERT_TRUE(InstallExampleScripts(home.File("scripts")).ok);
+    EXPECT_FALSE(std::filesystem::exists(home.File("scripts/answers.lua")));
 }
 
 } // namespace
