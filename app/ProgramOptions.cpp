@@ -1,16 +1,22 @@
 #include "app/ProgramOptions.h"
 
+#include "app/DocumentFolder.h"
+#include "common/Version.h"
 #include "login/ProfileStore.h"
 #include "places/Coordinates.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
+#include <cstdio>
 #include <string_view>
 
-ProgramOptions ReadProgramOptions(const QStringList &arguments) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Gabbler, a bot console for virtual worlds."));
-    const QCommandLineOption help = parser.addHelpOption();
+namespace {
+
+// The options by name; ReadProgramOptions reads them back by the same names.
+void AddOptions(QCommandLineParser &parser) {
+    parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption home(QStringLiteral("home"), QStringLiteral("Folder of gabbler.ini and the lists."),
                                   QStringLiteral("DIR"));
     const QCommandLineOption demo(QStringLiteral("demo"),
@@ -48,53 +54,82 @@ ProgramOptions ReadProgramOptions(const QStringList &arguments) {
         QStringLiteral("With --attach-listen or --attach: encrypt the connection between window and bot."));
     parser.addOptions({home, demo, citizen, password, bot, world, at, universe, quit, headless, profile, attach,
                        attachListen, attachPasswordFile, attachTls});
+}
+
+QString VersionText() { return QStringLiteral(GABBLER_VERSION " (Build %1)").arg(kGabblerBuild); }
+
+void Describe(QCommandLineParser &parser) {
+    QCoreApplication::setApplicationName(QStringLiteral("Gabbler"));
+    QCoreApplication::setApplicationVersion(VersionText());
+    parser.setApplicationDescription(
+        QStringLiteral("Gabbler, a bot console for virtual worlds.\n\n"
+                       "gabbler history --help: searching and exporting the chat history without a window.\n"
+                       "The manual: %1/manual.html")
+            .arg(FindDocumentFolder(QCoreApplication::applicationDirPath())));
+}
+
+// Qt's own window options are one dash and a word ("-platform offscreen", "-style fusion"); ours are two dashes.
+bool HasQtWindowOption(const QStringList &arguments) {
+    for (qsizetype i = 1; i < arguments.size() && arguments[i] != QStringLiteral("--"); ++i) {
+        const QString &a = arguments[i];
+        if (a.size() > 2 && a[0] == QLatin1Char('-') && a[1] != QLatin1Char('-')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+ProgramOptions ReadProgramOptions(const QStringList &arguments) {
+    QCommandLineParser parser;
+    AddOptions(parser);
     ProgramOptions options;
     if (!parser.parse(arguments)) {
         options.badCommandLine = true;
         options.error = parser.errorText().toStdString();
         return options;
     }
-    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
-        parser.process(arguments); // prints the help and ends the program
+    options.home = parser.value(QStringLiteral("home")).toStdString();
+    options.demo = parser.isSet(QStringLiteral("demo"));
+    options.quitAfterStart = parser.isSet(QStringLiteral("quit-after-start"));
+    options.headless = parser.isSet(QStringLiteral("headless"));
+    options.profile = parser.value(QStringLiteral("profile")).toStdString();
+    if (parser.isSet(QStringLiteral("password"))) {
+        options.password = parser.value(QStringLiteral("password")).toStdString();
     }
-    options.home = parser.value(home).toStdString();
-    options.demo = parser.isSet(demo);
-    options.quitAfterStart = parser.isSet(quit);
-    options.headless = parser.isSet(headless);
-    options.profile = parser.value(profile).toStdString();
-    if (parser.isSet(password)) {
-        options.password = parser.value(password).toStdString();
-    }
-    options.attachPasswordFile = parser.value(attachPasswordFile).toStdString();
-    options.attachTls = parser.isSet(attachTls);
-    if (parser.isSet(attachListen)) {
+    options.attachPasswordFile = parser.value(QStringLiteral("attach-password-file")).toStdString();
+    options.attachTls = parser.isSet(QStringLiteral("attach-tls"));
+    if (parser.isSet(QStringLiteral("attach-listen"))) {
         AttachAddress address;
-        if (!ParseAttachAddress(parser.value(attachListen).toStdString(), address, options.error, true)) {
+        if (!ParseAttachAddress(parser.value(QStringLiteral("attach-listen")).toStdString(), address, options.error,
+                                true)) {
             return options;
         }
         options.attachListen = address;
     }
-    if (parser.isSet(attach)) {
+    if (parser.isSet(QStringLiteral("attach"))) {
         AttachAddress address;
-        if (ParseAttachAddress(parser.value(attach).toStdString(), address, options.error)) {
+        if (ParseAttachAddress(parser.value(QStringLiteral("attach")).toStdString(), address, options.error)) {
             options.attach = address;
         }
         return options;
     }
-    if (parser.isSet(citizen) || parser.isSet(bot) || parser.isSet(world)) {
+    if (parser.isSet(QStringLiteral("citizen")) || parser.isSet(QStringLiteral("bot")) ||
+        parser.isSet(QStringLiteral("world"))) {
         LoginValues values;
         bool ok = false;
-        values.citizen = parser.value(citizen).toInt(&ok);
-        if (parser.isSet(citizen) && !ok) {
+        values.citizen = parser.value(QStringLiteral("citizen")).toInt(&ok);
+        if (parser.isSet(QStringLiteral("citizen")) && !ok) {
             options.error = "The citizen number must be a whole number.";
         }
-        values.privilegePassword = parser.value(password).toStdString();
-        values.botName = parser.value(bot).toStdString();
-        values.world = parser.value(world).toStdString();
+        values.privilegePassword = parser.value(QStringLiteral("password")).toStdString();
+        values.botName = parser.value(QStringLiteral("bot")).toStdString();
+        values.world = parser.value(QStringLiteral("world")).toStdString();
         std::string ignoredWorld;
-        ParseLocation(parser.value(at).toStdString(), ignoredWorld, values.startZ, values.startX, values.startY,
-                      values.startYaw);
-        const UniverseAddress address = SplitUniverse(parser.value(universe).toStdString());
+        ParseLocation(parser.value(QStringLiteral("at")).toStdString(), ignoredWorld, values.startZ, values.startX,
+                      values.startY, values.startYaw);
+        const UniverseAddress address = SplitUniverse(parser.value(QStringLiteral("universe")).toStdString());
         values.universeHost = address.host;
         values.universePort = address.port;
         options.login = values;
@@ -113,4 +148,41 @@ bool IsHeadlessRun(int argc, char **argv) {
         }
     }
     return false;
+}
+
+std::optional<int> AnswerCommandLine(int argc, char **argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    QCommandLineParser parser;
+    AddOptions(parser);
+    const bool parsed = parser.parse(arguments);
+    const bool help = parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"));
+    if (parsed && !help && !parser.isSet(QStringLiteral("version"))) {
+        return std::nullopt;
+    }
+    if (!parsed && !IsHeadlessRun(argc, argv) && HasQtWindowOption(arguments)) {
+        return std::nullopt; // the window's application object takes its own options, then the rest is checked
+    }
+    // Only a core application object: answering must work without a display.
+    QCoreApplication app(argc, argv);
+    if (!parsed) {
+        return RefuseCommandLine(parser.errorText().toStdString());
+    }
+    Describe(parser);
+    if (help) {
+        std::fputs(qPrintable(parser.helpText()), stdout);
+        return 0;
+    }
+    std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(VersionText()));
+    return 0;
+}
+
+int RefuseCommandLine(const std::string &error) {
+    QCommandLineParser parser;
+    AddOptions(parser);
+    Describe(parser);
+    std::fprintf(stderr, "gabbler: %s\n%s", error.c_str(), qPrintable(parser.helpText()));
+    return 2;
 }

@@ -25,8 +25,16 @@ struct ProgramOptions {
     bool badCommandLine = false;               // an unknown option or a missing value: error says which
 };
 
-// Reads the options; --help prints the options and ends the program. Needs the application object.
+// Reads the options. Needs the application object.
 ProgramOptions ReadProgramOptions(const QStringList &arguments);
+
+// --help, --version, or options the parser refuses (unknown, a value missing): answered on the terminal before any
+// window or display is needed. Returns the exit status (0, or 2 after the usage), or nothing for a command line to run.
+std::optional<int> AnswerCommandLine(int argc, char **argv);
 
 // Whether the command line asks for the bot without a window, before any application object exists.
 bool IsHeadlessRun(int argc, char **argv);
+
+// An unknown option or a missing value: the sentence and the usage on standard error; returns the exit status, 2.
+// Needs the application object.
+int RefuseCommandLine(const std::string &error);

@@ -66,6 +66,15 @@ set(GABBLER_TEST_ENV_EXTRA "export QT_QPA_PLATFORM=offscreen")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/TestEnvironment.sh.in ${GABBLER_TEST_ENV_DIR}/run-qt-test @ONLY
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
+# The installed tree. The programs find the documents' folder relative to their own, so a tree moved as a whole
+# (or installed with --prefix) still works.
+include(GNUInstallDirs)
+set(GABBLER_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/gabbler)
+file(RELATIVE_PATH GABBLER_DOC_FROM_BIN /${CMAKE_INSTALL_BINDIR} /${GABBLER_INSTALL_DOCDIR})
+# share/systemd/user is searched under every prefix, ~/.local included; a Debian package uses lib/systemd/user.
+set(GABBLER_INSTALL_SYSTEMDUSERDIR ${CMAKE_INSTALL_DATAROOTDIR}/systemd/user CACHE STRING
+    "Where the systemd user units go, relative to the prefix")
+
 function(gabbler_resolve_deps out)
     set(result "")
     foreach(dep ${ARGN})

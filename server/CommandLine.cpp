@@ -24,6 +24,8 @@ const char *const kUniverseUsage = R"(Usage:
       --radius METRES        hearing radius for chat and avatars (default 200)
       --quiet            no log lines on standard error
 
+  gabbler-universe --help | --version
+
   gabbler-universe citizen add --data DIR NUMBER NAME PASSWORD [HOMEPAGE]
   gabbler-universe citizen list --data DIR
   gabbler-universe citizen set --data DIR NUMBER FIELD=VALUE...    fields: name, password, homepage
@@ -107,6 +109,9 @@ CommandLine ParseCommandLine(const std::vector<std::string> &args) {
         long long n = 0;
         if (a == "--help" || a == "-h") {
             c.mode = CommandLine::Mode::Help;
+            return c;
+        } else if (a == "--version" || a == "-v") {
+            c.mode = CommandLine::Mode::Version;
             return c;
         } else if (a == "--listen") {
             if (!value(v))

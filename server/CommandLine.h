@@ -11,7 +11,7 @@
 extern const char *const kUniverseUsage;
 
 struct CommandLine {
-    enum class Mode { Serve, Help, Admin, Error } mode = Mode::Serve;
+    enum class Mode { Serve, Help, Version, Admin, Error } mode = Mode::Serve;
     ServerOptions options;
     bool quiet = false;
     std::vector<std::string> admin; // the sub-command and its arguments, e.g. {"citizen", "add", "5", "Eve", "pw"}

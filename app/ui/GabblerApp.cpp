@@ -1,6 +1,7 @@
 #include "app/ui/GabblerApp.h"
 
 #include "app/Commands.h"
+#include "app/DocumentFolder.h"
 #include "app/Session.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/Pictures.h"
@@ -31,7 +32,7 @@
 
 GabblerApp::GabblerApp(std::string home, Settings settings)
     : bot_(std::make_unique<Bot>(std::move(home), std::move(settings))),
-      docFolder_(QCoreApplication::applicationDirPath() + QStringLiteral("/doc")) {
+      docFolder_(FindDocumentFolder(QCoreApplication::applicationDirPath())) {
     Settings &s = bot_->GetSettings();
     window_ = std::make_unique<MainWindow>(bot_->Chat(), s);
     sound_ = std::make_unique<Sound>();

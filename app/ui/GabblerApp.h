@@ -67,7 +67,7 @@ public:
     MainWindow &Window() { return *window_; }
     Settings &GetSettings() { return bot_->GetSettings(); }
 
-    // Where Help finds manual.html and gbreadme.txt: the doc folder beside the executable unless changed.
+    // Where Help finds manual.html and gbreadme.txt: beside the executable or in the installed tree, unless changed.
     void SetDocumentFolder(const QString &folder);
     // Help, Contents and Help, Release Notes: the named document of the doc folder in the help window.
     void ShowDocument(const char *name);

@@ -1,6 +1,7 @@
 #include "app/ui/MainWindow.h"
 
 #include "app/Commands.h"
+#include "app/DocumentFolder.h"
 #include "app/Session.h"
 #include "app/Settings.h"
 #include "app/ui/Pictures.h"
@@ -430,10 +431,10 @@ void MainWindow::ShowAbout() {
     layout->addWidget(new QLabel(QStringLiteral("This version of Gabbler uses SDK Build %1.").arg(kSdkBuild), &about));
     layout->addWidget(new QLabel(QStringLiteral("Written by the Gabbler developers."), &about));
     layout->addWidget(new QLabel(QStringLiteral("Bots, worlds and a universe of your own on one machine."), &about));
-    const QUrl manual =
-        manualAddress.isEmpty()
-            ? QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/doc/manual.html"))
-            : manualAddress;
+    const QUrl manual = manualAddress.isEmpty()
+                            ? QUrl::fromLocalFile(FindDocumentFolder(QCoreApplication::applicationDirPath()) +
+                                                  QStringLiteral("/manual.html"))
+                            : manualAddress;
     auto *link = new LinkLabel(QStringLiteral("The Gabbler manual"), manual, &about);
     link->setObjectName(QStringLiteral("aboutLink"));
     if (onOpenLink) {

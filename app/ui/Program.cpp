@@ -37,6 +37,8 @@ int RunGabbler(int argc, char **argv) {
     std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Gabbler"));
+    // Lets the desktop match the window to the installed menu entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.gabbler.Gabbler"));
     QApplication::setWindowIcon(Pictures::AppIcon());
     // Until the program's parts exist, a SIGTERM or SIGINT simply ends it.
     OnTerminateSignal([] {
@@ -46,8 +48,7 @@ int RunGabbler(int argc, char **argv) {
 
     const ProgramOptions options = ReadProgramOptions(QApplication::arguments());
     if (options.badCommandLine) {
-        std::fprintf(stderr, "gabbler: %s\n", options.error.c_str());
-        return 1;
+        return RefuseCommandLine(options.error);
     }
     if (!options.error.empty()) {
         QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QString::fromStdString(options.error));

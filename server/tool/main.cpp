@@ -19,6 +19,9 @@ int main(int argc, char **argv) {
     case CommandLine::Mode::Help:
         std::cout << kUniverseUsage;
         return 0;
+    case CommandLine::Mode::Version:
+        std::cout << "gabbler-universe " GABBLER_VERSION "\n";
+        return 0;
     case CommandLine::Mode::Error:
         std::cerr << "gabbler-universe: " << command.error << "\n" << kUniverseUsage;
         return 2;

@@ -1,0 +1,30 @@
+# The Debian package (scripts/package): `cpack -G DEB` in a build configured for the /usr prefix.
+
+option(GABBLER_DEBIAN_FILES "Install the copyright file and changelog a Debian package needs" OFF)
+if(GABBLER_DEBIAN_FILES)
+    install(FILES ${CMAKE_SOURCE_DIR}/dist/debian/copyright DESTINATION ${GABBLER_INSTALL_DOCDIR})
+    set(changelog ${CMAKE_BINARY_DIR}/debian/changelog.gz)
+    add_custom_command(OUTPUT ${changelog} DEPENDS ${CMAKE_SOURCE_DIR}/dist/debian/changelog
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/debian
+        COMMAND sh -c "${GABBLER_GZIP} -9 -n -c \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/dist/debian/changelog ${changelog}
+        VERBATIM)
+    add_custom_target(gabbler_debian_files ALL DEPENDS ${changelog})
+    install(FILES ${changelog} DESTINATION ${GABBLER_INSTALL_DOCDIR})
+endif()
+
+set(CPACK_PACKAGE_NAME gabbler)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_CONTACT "Gabbler developers <gabbler@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "bot console for 3D virtual worlds")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Gabbler logs a bot into a world of a 3D virtual-world universe and, from one window, shows the world's chat
+and whispers, the people present, the universe's worlds, remembered places and a map. It brings its own universe
+server, gabbler-universe, with demo worlds and simulated people, so the whole thing runs on one machine.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Help and the map open web pages through it; the window works without it and says so.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
+include(CPack)
