@@ -11,6 +11,7 @@
 #include <chrono>
 #include <csignal>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
@@ -199,6 +200,29 @@ TEST_F(HeadlessBot, AWorldLostWhileRunningEndsIt) {
     server_->DropConnections();
     EXPECT_EQ(bot.WaitExit(), 4) << bot.Out();
     EXPECT_EQ(bot.Err(), "gabbler: You have been disconnected from this world (reason: no such world).\n");
+}
+
+// The scripts of the data folder run headless as they do in the window, their problems on standard output.
+TEST_F(HeadlessBot, RunsTheScriptsOfItsDataFolder) {
+    std::filesystem::create_directories(home_.File("scripts"));
+    std::ofstream(home_.File("scripts/host.lua")) << "function on_arrival(e) bot.whisper(e.session, 'Hi ' .. e.bare) end\n"
+                                                     "function on_chat(e)\n"
+                                                     "  if e.text == 'loop' then while true do end end\n"
+                                                     "  error('no ' .. e.text)\n"
+                                                     "end\n";
+    HeadlessProcess bot;
+    ASSERT_TRUE(bot.Start(LoginOptions()));
+    ASSERT_TRUE(bot.WaitForLine("Script host.lua loaded.")) << bot.Out() << bot.Err();
+    ASSERT_TRUE(bot.WaitForLine("Bot started at ")) << bot.Out() << bot.Err();
+    const int alice = Arrive("Alice", 77);
+    EXPECT_TRUE(WaitForWhisper(alice, "Hi Alice")) << bot.Out();
+    ASSERT_TRUE(server_->Say(alice, "thanks"));
+    EXPECT_TRUE(bot.WaitForLine("Script host.lua: host.lua:4: no thanks")) << bot.Out();
+    ASSERT_TRUE(server_->Say(alice, "loop"));
+    EXPECT_TRUE(bot.WaitForLine("Script host.lua stopped: it ran longer than 100 ms. It runs again when its file changes."))
+        << bot.Out();
+    bot.Signal(SIGTERM);
+    EXPECT_EQ(bot.WaitExit(), 0) << bot.Out() << bot.Err();
 }
 
 } // namespace
