@@ -289,6 +289,14 @@ def main():
                  f"{fmt(r.counter(sk, soak, 'lines_per_s'), 'a second')}",
         error=r.error(sk, soak))
 
+    # ---- Scripts -----------------------------------------------------------------------------------------------------
+    sc = "scripts"
+    for index, what in ((0, "an empty handler"), (1, "a handler that tests the text"),
+                        (2, "a script without a chat handler")):
+        name = f"BM_ScriptChatEvent/{index}"
+        row(f"Scripts: one chat event to one script, {what} (event table, budgeted call)", r.us(sc, name), "µs",
+            "≤ 10 µs", 10.0, error=r.error(sc, name))
+
     # ---- Start and server ------------------------------------------------------------------------------------------
     st = "start"
     row("Start: gabbler --demo to \"Bot started at\", as the program measures it (warm disk)",
