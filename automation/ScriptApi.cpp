@@ -108,6 +108,11 @@ int Whisper(lua_State *state) {
 int Console(lua_State *state) {
     std::string_view text = Text(state, 2);
     int session = SessionOf(state, 1, Context(state).actions);
+    // 0 means the whole world only when the script says 0, never for a name nobody here has.
+    if (session == 0 && lua_type(state, 1) != LUA_TNUMBER) {
+        ActionResult refused{kRefused, "nobody of that name is here"};
+        return Answer(state, refused);
+    }
     ActionResult result = Context(state).actions.ConsoleMessage(session, std::string(text));
     return Answer(state, result);
 }

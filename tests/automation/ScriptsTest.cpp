@@ -120,12 +120,15 @@ TEST_F(ScriptsTest, ScriptsActOnlyWithTheWindowsRightsAndKeepTheirOwnStore) {
                       "  local people = bot.people()\n"
                       "  bot.whisper(e.name, tostring(ok) .. ' ' .. n .. ' ' .. #people .. ' ' .. people[1].name ..\n"
                       "    ' ' .. bot.world() .. ' ' .. tostring(bot.find('nobody')))\n"
+                      "  -- A name nobody here has is not the whole world.\n"
+                      "  bot.whisper(e.session, select(2, bot.console('Nobody', 'hear ye')))\n"
                       "end\n");
     Start();
     const int alice = Arrive("Alice", 77);
     ASSERT_TRUE(PumpUntil([&] { return !bot_->Actions().PeoplePresent().empty(); }));
     ASSERT_TRUE(server_->Whisper(alice, BotSession(), "go"));
     EXPECT_TRUE(PumpUntil([&] { return Whispered(alice, "nil 1 1 Alice Sunset nil"); })) << Pane();
+    EXPECT_TRUE(PumpUntil([&] { return Whispered(alice, "nobody of that name is here"); })) << Pane();
     ASSERT_TRUE(server_->Whisper(alice, BotSession(), "again"));
     EXPECT_TRUE(PumpUntil([&] { return Whispered(alice, "nil 2 1 Alice Sunset nil"); })) << Pane();
     EXPECT_EQ(ReadWholeFile(home_.File("script-data/acts.lua.store")).value_or(""), "count\t2\n");
