@@ -4,9 +4,9 @@
 #include "app/Session.h"
 #include "app/SessionActions.h"
 #include "automation/Automation.h"
-#include "automation/ScriptHost.h"
 #include "automation/RuleEngine.h"
 #include "automation/RulesFile.h"
+#include "automation/ScriptHost.h"
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
 #include "chat/People.h"
@@ -90,6 +90,13 @@ void Bot::BuildAutomation() {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::system_clock::now().time_since_epoch())
             .count();
+    });
+    // What the rules and scripts did goes into the history with who did it, while the history records.
+    automation_->SetRecorder([this](const AutomaticAction &a) {
+        if (HistoryWriter *writer = history_->Writer()) {
+            writer->RecordAutomatic(a.time, SdkGetString(kAttrWorldName), a.source, a.action, a.target, a.text,
+                                    a.result);
+        }
     });
     events_ = std::make_unique<BotEvents>(*automation_);
     ScriptHostOptions scripts;

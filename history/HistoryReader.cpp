@@ -275,10 +275,29 @@ bool HistoryReader::Delete(std::int64_t from, std::int64_t to, std::string &erro
         visits.Bind(1, from).Bind(2, to);
         ok = visits.Run() || db_.Fail("deleting");
     }
+    if (ok) {
+        Statement automatic(db_, "DELETE FROM automatic WHERE time >= ? AND time < ?");
+        automatic.Bind(1, from).Bind(2, to);
+        ok = automatic.Run() || db_.Fail("deleting");
+    }
     if (ok && t.Commit())
         return true;
     error = "The history could not be deleted: " + db_.LastError();
     return false;
+}
+
+std::vector<AutomaticRecord> HistoryReader::Automatic(int limit) {
+    std::vector<AutomaticRecord> records;
+    if (!db_.IsOpen())
+        return records;
+    Statement s(db_, "SELECT a.time, w.name, n.name, a.action, a.target, a.text, a.result FROM automatic a "
+                     "JOIN names w ON w.id = a.world JOIN names n ON n.id = a.source ORDER BY a.id DESC LIMIT ?");
+    s.Bind(1, std::clamp(limit, 0, kMaxLimit));
+    while (s.Step() == SQLITE_ROW) {
+        records.push_back({s.Int(0), std::string(s.Text(1)), std::string(s.Text(2)), std::string(s.Text(3)),
+                           std::string(s.Text(4)), std::string(s.Text(5)), static_cast<int>(s.Int(6))});
+    }
+    return records;
 }
 
 bool HistoryReader::DeleteAll(std::string &error, std::vector<DeletedLines> *deleted) {

@@ -46,6 +46,9 @@ public:
     // The lines numbered first .. first + count - 1 that are stored (lost ones leave gaps), in order.
     HistoryResult Range(std::int64_t first, int count);
 
+    // What the bot's automation did, newest first, at most limit of them. Empty on failure.
+    std::vector<AutomaticRecord> Automatic(int limit);
+
     // Deletes the lines and visits that began inside [from, to), or everything. False with error set. When deleted
     // is given, it receives the numbers of the lines removed, in order, so that a reader of them can let them go.
     static constexpr std::size_t kMaxDeletedRanges = 4096;

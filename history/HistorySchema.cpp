@@ -62,10 +62,25 @@ CREATE TABLE time_blocks(
 INSERT INTO time_blocks SELECT id >> 10, min(time), max(time) FROM lines GROUP BY id >> 10;
 )";
 
+// What the bot did by itself (its rules and scripts), and which rule or script did it: an action that left no line
+// in the pane (an ejection, a teleport, one dropped by the budget) is found here all the same.
+constexpr const char *kVersion3 = R"(
+CREATE TABLE automatic(
+    id INTEGER PRIMARY KEY,
+    time INTEGER NOT NULL,
+    world INTEGER NOT NULL,
+    source INTEGER NOT NULL,
+    action TEXT NOT NULL,
+    target TEXT NOT NULL,
+    text TEXT NOT NULL,
+    result INTEGER NOT NULL);
+CREATE INDEX automatic_time ON automatic(time);
+)";
+
 static_assert(kTimeBlockShift == 10, "stored files have blocks of 1,024 lines");
 
 // Each step brings the file from version i + 1 to i + 2; a later version appends its step here.
-constexpr const char *kMigrations[] = {kVersion1, kVersion2};
+constexpr const char *kMigrations[] = {kVersion1, kVersion2, kVersion3};
 static_assert(std::size(kMigrations) == kHistorySchemaVersion);
 
 int ReadVersion(Database &db, bool &hasTable) {

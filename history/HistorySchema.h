@@ -7,7 +7,7 @@
 #include <string>
 
 inline constexpr const char *kHistoryFileName = "history.db";
-inline constexpr int kHistorySchemaVersion = 2;
+inline constexpr int kHistorySchemaVersion = 3;
 // Lines are indexed by time in blocks of consecutive numbers: block = number >> kTimeBlockShift.
 inline constexpr int kTimeBlockShift = 10;
 

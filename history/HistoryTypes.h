@@ -29,7 +29,7 @@ struct HistoryLine {
     LineKind kind = LineKind::Chat;
     std::uint32_t colour = 0; // 0xRRGGBB
     bool bold = false, italic = false, underline = false;
-    bool timeShown = false;      // the pane showed the time before the text
+    bool timeShown = false;     // the pane showed the time before the text
     std::uint8_t paneFlags = 0; // what the pane's view filters knew the line by (three bits)
     std::string text;
 };
@@ -58,4 +58,15 @@ struct VisitorSummary {
     std::int64_t firstSeen = 0;
     std::int64_t lastSeen = 0; // the last departure, or the last arrival while still present
     std::int64_t totalMs = 0;  // the time spent inside the filter's range, visits still open counted to now
+};
+
+// Something the bot's automation did or tried, and the rule or script that did it.
+struct AutomaticRecord {
+    std::int64_t time = 0;
+    std::string world;
+    std::string source; // "rule Greeter", "script greeter.lua"
+    std::string action; // "say", "whisper", "console", "eject", "teleport", "notice", "notify"
+    std::string target; // the person or world acted on; empty for none
+    std::string text;
+    int result = 0; // 0 done; otherwise the reason it was not
 };

@@ -116,6 +116,23 @@ public:
                 insertVisit_->Reset();
                 break;
             }
+            case Op::Automatic: {
+                // The text holds the action and the target before the text itself, each ended by a line break.
+                std::int64_t world = 0, source = 0;
+                const std::string_view all = piece(e.text, e.textSize);
+                const std::size_t a = all.find('\n');
+                const std::size_t b = a == std::string_view::npos ? a : all.find('\n', a + 1);
+                ok = b != std::string_view::npos && NameId(piece(e.world, e.worldSize), world) &&
+                     NameId(piece(e.name, e.nameSize), source);
+                if (!ok)
+                    break;
+                insertAutomatic_->Bind(1, e.time).Bind(2, world).Bind(3, source);
+                insertAutomatic_->Bind(4, all.substr(0, a)).Bind(5, all.substr(a + 1, b - a - 1));
+                insertAutomatic_->Bind(6, all.substr(b + 1)).Bind(7, e.number);
+                ok = insertAutomatic_->Run();
+                insertAutomatic_->Reset();
+                break;
+            }
             case Op::Leave: {
                 std::int64_t world = 0;
                 ok = NameId(piece(e.world, e.worldSize), world) && CloseVisit(world, e.session, e.time);
@@ -176,6 +193,8 @@ private:
             db, "INSERT INTO time_blocks(block, earliest, latest) VALUES(?, ?, ?) ON CONFLICT(block) DO UPDATE "
                 "SET earliest = min(earliest, excluded.earliest), latest = max(latest, excluded.latest)");
         heartbeat_ = std::make_unique<Statement>(db, "UPDATE runs SET heartbeat = ? WHERE id = ?");
+        insertAutomatic_ = std::make_unique<Statement>(
+            db, "INSERT INTO automatic(time, world, source, action, target, text, result) VALUES(?, ?, ?, ?, ?, ?, ?)");
         findName_ = std::make_unique<Statement>(db, "SELECT id FROM names WHERE name = ?");
         addName_ = std::make_unique<Statement>(db, "INSERT INTO names(name) VALUES(?)");
     }
@@ -228,8 +247,8 @@ private:
     };
     std::vector<TimeBlock> blocks_;
     std::unordered_map<std::string, std::int64_t> names_;
-    std::unique_ptr<Statement> insertLine_, indexLines_, widenBlock_, insertVisit_, closeVisit_, heartbeat_, findName_,
-        addName_;
+    std::unique_ptr<Statement> insertLine_, indexLines_, widenBlock_, insertVisit_, closeVisit_, heartbeat_,
+        insertAutomatic_, findName_, addName_;
 };
 
 HistoryWriter::~HistoryWriter() { Stop(); }
@@ -326,6 +345,27 @@ void HistoryWriter::Arrive(std::int64_t time, std::string_view world, std::strin
     // Visits are few and the ledger needs every one; they are bounded only against a runaway caller.
     if (running_ && pending_.entries.size() < 2 * maxPending_)
         Push(e, world, name, {});
+}
+
+void HistoryWriter::RecordAutomatic(std::int64_t time, std::string_view world, std::string_view source,
+                                    std::string_view action, std::string_view target, std::string_view text,
+                                    int result) {
+    std::string packed;
+    for (const std::string_view part : {action, target}) {
+        for (const char c : part) {
+            packed += c == '\n' ? ' ' : c;
+        }
+        packed += '\n';
+    }
+    packed += text;
+    Entry e{};
+    e.op = Op::Automatic;
+    e.time = time;
+    e.number = result;
+    std::lock_guard lock(mutex_);
+    // The guard keeps these few; bounded like the visits against a runaway caller.
+    if (running_ && pending_.entries.size() < 2 * maxPending_)
+        Push(e, world, source, packed);
 }
 
 void HistoryWriter::Leave(std::int64_t time, std::string_view world, int session) {

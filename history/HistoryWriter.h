@@ -60,6 +60,10 @@ public:
                 int session);
     void Leave(std::int64_t time, std::string_view world, int session);
     void LeaveAll(std::int64_t time, std::string_view world);
+    // Something the bot's automation did or tried: which rule or script (source), what (action: "say", "eject",
+    // ...), to whom (target, "" for nobody), with what text, and its result (0 done, else the reason code).
+    void RecordAutomatic(std::int64_t time, std::string_view world, std::string_view source, std::string_view action,
+                         std::string_view target, std::string_view text, int result);
 
     // Waits until everything appended so far is committed (or failed). For tests and the program's end.
     void Flush();
@@ -70,7 +74,7 @@ public:
     std::size_t BufferBytes();
 
 private:
-    enum class Op : std::uint8_t { Line, Arrive, Leave, LeaveAll };
+    enum class Op : std::uint8_t { Line, Arrive, Leave, LeaveAll, Automatic };
     // One thing to write; its strings live in the batch's text buffer.
     struct Entry {
         std::int64_t time;

@@ -5,6 +5,8 @@
 #include "app/HeadlessProcess.h"
 #include "app/SessionActions.h"
 #include "automation/RuleEngine.h"
+#include "chat/HistoryRecorder.h"
+#include "history/HistoryReader.h"
 
 #include <algorithm>
 #include <fstream>
@@ -63,6 +65,21 @@ TEST_F(RulesAtWork, AHandEditedFileWithABrokenRuleStillRunsTheOthers) {
     ASSERT_TRUE(WaitForWhisper(alice, "Welcome to Sunset, Alice!")) << Pane();
     ASSERT_TRUE(server_->Say(alice, "What are your opening hours?"));
     ASSERT_TRUE(PumpUntil([&] { return HasLine("[Tester]: We open at nine, Alice."); })) << Pane();
+
+    // The owner can see later what the bot did by itself, and which rule did it.
+    ASSERT_NE(bot_->History().Writer(), nullptr);
+    bot_->History().Writer()->Flush();
+    HistoryReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(home_.Path(), false, error)) << error;
+    const std::vector<AutomaticRecord> done = reader.Automatic(10);
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_EQ(done[1].source, "rule Greeter");
+    EXPECT_EQ(done[1].action, "whisper");
+    EXPECT_EQ(done[1].target, "Alice");
+    EXPECT_EQ(done[1].world, "Sunset");
+    EXPECT_EQ(done[0].source, "rule Hours");
+    EXPECT_EQ(done[0].text, "We open at nine, Alice.");
 
     // Changed by hand and read again, as after the window's save.
     WriteRules("[Bye]\nwhen = departure\nthen = say Farewell, {name}.\n");

@@ -287,3 +287,44 @@ TEST(HistoryReaderOpen, AMissingStoreSaysSoAndCreatesNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(HistoryStore, AVersion2StoreKeepsItsLinesAndRecordsWhatTheBotDidByItself) {
+    WriteTown();
+    {
+        // Back to the file as the previous version left it.
+        Database db;
+        ASSERT_EQ(db.Open(dir_.File(kHistoryFileName), Database::Mode::ReadWriteOwner), SQLITE_OK);
+        ASSERT_TRUE(db.Exec("DROP TABLE automatic; UPDATE schema_version SET version = 2"));
+    }
+    HistoryWriter writer;
+    writer.Start(
+        dir_.Path(), [this](const std::string &p) { problems_.push_back(p); }, [] { return kT0; });
+    writer.RecordAutomatic(kT0 + 10, "Town", "rule Greeter", "whisper", "Ann", "Welcome to Town, Ann!", 0);
+    writer.RecordAutomatic(kT0 + 20, "Town", "script order.lua", "eject", "Bob\nsly", "5 minutes", 32);
+    writer.Stop();
+    ASSERT_TRUE(problems_.empty()) << problems_.front();
+
+    const auto reader = Reader();
+    EXPECT_EQ(Texts(reader->Search("harbour", {}, 10)).size(), 2u) << "the older lines are kept";
+    const std::vector<AutomaticRecord> done = reader->Automatic(10);
+    ASSERT_EQ(done.size(), 2u);
+    EXPECT_EQ(done[0].source, "script order.lua");
+    EXPECT_EQ(done[0].action, "eject");
+    EXPECT_EQ(done[0].target, "Bob sly");
+    EXPECT_EQ(done[0].result, 32);
+    EXPECT_EQ(done[1].time, kT0 + 10);
+    EXPECT_EQ(done[1].world, "Town");
+    EXPECT_EQ(done[1].source, "rule Greeter");
+    EXPECT_EQ(done[1].target, "Ann");
+    EXPECT_EQ(done[1].text, "Welcome to Town, Ann!");
+
+    HistoryReader changes;
+    std::string error;
+    ASSERT_TRUE(changes.Open(dir_.Path(), true, error)) << error;
+    ASSERT_TRUE(changes.Delete(kT0, kT0 + 15, error)) << error;
+    EXPECT_EQ(changes.Automatic(10).size(), 1u) << "deleting a time range deletes what the bot did in it";
+}
+
+} // namespace
