@@ -28,7 +28,14 @@ const char *const kLines[] = {
     // Questions the shipped example scripts answer.
     "!time",
     "!visits",
+    // Questions the shipped example rules answer.
+    "What are the rules here?",
+    "When is the next event?",
 };
+
+// Now and then somebody floods the chat, twice in a row: the first burst earns a warning, the second an ejection.
+constexpr int kFloodBursts = 2;
+constexpr int kFloodBurstLines = 6;
 
 const char *const kWhispers[] = {
     "Hi bot, are you listening?",
@@ -145,9 +152,18 @@ void DemoPeople::Walk(Person &p) {
 }
 
 void DemoPeople::Act(Person &p) {
+    if (p.floods > 0) {
+        --p.floods;
+        for (int i = 0; i < kFloodBurstLines; ++i)
+            universe_.Say(p.session, "Wheee! Look at me!");
+        return;
+    }
     const int roll = Random(0, 99);
     int bot = 0;
-    if (roll < 70) {
+    if (roll == 99 && Random(0, 9) == 0) {
+        p.floods = kFloodBursts;
+        Walk(p);
+    } else if (roll < 70) {
         Walk(p);
     } else if (roll < 82) {
         universe_.Say(p.session, kLines[Random(0, static_cast<int>(std::size(kLines)) - 1)]);

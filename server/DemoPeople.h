@@ -31,6 +31,7 @@ private:
         int targetX = 0, targetZ = 0;
         int ticksToAct = 0;
         int ticksToLeave = 0;
+        int floods = 0; // bursts of lines still to come: the demo's flood guard gets something to do
     };
 
     void Arrive(const std::string &world);

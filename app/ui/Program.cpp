@@ -8,6 +8,7 @@
 #include "app/ui/DemoUniverse.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/Pictures.h"
+#include "automation/ExampleRules.h"
 #include "automation/ExampleScripts.h"
 #include "chat/ChatPane.h"
 #include "common/DataFolder.h"
@@ -97,6 +98,9 @@ int RunGabbler(int argc, char **argv) {
         demoNotice = universe.notice;
         if (const FileResult examples = InstallExampleScripts(folder.path + "/scripts"); !examples.ok) {
             demoNotice += (demoNotice.empty() ? "" : " ") + examples.error;
+        }
+        if (const FileResult rules = InstallExampleRules(folder.path); !rules.ok) {
+            demoNotice += (demoNotice.empty() ? "" : " ") + rules.error;
         }
         if (login) {
             login->universeHost = "127.0.0.1";

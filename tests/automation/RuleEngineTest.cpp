@@ -3,6 +3,8 @@
 #include "automation/RuleEngine.h"
 
 #include "RecordedActions.h"
+#include "TempDir.h"
+#include "automation/ExampleRules.h"
 #include "automation/RuleMatcher.h"
 #include "automation/RulesFile.h"
 
@@ -227,6 +229,54 @@ then = eject 5
                                         "the first time, whisper to Alice: careful Alice",
                                         "the next time:", "eject Alice for 5 minutes"}));
     EXPECT_TRUE(f.actions.said.empty());
+}
+
+TEST(RuleEngine, TheShippedExamplesReadCleanlyAndAct) {
+    Engine f(std::string(ExampleRules()).c_str());
+    ASSERT_EQ(f.engine.Rules().size(), 5u);
+    BotEvent alice = From(BotEventType::Arrival, "Alice", 5);
+    alice.firstVisitToday = true;
+    alice.world = "Town";
+    f.Raise(alice);
+    BotEvent question = From(BotEventType::Chat, "Alice", 5, "What are the rules here?");
+    question.world = "Town";
+    f.Raise(question);
+    question.text = "When is the next event?";
+    f.Raise(question);
+    ASSERT_EQ(f.actions.said.size(), 3u);
+    EXPECT_EQ(f.actions.said[0], "whisper 5 Welcome to Town, Alice! Ask \"what are the rules here?\" if you like.");
+    EXPECT_EQ(f.actions.said[1], "Alice: be kind, no flooding, and have fun. 1 people are here now.");
+    EXPECT_TRUE(f.actions.said[2].starts_with("Alice: there is a guided walk")) << f.actions.said[2];
+    f.actions.said.clear();
+    f.actions.ejectResult = 0;
+    BotEvent flood = From(BotEventType::Chat, "\"Guest1\"", 8, "Wheee!");
+    flood.world = "Town";
+    for (int burst = 0; burst < 2; ++burst) {
+        for (int i = 0; i < 6; ++i) {
+            f.Raise(flood);
+        }
+        f.now += 2000;
+    }
+    EXPECT_EQ(f.actions.said, (std::vector<std::string>{"whisper 8 Guest1, please slow down: one more flood and you "
+                                                        "will be ejected for 5 minutes.",
+                                                        "eject 8 5"}));
+    EXPECT_EQ(f.actions.notices.back(), "Flood guard: ejected Guest1 for 5 minutes.");
+    f.actions.said.clear();
+    BotEvent tick = From(BotEventType::Timer, "", 0);
+    tick.world = "Town";
+    for (int i = 0; i < 30 * 60; ++i) {
+        f.now += 1000;
+        f.Raise(tick);
+    }
+    ASSERT_EQ(f.actions.said.size(), 1u);
+    EXPECT_TRUE(f.actions.said[0].starts_with("It is ")) << f.actions.said[0];
+
+    TempDir folder;
+    ASSERT_TRUE(InstallExampleRules(folder.Path()).ok);
+    EXPECT_EQ(LoadRules(folder.File("rules.txt")).rules.size(), 5u);
+    ASSERT_TRUE(SaveRules(folder.File("rules.txt"), {}).ok);
+    ASSERT_TRUE(InstallExampleRules(folder.Path()).ok);
+    EXPECT_TRUE(LoadRules(folder.File("rules.txt")).rules.empty()) << "the user's own file is left as it is";
 }
 
 TEST(RuleMatcher, FindsTheRulesALineSetsOff) {
