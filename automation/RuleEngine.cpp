@@ -69,6 +69,10 @@ void RuleEngine::SetRules(std::vector<Rule> rules) {
         }
     }
     matcher_.Build(rules_);
+    // Read again, perhaps mended: a rule the guard paused gets another chance.
+    for (const Rule &rule : rules_) {
+        automation_.Guard().Resume("rule " + rule.name);
+    }
 }
 
 std::vector<std::string> RuleEngine::LoadFile(const std::string &path) {

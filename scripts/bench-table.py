@@ -297,6 +297,13 @@ def main():
         row(f"Scripts: one chat event to one script, {what} (event table, budgeted call)", r.us(sc, name), "µs",
             "≤ 10 µs", 10.0, error=r.error(sc, name))
 
+    # ---- Rules -------------------------------------------------------------------------------------------------------
+    ru = "rules"
+    for index, what in ((0, "that sets off nothing"), (1, "that hits a word rule"), (2, "that hits an expression")):
+        name = f"BM_RuleMatch/{index}"
+        row(f"Rules: one chat line against 1,000 rules (word index and one combined expression), a line {what}",
+            r.us(ru, name), "µs", "≤ 5 µs", 5.0, error=r.error(ru, name))
+
     # ---- Start and server ------------------------------------------------------------------------------------------
     st = "start"
     row("Start: gabbler --demo to \"Bot started at\", as the program measures it (warm disk)",

@@ -110,6 +110,10 @@ TEST_F(RulesAtWork, AFloodOfTriggersIsHeldToTheBudgetAndTheRuleIsPaused) {
     EXPECT_EQ(Said("[Tester]: echo "), limits.budgetLines);
     EXPECT_EQ(bot_->GetAutomation().Guard().Dropped(),
               static_cast<std::uint64_t>(limits.fireLimit - limits.budgetLines));
+    // Read again, the rule is no longer paused.
+    EXPECT_TRUE(bot_->GetAutomation().Guard().Paused("rule Echo"));
+    bot_->ReloadRules();
+    EXPECT_FALSE(bot_->GetAutomation().Guard().Paused("rule Echo"));
 }
 
 class RulesBetweenBots : public RulesAtWork, public testing::WithParamInterface<bool> {};
