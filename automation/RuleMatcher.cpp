@@ -1,6 +1,7 @@
 #include "automation/RuleMatcher.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -54,12 +55,21 @@ void RuleMatcher::Words(std::string_view text, std::vector<std::string_view> &ou
     }
 }
 
+static QString Joined(const std::vector<QString> &sources, std::size_t from, std::size_t to) {
+    QString joined;
+    for (std::size_t i = from; i < to; ++i) {
+        joined += (joined.isEmpty() ? QStringLiteral("(?:") : QStringLiteral("|(?:")) + sources[i] + QLatin1Char(')');
+    }
+    return joined;
+}
+
 void RuleMatcher::Build(const std::vector<Rule> &rules) {
     index_.clear();
     always_.clear();
-    expressions_.clear();
     apart_.clear();
-    QString joined;
+    blocks_.clear();
+    std::vector<QString> sources;
+    std::vector<std::pair<int, QRegularExpression>> joinable;
     std::vector<std::string_view> words;
     std::string buffer;
     for (int i = 0; i < static_cast<int>(rules.size()); ++i) {
@@ -89,18 +99,35 @@ void RuleMatcher::Build(const std::vector<Rule> &rules) {
                 apart_.emplace_back(i, std::move(expression));
                 continue;
             }
-            if (!joined.isEmpty()) {
-                joined += QLatin1Char('|');
-            }
-            joined += QStringLiteral("(?:") + QString::fromStdString(rule.regex) + QLatin1Char(')');
-            expressions_.emplace_back(i, std::move(expression));
+            sources.push_back(expression.pattern());
+            joinable.emplace_back(i, std::move(expression));
         }
     }
-    combined_ = QRegularExpression(joined, kOptions);
-    if (!joined.isEmpty() && !combined_.isValid()) {
+    combined_ = QRegularExpression(Joined(sources, 0, sources.size()), kOptions);
+    bool ok = combined_.isValid();
+    // Blocks of about the square root of the count: as many blocks to try as expressions in the block that hits.
+    const std::size_t size = std::max<std::size_t>(4, static_cast<std::size_t>(std::sqrt(double(sources.size()))));
+    for (std::size_t from = 0; ok && from < sources.size(); from += size) {
+        const std::size_t to = std::min(sources.size(), from + size);
+        Block block{QRegularExpression(Joined(sources, from, to), kOptions), {}};
+        ok = block.joined.isValid();
+        block.joined.optimize();
+        block.expressions.assign(std::make_move_iterator(joinable.begin() + static_cast<std::ptrdiff_t>(from)),
+                                 std::make_move_iterator(joinable.begin() + static_cast<std::ptrdiff_t>(to)));
+        blocks_.push_back(std::move(block));
+    }
+    if (!ok) {
         // Cannot be joined after all: each is tried by itself.
-        apart_.insert(apart_.end(), expressions_.begin(), expressions_.end());
-        expressions_.clear();
+        apart_.clear();
+        blocks_.clear();
+        for (int i = 0; i < static_cast<int>(rules.size()); ++i) {
+            const Rule &rule = rules[static_cast<std::size_t>(i)];
+            QRegularExpression expression(QString::fromStdString(rule.regex), kOptions);
+            if (rule.IsChatTrigger() && !rule.regex.empty() && expression.isValid()) {
+                expression.optimize();
+                apart_.emplace_back(i, std::move(expression));
+            }
+        }
         combined_ = QRegularExpression();
     }
     combined_.optimize();
@@ -129,12 +156,17 @@ void RuleMatcher::Match(std::string_view text, std::vector<int> &out) const {
             }
         }
     }
-    if (!expressions_.empty() || !apart_.empty()) {
+    if (!blocks_.empty() || !apart_.empty()) {
         const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        if (!expressions_.empty() && combined_.match(line).hasMatch()) {
-            for (const auto &[rule, expression] : expressions_) {
-                if (expression.match(line).hasMatch()) {
-                    out.push_back(rule);
+        if (!blocks_.empty() && combined_.match(line).hasMatch()) {
+            for (const Block &block : blocks_) {
+                if (!block.joined.match(line).hasMatch()) {
+                    continue;
+                }
+                for (const auto &[rule, expression] : block.expressions) {
+                    if (expression.match(line).hasMatch()) {
+                        out.push_back(rule);
+                    }
                 }
             }
         }

@@ -2,7 +2,8 @@
 
 // Finds the rules a chat line sets off in one pass, however many rules there are: the line's words are looked up
 // in an index of every rule's words and phrases, and the rules' regular expressions are joined into one. Only a
-// line that hits the joined expression is tried against the expressions one by one, to learn which matched.
+// line that hits the joined expression is tried further, to learn which matched: against blocks of a few joined
+// expressions, then against the expressions of the blocks it hits.
 
 #include "automation/Rule.h"
 
@@ -36,6 +37,10 @@ private:
     std::unordered_map<std::string, std::vector<Phrase>, Hash, std::equal_to<>> index_;
     std::vector<int> always_;
     QRegularExpression combined_;
-    std::vector<std::pair<int, QRegularExpression>> expressions_; // tried one by one after a hit of combined_
-    std::vector<std::pair<int, QRegularExpression>> apart_;       // those that cannot be joined (back-references)
+    struct Block {
+        QRegularExpression joined;
+        std::vector<std::pair<int, QRegularExpression>> expressions;
+    };
+    std::vector<Block> blocks_;                             // tried after a hit of combined_
+    std::vector<std::pair<int, QRegularExpression>> apart_; // those that cannot be joined (back-references)
 };

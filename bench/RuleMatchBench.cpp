@@ -4,7 +4,6 @@
 #include "automation/RuleMatcher.h"
 
 #include <benchmark/benchmark.h>
-
 #include <string>
 #include <vector>
 

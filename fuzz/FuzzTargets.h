@@ -20,6 +20,7 @@ int FuzzRtf(const std::uint8_t *data, std::size_t size);
 int FuzzSmtpReply(const std::uint8_t *data, std::size_t size);
 int FuzzHistoryQuery(const std::uint8_t *data, std::size_t size);
 int FuzzAttachSession(const std::uint8_t *data, std::size_t size);
+int FuzzRulesFile(const std::uint8_t *data, std::size_t size);
 
 struct FuzzTarget {
     const char
@@ -40,4 +41,5 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"smtp_reply", FuzzSmtpReply},
     {"history_query", FuzzHistoryQuery},
     {"attach_session", FuzzAttachSession},
+    {"rules_file", FuzzRulesFile},
 };

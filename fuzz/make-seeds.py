@@ -152,6 +152,17 @@ def text_files():
     write('avatar_table', 'crlf', 'Town:3\r\nGlobe:250\r\n')
     write('avatar_table', 'bom-lf-stray-line', '\ufeffTown:3\ntown:4\nstray line\nOld:7\nno final newline')
     write('avatar_table', 'junk', b'\x00:1\r:\xff\xfe\n 99999999999 \n' + b'z' * 3000 + b':-5')
+    write('rules_file', 'examples',
+          '# rules\n[Greeter]\nwhen = arrival first-visit\nclass = citizen visitor\ncooldown-person = 600\n'
+          'then = whisper Welcome to {world}, {name}!\n\n[Hours]\non = no\nwhen = chat\nwords = opening hours, hours\n'
+          'regex = \\b(next|upcoming)\\s+event\nworld = Town, Sunset\nbuild = 20-\nthen = say Open at {time}.\n\n'
+          '[Flood]\nwhen = chat\nflood = 5 10\nwarn = slow down {name}\nthen = eject 5\nthen = notice ejected\n\n'
+          '[Walk]\nwhen = at 18:05\nthen = teleport Town 100 0 -200 900\nthen = notify walk\n')
+    write('rules_file', 'broken-crlf',
+          '\ufeff stray = 1\r\n[Broken]\r\nwhen = sometimes\r\nthen = say x\r\n[]\r\n[No then]\r\nwhen = every 0\r\n'
+          '[Bad regex]\r\nwhen = whisper\r\nregex = (a|\r\nthen = say y\r\n[Back ref]\r\nwhen = chat\r\n'
+          'regex = (\\w+) \\1\r\nname = [Echo*]\r\nclass = bot\r\nthen = say z')
+    write('rules_file', 'junk', b'[\x00]\nwhen = chat\nthen = say \xff\xfe{name\n[' + b'x' * 3000 + b']\nthen=\n=\n')
 
 
 def ini():

@@ -1,9 +1,8 @@
 #include "automation/LuaSandbox.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <lua.hpp>
-
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -106,10 +105,11 @@ INSTANTIATE_TEST_SUITE_P(Sandbox, Bomb,
                                          "local t = {} for i = 1, 3e6 do t[#t + 1] = 'x' end print(table.concat(t))"));
 
 TEST(Sandbox, DeepRecursionIsAnErrorNotACrash) {
-    for (const char *source : {"local function f() return 1 + f() end f()", "local function f() return f() + 1 end f()",
-                               "local t = setmetatable({}, {}) getmetatable(t).__index = t return t.x",
-                               "local function f(n) local ok, e = pcall(f, n + 1) if not ok then error(e, 0) end end f(1)",
-                               "local s = string.rep('(', 1e5) assert(load('return ' .. s))"}) {
+    for (const char *source :
+         {"local function f() return 1 + f() end f()", "local function f() return f() + 1 end f()",
+          "local t = setmetatable({}, {}) getmetatable(t).__index = t return t.x",
+          "local function f(n) local ok, e = pcall(f, n + 1) if not ok then error(e, 0) end end f(1)",
+          "local s = string.rep('(', 1e5) assert(load('return ' .. s))"}) {
         SandboxResult result = RunSource(source, {2s, 8u << 20});
         EXPECT_NE(result.outcome, SandboxResult::Ok) << source;
         EXPECT_NE(result.outcome, SandboxResult::OverBudget) << source;
@@ -136,8 +136,9 @@ TEST(Sandbox, GoesOnAfterAnError) {
     LuaSandbox sandbox("count.lua", {});
     std::vector<std::string> printed;
     sandbox.onPrint = [&](const std::string &line) { printed.push_back(line); };
-    ASSERT_TRUE(sandbox.Load("n = 0\nfunction on_chat(fail)\n  n = n + 1\n  if fail then error('no') end\n"
-                             "  print(n)\nend")
+    ASSERT_TRUE(sandbox
+                    .Load("n = 0\nfunction on_chat(fail)\n  n = n + 1\n  if fail then error('no') end\n"
+                          "  print(n)\nend")
                     .ok());
     auto call = [&](bool fail) {
         return sandbox.Call("on_chat", [fail](lua_State *state) {

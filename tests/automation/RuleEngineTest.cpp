@@ -284,6 +284,8 @@ TEST(RuleMatcher, FindsTheRulesALineSetsOff) {
     words.words = {"opening hours", "price"};
     Rule expression;
     expression.regex = "^when\\b.*open";
+    Rule withGroups;
+    withGroups.regex = "\\b(next|upcoming)\\s+(event|walk)";
     Rule backReference;
     backReference.regex = "(\\w+) \\1";
     Rule every;
@@ -291,7 +293,7 @@ TEST(RuleMatcher, FindsTheRulesALineSetsOff) {
     arrival.trigger = RuleTrigger::Arrival;
     arrival.words = {"price"};
     RuleMatcher matcher;
-    matcher.Build({words, expression, backReference, every, arrival});
+    matcher.Build({words, expression, backReference, every, arrival, withGroups});
     struct Case {
         const char *line;
         std::vector<int> rules;
@@ -302,6 +304,8 @@ TEST(RuleMatcher, FindsTheRulesALineSetsOff) {
         {"prices", {3}},
         {"When do you open", {1, 3}},
         {"so so good", {2, 3}},
+        {"when is the NEXT event? so so soon, I hope it is open", {1, 2, 3, 5}},
+        {"the next walk, when?", {3, 5}}, // "^when" only at the line's start
         {"", {3}},
     };
     std::vector<int> out;

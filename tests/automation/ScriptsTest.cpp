@@ -149,8 +149,9 @@ TEST_F(ScriptsTest, TheShippedExamplesAnswerTimeSeenAndVisits) {
     const int bob = Arrive("Bob", 78);
     ASSERT_TRUE(PumpUntil([&] { return !bot_->Actions().SearchHistory("lovely", "Alice", 1).empty(); })) << Pane();
     ASSERT_TRUE(server_->Say(bob, "!seen alice"));
-    EXPECT_TRUE(PumpUntil([&] { return BotSaid() == "Alice was last heard just now in Sunset: \"the fountain is lovely\""; }))
-        << Pane();
+    EXPECT_TRUE(PumpUntil([&] {
+        return BotSaid() == "Alice was last heard just now in Sunset: \"the fountain is lovely\"";
+    })) << Pane();
     ASSERT_TRUE(server_->Say(bob, "!seen Nobody"));
     EXPECT_TRUE(PumpUntil([&] { return BotSaid() == "I have not heard Nobody yet."; })) << Pane();
 
