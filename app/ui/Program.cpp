@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -137,7 +138,8 @@ int RunGabbler(int argc, char **argv) {
         }
         login = start.login;
         SdkTuning tuning = SdkGetTuning();
-        tuning.backlogSince = static_cast<std::int32_t>(LastAttach(folder.path, attachedTo));
+        // A window that never attached here asks for all the bot kept (the newest lines of it): 1970 on.
+        tuning.backlogSince = static_cast<std::int32_t>(std::max<std::int64_t>(1, LastAttach(folder.path, attachedTo)));
         SdkSetTuning(tuning);
     }
     int result = 0;
