@@ -1,12 +1,15 @@
 #include "app/AttachStart.h"
 
+#include "attach/AttachAddress.h"
 #include "common/AtomicFile.h"
 #include "crypto/KnownFingerprints.h"
 #include "sdk/Attributes.h"
 #include "sdk/ReasonText.h"
 #include "sdk/Sdk.h"
 
+#include <algorithm>
 #include <charconv>
+#include <ctime>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -76,6 +79,33 @@ AttachStart AskAttachedBot(const std::string &host, int port, const std::string 
     start.login.universePort = port;
     SdkDestroy();
     return start;
+}
+
+AttachStart BeginAttach(const std::string &home, const std::string &address, const std::string &password, bool tls,
+                        std::string &where) {
+    AttachAddress parsed;
+    AttachStart start;
+    if (!ParseAttachAddress(address, parsed, start.error)) {
+        return start;
+    }
+    start = AskAttachedBot(parsed.host, parsed.port, password, tls, home);
+    if (!start.ok) {
+        return start;
+    }
+    where = parsed.host + ":" + std::to_string(parsed.port);
+    SdkTuning tuning = SdkGetTuning();
+    // A window that never attached here asks for all the bot kept (the newest lines of it): 1970 on.
+    tuning.backlogSince = static_cast<std::int32_t>(std::max<std::int64_t>(1, LastAttach(home, where)));
+    SdkSetTuning(tuning);
+    // Should this window not end cleanly, the next attach asks for everything from this one's start on.
+    RememberAttach(home, where, static_cast<std::int64_t>(std::time(nullptr)));
+    return start;
+}
+
+void EndAttach(const std::string &home, const std::string &where) {
+    if (!where.empty()) {
+        RememberAttach(home, where, static_cast<std::int64_t>(std::time(nullptr)));
+    }
 }
 
 std::int64_t LastAttach(const std::string &home, const std::string &address) {

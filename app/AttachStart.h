@@ -21,6 +21,14 @@ struct AttachStart {
 AttachStart AskAttachedBot(const std::string &host, int port, const std::string &password, bool tls = false,
                            const std::string &home = {});
 
+// The whole start of an attached window: reads the address ("HOST:PORT"), asks the bot as above, asks it for the
+// lines since this window last attached there (all it kept, the first time), and remembers this attach. `where`
+// gets the address as remembered, for EndAttach.
+AttachStart BeginAttach(const std::string &home, const std::string &address, const std::string &password, bool tls,
+                        std::string &where);
+// The window ends: its next attach there asks for the lines from now on.
+void EndAttach(const std::string &home, const std::string &where);
+
 // When this window last attached to host:port (seconds since 1970, 0 never), from attached.txt in the data folder;
 // and remembering a new time there ("HOST:PORT TIME" a line).
 std::int64_t LastAttach(const std::string &home, const std::string &address);

@@ -1,5 +1,6 @@
 #include "app/ui/GabblerApp.h"
 
+#include "app/AttachStart.h"
 #include "app/Commands.h"
 #include "app/DocumentFolder.h"
 #include "app/Session.h"
@@ -26,6 +27,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScreen>
 
 #include <ctime>
@@ -179,17 +181,43 @@ bool GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
 }
 
 std::optional<LoginValues> GabblerApp::AskLogin() {
-    LoginDialog dialog(File("profiles.txt"), QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(),
-                       window_.get());
-    if (newProfileUniverse_) {
-        dialog.SetNewProfileUniverse(*newProfileUniverse_);
+    // Until a login, a successful attach to a running bot, or the dialog's end.
+    for (;;) {
+        LoginDialog dialog(File("profiles.txt"),
+                           QFileInfo(QCoreApplication::applicationFilePath()).fileName().toStdString(), window_.get());
+        if (newProfileUniverse_) {
+            dialog.SetNewProfileUniverse(*newProfileUniverse_);
+        }
+        // The dialog may have shown a message box while it was made, and the program may have been told to end
+        // meanwhile.
+        if (!ending_) {
+            dialog.exec();
+        }
+        if (ending_) {
+            return std::nullopt;
+        }
+        const std::optional<AttachChoice> &attach = dialog.Attach();
+        if (!attach) {
+            if (dialog.Values()) {
+                // A universe again, as a bot of its own: no attach's TLS or backlog any more.
+                EndAttach(bot_->Home(), attachedTo_);
+                attachedTo_.clear();
+                SdkTuning tuning = SdkGetTuning();
+                tuning.tlsCheck = nullptr;
+                tuning.backlogSince = 0;
+                SdkSetTuning(tuning);
+            }
+            return dialog.Values();
+        }
+        // The window becomes the bot it attaches to: the bot's login values, the bot for a universe.
+        EndAttach(bot_->Home(), attachedTo_);
+        const AttachStart start =
+            BeginAttach(bot_->Home(), attach->address, attach->password, attach->tls, attachedTo_);
+        if (start.ok) {
+            return start.login;
+        }
+        QMessageBox::critical(window_.get(), QStringLiteral("Gabbler"), QString::fromStdString(start.error));
     }
-    // The dialog may have shown a message box while it was made, and the program may have been told to end
-    // meanwhile.
-    if (!ending_) {
-        dialog.exec();
-    }
-    return ending_ ? std::nullopt : dialog.Values();
 }
 
 void GabblerApp::LoginAgain() {
@@ -211,6 +239,7 @@ void GabblerApp::Shutdown() {
         return;
     }
     shutDown_ = true;
+    EndAttach(bot_->Home(), attachedTo_);
     clock_.stop();
     Settings &s = GetSettings();
     const MapWindowRect rect = map_->StoredRect();

@@ -58,6 +58,8 @@ public:
 
     // While the demo universe runs, a profile added in the login dialog points at it.
     void SetNewProfileUniverse(UniverseAddress universe) { newProfileUniverse_ = std::move(universe); }
+    // The headless bot this window is attached to ("HOST:PORT"), from the command line; empty for none.
+    void SetAttachedTo(std::string where) { attachedTo_ = std::move(where); }
 
     Bot &GetBot() { return *bot_; }
     std::string File(const char *name) const { return bot_->File(name); }
@@ -130,6 +132,7 @@ private:
     bool ending_ = false;
     bool mapPlaced_ = false; // the map window has a place of its own (stored, or given beside the main window)
     std::optional<UniverseAddress> newProfileUniverse_;
+    std::string attachedTo_; // remembered at the end, for the next attach's backlog
     QString docFolder_;
     QPointer<HelpWindow> help_; // owned by the main window
 };

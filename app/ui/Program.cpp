@@ -23,11 +23,9 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -116,31 +114,26 @@ int RunGabbler(int argc, char **argv) {
     std::string attachedTo;
     if (options.attach) {
         // The window becomes the bot it attaches to: its login values are the bot's, its universe the bot.
-        attachedTo = options.attach->host + ":" + std::to_string(options.attach->port);
+        const std::string address = options.attach->host + ":" + std::to_string(options.attach->port);
         std::string password = options.password.value_or(std::string());
         if (!options.password) {
             bool ok = false;
-            password = QInputDialog::getText(
-                           nullptr, QStringLiteral("Gabbler"),
-                           QStringLiteral("Password of the bot at %1:").arg(QString::fromStdString(attachedTo)),
-                           QLineEdit::Password, {}, &ok)
-                           .toStdString();
+            password =
+                QInputDialog::getText(nullptr, QStringLiteral("Gabbler"),
+                                      QStringLiteral("Password of the bot at %1:").arg(QString::fromStdString(address)),
+                                      QLineEdit::Password, {}, &ok)
+                    .toStdString();
             if (!ok) {
                 return 0;
             }
         }
-        const AttachStart start =
-            AskAttachedBot(options.attach->host, options.attach->port, password, options.attachTls, folder.path);
+        const AttachStart start = BeginAttach(folder.path, address, password, options.attachTls, attachedTo);
         if (!start.ok) {
             std::fprintf(stderr, "%s\n", start.error.c_str());
             QMessageBox::critical(nullptr, QStringLiteral("Gabbler"), QString::fromStdString(start.error));
             return 1;
         }
         login = start.login;
-        SdkTuning tuning = SdkGetTuning();
-        // A window that never attached here asks for all the bot kept (the newest lines of it): 1970 on.
-        tuning.backlogSince = static_cast<std::int32_t>(std::max<std::int64_t>(1, LastAttach(folder.path, attachedTo)));
-        SdkSetTuning(tuning);
     }
     int result = 0;
     {
@@ -161,16 +154,9 @@ int RunGabbler(int argc, char **argv) {
         // From here on they end it the way File, Exit does, so the settings and lists are written; during the
         // login dialog they end it before the bot starts.
         OnTerminateSignal([&gabbler] { gabbler.Terminate(); });
+        gabbler.SetAttachedTo(attachedTo);
         if (gabbler.Run(login)) {
-            if (!attachedTo.empty()) {
-                // Should this window not end cleanly, the next attach asks for everything from its start on.
-                RememberAttach(folder.path, attachedTo, static_cast<std::int64_t>(std::time(nullptr)));
-            }
             result = QApplication::exec();
-            if (!attachedTo.empty()) {
-                // Seen up to here: the next attach starts its backlog at this window's end.
-                RememberAttach(folder.path, attachedTo, static_cast<std::int64_t>(std::time(nullptr)));
-            }
         }
         gabbler.Shutdown();
     }

@@ -1,6 +1,7 @@
 #include "login/ui/LoginDialog.h"
 
 #include "controls/InputLimit.h"
+#include "login/ui/AttachBotDialog.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -131,12 +132,18 @@ LoginDialog::LoginDialog(const std::string &profilesPath, const std::string &exe
     buttons->addWidget(addProfile_);
     buttons->addWidget(saveProfile_);
     buttons->addWidget(login_);
+    // A bot already running headless: the window opens on it instead of logging in a bot of its own.
+    attachButton_ = new QPushButton(QStringLiteral("Attach to a Running Bot..."), this);
+    attachButton_->setObjectName(QStringLiteral("attachButton"));
+    attachButton_->setAutoDefault(false);
+    right->addWidget(attachButton_);
 
     connect(profileBox_, &QComboBox::currentIndexChanged, this,
             [this](int index) { logic_.ChooseProfile(index, ReadControls()); });
     connect(addProfile_, &QPushButton::clicked, this, [this] { logic_.AddProfile(ReadControls()); });
     connect(saveProfile_, &QPushButton::clicked, this, [this] { logic_.SaveProfile(ReadControls()); });
     connect(login_, &QPushButton::clicked, this, &LoginDialog::LoginPressed);
+    connect(attachButton_, &QPushButton::clicked, this, &LoginDialog::AttachPressed);
 
     logic_.Open(executableName);
 }
@@ -151,6 +158,15 @@ void LoginDialog::closeEvent(QCloseEvent *event) {
 
 void LoginDialog::LoginPressed() {
     values_ = logic_.Login(ReadControls());
+    accept();
+}
+
+void LoginDialog::AttachPressed() {
+    AttachBotDialog dialog(this);
+    if (dialog.exec() != QDialog::Accepted || dialog.Choice().address.empty()) {
+        return;
+    }
+    attach_ = dialog.Choice();
     accept();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "login/AttachChoice.h"
 #include "login/LoginDialogLogic.h"
 
 #include <QDialog>
@@ -21,6 +22,8 @@ public:
 
     // Filled when the dialog was left through Login, empty otherwise.
     const std::optional<LoginValues> &Values() const { return values_; }
+    // Filled when the dialog was left through "Attach to a Running Bot" instead.
+    const std::optional<AttachChoice> &Attach() const { return attach_; }
     int UpgradeMode() const { return logic_.UpgradeMode(); }
     // Where Add Profile points a new profile.
     void SetNewProfileUniverse(UniverseAddress universe) { logic_.SetNewProfileUniverse(std::move(universe)); }
@@ -38,9 +41,11 @@ private:
 
     LoginFields ReadControls() const;
     void LoginPressed();
+    void AttachPressed();
 
     LoginDialogLogic logic_;
     std::optional<LoginValues> values_;
+    std::optional<AttachChoice> attach_;
     QComboBox *profileBox_ = nullptr;
     QLineEdit *citizen_ = nullptr;
     QLineEdit *password_ = nullptr;
@@ -51,4 +56,5 @@ private:
     QPushButton *addProfile_ = nullptr;
     QPushButton *saveProfile_ = nullptr;
     QPushButton *login_ = nullptr;
+    QPushButton *attachButton_ = nullptr;
 };

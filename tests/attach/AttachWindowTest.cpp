@@ -20,13 +20,16 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <ctime>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -332,6 +335,70 @@ TEST_F(AttachWindow, WithTlsTheBotMayListenBeyondThisMachine) {
     EXPECT_TRUE(other.WaitForErrorLine("windows may attach on 0.0.0.0:")) << other.Err();
     other.Signal(SIGTERM);
     EXPECT_EQ(other.WaitExit(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Runs act on the modal window called title once it shows (at most five seconds), from the event loop. Message
+// boxes on the way are answered when dismissBoxes (the login dialog says that this test program is not called
+// gabbler).
+void WhenModal(const QString &title, std::function<void(QWidget *)> act, bool dismissBoxes = false, int tries = 100) {
+    QTimer::singleShot(50, [title, act = std::move(act), dismissBoxes, tries]() mutable {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal && modal->windowTitle() == title) {
+            act(modal);
+            return;
+        }
+        if (dismissBoxes && qobject_cast<QMessageBox *>(modal))
+            static_cast<QDialog *>(modal)->accept();
+        if (tries > 0)
+            WhenModal(title, std::move(act), dismissBoxes, tries - 1);
+    });
+}
+
+void AttachThroughTheDialog(int port, const QString &password) {
+    WhenModal(
+        QStringLiteral("Gabbler Login"),
+        [port, password](QWidget *login) {
+            WhenModal(QStringLiteral("Attach to a Running Bot"), [port, password](QWidget *attach) {
+                attach->findChild<QLineEdit *>(QStringLiteral("attachAddressEdit"))
+                    ->setText(QStringLiteral("127.0.0.1:%1").arg(port));
+                attach->findChild<QLineEdit *>(QStringLiteral("attachPasswordEdit"))->setText(password);
+                attach->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+            });
+            login->findChild<QPushButton *>(QStringLiteral("attachButton"))->click();
+        },
+        true);
+}
+
+// Waits for the message box that says `text` (answering the others), answers it and attaches again with the right
+// password.
+void OnRefusal(const QString &text, QString &said, int port) {
+    WhenModal(QStringLiteral("Gabbler"), [&said, text, port](QWidget *box) {
+        const QString shown = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))->text();
+        static_cast<QDialog *>(box)->accept();
+        if (shown.contains(text)) {
+            said = shown;
+            AttachThroughTheDialog(port, QStringLiteral("secret"));
+        } else {
+            OnRefusal(text, said, port);
+        }
+    });
+}
+
+TEST_F(AttachWindow, TheLoginDialogAttachesToARunningBot) {
+    gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
+    // A wrong password is said in a message box, and the login dialog comes back for another try.
+    AttachThroughTheDialog(port_, QStringLiteral("guess"));
+    QString refusal;
+    OnRefusal(QStringLiteral("refused the password"), refusal, port_);
+    ASSERT_TRUE(gabbler_->Run(std::nullopt));
+    EXPECT_NE(refusal.indexOf(QStringLiteral("refused the password")), -1) << refusal.toStdString();
+    ASSERT_TRUE(gabbler_->GetSession().Started());
+    EXPECT_EQ(gabbler_->GetSession().Login().botName, "Tester");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return gabbler_->GetPeople().Roster().Find(alice_) != nullptr; }, 5000));
 }
 
 } // namespace
