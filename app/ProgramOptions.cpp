@@ -170,13 +170,25 @@ std::optional<int> AnswerCommandLine(int argc, char **argv) {
     if (!parsed) {
         return RefuseCommandLine(parser.errorText().toStdString());
     }
+    return AnswerHelpOrVersion(app.arguments());
+}
+
+std::optional<int> AnswerHelpOrVersion(const QStringList &arguments) {
+    QCommandLineParser parser;
+    AddOptions(parser);
+    if (!parser.parse(arguments)) {
+        return std::nullopt;
+    }
     Describe(parser);
-    if (help) {
+    if (parser.isSet(QStringLiteral("help")) || parser.isSet(QStringLiteral("help-all"))) {
         std::fputs(qPrintable(parser.helpText()), stdout);
         return 0;
     }
-    std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(VersionText()));
-    return 0;
+    if (parser.isSet(QStringLiteral("version"))) {
+        std::printf("%s %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(VersionText()));
+        return 0;
+    }
+    return std::nullopt;
 }
 
 int RefuseCommandLine(const std::string &error) {

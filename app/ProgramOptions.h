@@ -35,6 +35,10 @@ std::optional<int> AnswerCommandLine(int argc, char **argv);
 // Whether the command line asks for the bot without a window, before any application object exists.
 bool IsHeadlessRun(int argc, char **argv);
 
+// --help or --version among arguments that parse: answered, with the exit status. For the window, whose application
+// object has taken its own options (-platform, -style) out first. Needs the application object.
+std::optional<int> AnswerHelpOrVersion(const QStringList &arguments);
+
 // An unknown option or a missing value: the sentence and the usage on standard error; returns the exit status, 2.
 // Needs the application object.
 int RefuseCommandLine(const std::string &error);

@@ -46,6 +46,9 @@ int RunGabbler(int argc, char **argv) {
         QApplication::quit();
     });
 
+    if (const std::optional<int> answered = AnswerHelpOrVersion(QApplication::arguments())) {
+        return *answered;
+    }
     const ProgramOptions options = ReadProgramOptions(QApplication::arguments());
     if (options.badCommandLine) {
         return RefuseCommandLine(options.error);

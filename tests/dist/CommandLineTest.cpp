@@ -36,9 +36,10 @@ TEST_P(ProgramCommandLine, AnswersOnTheTerminal) {
     } else {
         EXPECT_EQ(run.out, "");
     }
-    if (*c.err) {
+    // With no expectation, the window's application object may note the desktop's state there.
+    if (c.err && *c.err) {
         EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
-    } else {
+    } else if (c.err) {
         EXPECT_EQ(run.err, "");
     }
 }
@@ -48,20 +49,24 @@ constexpr const char *kUniverse = UNIVERSE_EXECUTABLE;
 
 INSTANTIATE_TEST_SUITE_P(
     Both, ProgramCommandLine,
-    testing::Values(Case{kGabbler, {"--help"}, 0, "--attach-listen <HOST:PORT>", ""},
-                    Case{kGabbler, {"-h"}, 0, "--home <DIR>", ""},
-                    Case{kGabbler, {"--headless", "--help"}, 0, "--profile <NAME>", ""},
-                    Case{kGabbler, {"--version"}, 0, "Gabbler " GABBLER_VERSION " (Build ", ""},
-                    Case{kGabbler, {"-v"}, 0, "Gabbler " GABBLER_VERSION, ""},
-                    // A wrong option says which and shows the usage, whether or not a window would follow.
-                    Case{kGabbler, {"--bogus"}, 2, "", "gabbler: Unknown option 'bogus'.\nUsage: "},
-                    Case{kGabbler, {"--home"}, 2, "", "Missing value after '--home'"},
-                    Case{kGabbler, {"--headless", "--bogus"}, 2, "", "--attach-tls"},
-                    Case{kUniverse, {"--help"}, 0, "gabbler-universe --help | --version", ""},
-                    Case{kUniverse, {"--version"}, 0, "gabbler-universe " GABBLER_VERSION "\n", ""},
-                    Case{kUniverse, {"-v"}, 0, "gabbler-universe " GABBLER_VERSION "\n", ""},
-                    Case{kUniverse, {"--bogus"}, 2, "", "gabbler-universe: unknown option --bogus\nUsage:"},
-                    Case{kUniverse, {"--data"}, 2, "", "--data needs a folder"}),
+    testing::Values(
+        Case{kGabbler, {"--help"}, 0, "--attach-listen <HOST:PORT>", ""}, Case{kGabbler, {"-h"}, 0, "--home <DIR>", ""},
+        Case{kGabbler, {"--headless", "--help"}, 0, "--profile <NAME>", ""},
+        Case{kGabbler, {"--version"}, 0, "Gabbler " GABBLER_VERSION " (Build ", ""},
+        Case{kGabbler, {"-v"}, 0, "Gabbler " GABBLER_VERSION, ""},
+        // A wrong option says which and shows the usage, whether or not a window would follow.
+        Case{kGabbler, {"--bogus"}, 2, "", "gabbler: Unknown option 'bogus'.\nUsage: "},
+        Case{kGabbler, {"--home"}, 2, "", "Missing value after '--home'"},
+        Case{kGabbler, {"--headless", "--bogus"}, 2, "", "--attach-tls"},
+        // Qt's own window options are left to the window's application object, then the rest is answered alike.
+        Case{kGabbler, {"-platform", "offscreen", "--bogus"}, 2, "", "gabbler: Unknown option 'bogus'.\nUsage: "},
+        Case{kGabbler, {"-platform", "offscreen", "--version"}, 0, "Gabbler " GABBLER_VERSION, nullptr},
+        Case{kGabbler, {"-platform", "offscreen", "--help"}, 0, "--attach-listen <HOST:PORT>", nullptr},
+        Case{kUniverse, {"--help"}, 0, "gabbler-universe --help | --version", ""},
+        Case{kUniverse, {"--version"}, 0, "gabbler-universe " GABBLER_VERSION "\n", ""},
+        Case{kUniverse, {"-v"}, 0, "gabbler-universe " GABBLER_VERSION "\n", ""},
+        Case{kUniverse, {"--bogus"}, 2, "", "gabbler-universe: unknown option --bogus\nUsage:"},
+        Case{kUniverse, {"--data"}, 2, "", "--data needs a folder"}),
     [](const testing::TestParamInfo<Case> &info) {
         std::string name = std::filesystem::path(info.param.program).filename().string();
         for (const std::string &a : info.param.args)
