@@ -16,10 +16,13 @@ set(CPACK_PACKAGE_NAME gabbler)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "Gabbler developers <gabbler@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "bot console for 3D virtual worlds")
+# Lines of the package's long description stay under 80 characters, as Debian's tools show them.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Gabbler logs a bot into a world of a 3D virtual-world universe and, from one window, shows the world's chat
-and whispers, the people present, the universe's worlds, remembered places and a map. It brings its own universe
-server, gabbler-universe, with demo worlds and simulated people, so the whole thing runs on one machine.")
+    "Gabbler logs a bot into a world of a 3D virtual-world universe and, from one
+window, shows the world's chat and whispers, the people present, the worlds,
+remembered places and a map. It brings its own universe server,
+gabbler-universe, with demo worlds and simulated people, so the whole thing
+runs on one machine.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
