@@ -40,6 +40,7 @@ inline constexpr int ReleaseNotes = 32799;
 inline constexpr int SearchHistory = 32900;
 inline constexpr int Visitors = 32901;
 inline constexpr int Login = 32902; // File, Login...: the login dialog again and a new start
+inline constexpr int Rules = 32903; // Options, Rules...: the rules the bot follows by itself
 } // namespace Command
 
 namespace Control {

@@ -145,6 +145,7 @@ void GabblerApp::BuildMenus() {
     window_->SetCommandAction(Command::SaveLog, [this] { SaveLog(); });
     window_->SetCommandAction(Command::SearchHistory, [this] { OpenSearchHistory(); });
     window_->SetCommandAction(Command::Visitors, [this] { OpenVisitors(); });
+    window_->SetCommandAction(Command::Rules, [this] { OpenRules(); });
     window_->SetCommandAction(Command::Feedback, [this] { OpenFeedback(); });
     window_->SetCommandAction(Command::Contents, [this] { ShowDocument("manual.html"); });
     window_->SetCommandAction(Command::ReleaseNotes, [this] { ShowDocument("gbreadme.txt"); });

@@ -21,6 +21,7 @@ class ChatPane;
 class HistoryRecorder;
 class SearchHistoryWindow;
 class VisitorsWindow;
+class RulesWindow;
 class People;
 class UsersListView;
 class TeleportListModel;
@@ -81,6 +82,8 @@ public:
     // The history's windows, opened (or brought forward) from the Log and Utilities menus; null until then.
     SearchHistoryWindow *OpenSearchHistory();
     VisitorsWindow *OpenVisitors();
+    // Options, Rules...: the rules window, opened (or brought forward); null until then.
+    RulesWindow *OpenRules();
 
     AvatarMapWindow &Map() { return *map_; }
     WorldListView &WorldsView() { return *worldsView_; }
@@ -126,6 +129,7 @@ private:
     TeleportListView *teleportsView_ = nullptr;
     SearchHistoryWindow *searchHistory_ = nullptr; // owned by the main window
     VisitorsWindow *visitors_ = nullptr;           // owned by the main window
+    RulesWindow *rules_ = nullptr;                 // owned by the main window
     UsersListView *usersView_ = nullptr;
     QTimer clock_;
     bool shutDown_ = false;

@@ -11,11 +11,15 @@
 #include "admin/ui/WorldRightsDialog.h"
 #include "app/Commands.h"
 #include "app/Session.h"
+#include "app/SessionActions.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/HelpWindow.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/SettingsDialog.h"
 #include "app/ui/WindowOutputs.h"
+#include "automation/RuleEngine.h"
+#include "automation/RulesFile.h"
+#include "automation/ui/RulesWindow.h"
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
 #include "chat/People.h"
@@ -34,6 +38,7 @@
 
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -202,6 +207,21 @@ VisitorsWindow *GabblerApp::OpenVisitors() {
     if (first)
         visitors_->Refresh();
     return visitors_;
+}
+
+RulesWindow *GabblerApp::OpenRules() {
+    if (!rules_) {
+        // Through bot_ at each call: File, Login... builds the bot anew under the same window.
+        RuleTrial trial{[this](const Rule &rule, const BotEvent &sample) { return bot_->Rules().Try(rule, sample); },
+                        [this] { return bot_->Actions().World(); }, [this] { return bot_->Actions().WorldBuild(); }};
+        rules_ = new RulesWindow(
+            bot_->File(kRulesFileName), std::move(trial), [this] { bot_->ReloadRules(); }, window_.get());
+    } else {
+        rules_->Refresh();
+    }
+    BringForward(rules_);
+    rules_->List()->setFocus();
+    return rules_;
 }
 
 void GabblerApp::OpenSettings() {

@@ -158,6 +158,7 @@ void MainWindow::BuildMenus() {
 
     QMenu *options = menuBar()->addMenu(QStringLiteral("&Options"));
     AddCommand(options, Command::Settings, QStringLiteral("&Settings"));
+    AddCommand(options, Command::Rules, QStringLiteral("&Rules..."));
     QMenu *world = options->addMenu(QStringLiteral("&World"));
     AddCommand(world, Command::WorldFeatures, QStringLiteral("&Features"));
     AddCommand(world, Command::WorldRights, QStringLiteral("&Rights"));
@@ -354,7 +355,7 @@ void MainWindow::SetCommandAction(int command, std::function<void()> action) {
                             command == Command::ReleaseNotes || command == Command::Settings ||
                             command == Command::SaveLog || command == Command::ClearBuffer ||
                             command == Command::Feedback || command == Command::SearchHistory ||
-                            command == Command::Visitors || command == Command::Login;
+                            command == Command::Visitors || command == Command::Login || command == Command::Rules;
         item->setEnabled(always || enabledBySession_.count(command) > 0);
     }
 }
