@@ -142,7 +142,8 @@ void RulesWindow::EditRule() {
 }
 
 void RulesWindow::OpenEditor(std::optional<std::size_t> index) {
-    if (editor_) {
+    if (Editor()) {
+        Editor()->activateWindow();
         return;
     }
     RuleFields fields;

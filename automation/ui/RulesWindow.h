@@ -26,8 +26,8 @@ public:
     QListWidget *List() const { return list_; }
     QPushButton *Button(const char *name) const;
     QLabel *Banner() const { return banner_; }
-    // The editor open now, if any.
-    RuleEditor *Editor() const { return editor_; }
+    // The editor open now, if any (a closed one waits to be deleted).
+    RuleEditor *Editor() const { return editor_ && editor_->isVisible() ? editor_.data() : nullptr; }
 
     // The file read again when nothing here is unsaved (the window opened anew).
     void Refresh();

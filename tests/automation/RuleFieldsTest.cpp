@@ -2,10 +2,10 @@
 // back without overwriting what a person changed by hand.
 
 #include "automation/RuleFields.h"
-#include "automation/RulesDocument.h"
-#include "automation/RulesFile.h"
 
 #include "TempDir.h"
+#include "automation/RulesDocument.h"
+#include "automation/RulesFile.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
