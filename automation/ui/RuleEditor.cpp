@@ -35,17 +35,17 @@ struct FieldRow {
 };
 
 constexpr FieldRow kRows[] = {
-    {RuleFields::Name, "&Name:", "Name", "", false},
-    {RuleFields::WhenArgument, "&Minutes or time:", "Minutes or time", "every: minutes; at: a time such as 18:30",
+    {RuleFields::Name, "Na&me:", "Name", "", false},
+    {RuleFields::WhenArgument, "Minutes or t&ime:", "Minutes or time", "every: minutes; at: a time such as 18:30",
      true},
     {RuleFields::NamePattern, "&Who:", "Who", "a name pattern with * and ?, such as Al*", false},
     {RuleFields::Words, "W&ords:", "Words", "words or phrases, separated by commas", false},
     {RuleFields::Regex, "Regular e&xpression:", "Regular expression", "", false},
     {RuleFields::Flood, "&Flood:", "Flood", "lines and seconds, such as 5 10", true},
-    {RuleFields::Worlds, "Wor&lds:", "Worlds", "separated by commas; empty for any", false},
-    {RuleFields::Build, "&Build:", "Build", "such as 39, 20-39 or 20-", true},
+    {RuleFields::Worlds, "Worl&ds:", "Worlds", "separated by commas; empty for any", false},
+    {RuleFields::Build, "B&uild:", "Build", "such as 39, 20-39 or 20-", true},
     {RuleFields::PersonCooldown, "Cooldown per &person:", "Cooldown per person", "seconds", true},
-    {RuleFields::RuleCooldown, "Cooldown per r&ule:", "Cooldown per rule", "seconds", true},
+    {RuleFields::RuleCooldown, "Cooldown per ru&le:", "Cooldown per rule", "seconds", true},
     {RuleFields::Warning, "W&arning:", "Warning", "whispered at a first offence; later ones act", false},
 };
 
@@ -88,7 +88,9 @@ RuleEditor::RuleEditor(const RuleFields &fields, std::vector<std::string> otherN
         column->addWidget(field);
         problems_[which] = ProblemLabel(this);
         column->addWidget(problems_[which]);
-        form->addRow(QString::fromUtf8(label), column);
+        auto *name = new QLabel(QString::fromUtf8(label), this);
+        name->setBuddy(field);
+        form->addRow(name, column);
     };
     const auto makeEdit = [&](const FieldRow &row) {
         auto *edit = new QLineEdit(Q(fields.text[row.field]), this);
@@ -114,7 +116,7 @@ RuleEditor::RuleEditor(const RuleFields &fields, std::vector<std::string> otherN
         addRow(kRows[i].label, makeEdit(kRows[i]), kRows[i].field);
         if (kRows[i].field == RuleFields::Build) {
             auto *row = new QHBoxLayout;
-            const char *names[] = {"&Citizens", "&Visitors", "Bo&ts"};
+            const char *names[] = {"&Citizens", "&Visitors", "&Bots"};
             for (int c = 0; c < 3; ++c) {
                 classes_[c] = new QCheckBox(QString::fromUtf8(names[c]), this);
                 classes_[c]->setChecked(fields.text[RuleFields::Classes].find(
@@ -150,8 +152,11 @@ RuleEditor::RuleEditor(const RuleFields &fields, std::vector<std::string> otherN
     tried_ = new QLabel(trial_box);
     tried_->setWordWrap(true);
     tried_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    trialForm->addRow(QStringLiteral("&Sample person:"), sampleName_);
-    trialForm->addRow(QStringLiteral("Sample te&xt:"), sampleText_);
+    for (const auto &[label, field] : {std::pair{"&Sample person:", sampleName_}, {"Sample t&ext:", sampleText_}}) {
+        auto *name = new QLabel(QString::fromUtf8(label), trial_box);
+        name->setBuddy(field);
+        trialForm->addRow(name, field);
+    }
     trialForm->addRow(try_, tried_);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

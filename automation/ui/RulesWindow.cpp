@@ -22,7 +22,7 @@ QString ItemText(const Rule &rule) { return Q(rule.name) + QStringLiteral(": ") 
 
 RulesWindow::RulesWindow(const std::string &path, RuleTrial trial, std::function<void()> saved, QWidget *parent)
     : QDialog(parent), document_(path), trial_(std::move(trial)), saved_(std::move(saved)) {
-    resize(640, 400);
+    resize(760, 420);
     list_ = new QListWidget(this);
     list_->installEventFilter(this);
     banner_ = new QLabel(this);
@@ -100,6 +100,7 @@ void RulesWindow::Fill(int current) {
         auto *item = new QListWidgetItem(ItemText(rule), list_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(rule.enabled ? Qt::Checked : Qt::Unchecked);
+        item->setToolTip(item->text());
     }
     filling_ = false;
     if (list_->count() > 0) {
