@@ -81,7 +81,12 @@ void Bot::BuildPeople(PeopleView &view) {
                                                [&session] { return session.GlobalModeActive(); }});
     session.SetPeopleHooks({[this] { people_->Reset(); }, [this] { people_->InstallHandlers(); },
                             [this] { events_->OnWorldEntered(session_->Login().botName); },
-                            [this](int reason) { events_->OnDisconnected(reason); }});
+                            [this](int reason) {
+                                events_->OnDisconnected(reason);
+                                for (const auto &listener : disconnectListeners_) {
+                                    listener(reason);
+                                }
+                            }});
 }
 
 void Bot::BuildAutomation() {
@@ -107,7 +112,12 @@ void Bot::BuildAutomation() {
     });
     // The scripts there at the start hear the first entry.
     scripts_->Poll();
-    people_->SetListener([this](const PeopleEvent &event) { events_->OnPeopleEvent(event); });
+    people_->SetListener([this](const PeopleEvent &event) {
+        events_->OnPeopleEvent(event);
+        for (const auto &listener : peopleListeners_) {
+            listener(event);
+        }
+    });
     rules_ = std::make_unique<RuleEngine>(*automation_);
     ReloadRules();
 }
@@ -117,6 +127,14 @@ void Bot::ReloadRules() {
         chat_->AppendChatLine(std::string("Rules: ") + kRulesFileName + " " + problem, ChatColour::Red, false, false,
                               false, true);
     }
+}
+
+void Bot::AddPeopleListener(std::function<void(const PeopleEvent &event)> listener) {
+    peopleListeners_.push_back(std::move(listener));
+}
+
+void Bot::AddDisconnectListener(std::function<void(int reason)> listener) {
+    disconnectListeners_.push_back(std::move(listener));
 }
 
 void Bot::StartTimers() {

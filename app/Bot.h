@@ -8,7 +8,9 @@
 
 #include <QTimer>
 
+#include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 class Automation;
@@ -18,6 +20,7 @@ class ChatPane;
 class HistoryRecorder;
 class MainView;
 class People;
+struct PeopleEvent;
 class PeopleView;
 class RuleEngine;
 class Session;
@@ -63,6 +66,10 @@ public:
     RuleEngine &Rules() { return *rules_; }
     // Reads the rules file again (at start, and after the window saved it); its problems are pane lines.
     void ReloadRules();
+    // Besides automation, who hears what the people handlers took in, and every disconnection from a world with
+    // its reason; called in the order added.
+    void AddPeopleListener(std::function<void(const PeopleEvent &event)> listener);
+    void AddDisconnectListener(std::function<void(int reason)> listener);
     TeleportList &Teleports() { return teleports_; }
     AvatarTable &Avatars() { return avatars_; }
 
@@ -90,4 +97,6 @@ private:
     QTimer automationTick_;
     QTimer worldListTimer_;
     bool shutDown_ = false;
+    std::vector<std::function<void(const PeopleEvent &)>> peopleListeners_;
+    std::vector<std::function<void(int)>> disconnectListeners_;
 };

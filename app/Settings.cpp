@@ -83,6 +83,11 @@ void Settings::ReadFrom(const IniFile &ini) {
     onlyWhispers = Flag(ini, kSettings, "OnlyWhispers", d.onlyWhispers);
     hideEnterExit = Flag(ini, kSettings, "HideEnterExit", d.hideEnterExit);
     recordHistory = Flag(ini, kSettings, "RecordHistory", d.recordHistory);
+    notifyWhispers = Flag(ini, kSettings, "NotifyWhispers", d.notifyWhispers);
+    notifyName = Flag(ini, kSettings, "NotifyName", d.notifyName);
+    notifyDisconnect = Flag(ini, kSettings, "NotifyDisconnect", d.notifyDisconnect);
+    trayIcon = Flag(ini, kSettings, "TrayIcon", d.trayIcon);
+    closeToTray = Flag(ini, kSettings, "CloseToTray", d.closeToTray);
 
     enterGlobal = Flag(ini, kGlobal, "EnterGlobal", d.enterGlobal);
     globalChat = Colour(ini, kGlobal, "Chat", d.globalChat);
@@ -134,6 +139,11 @@ void Settings::WriteTo(IniFile &ini) const {
     SetFlag(ini, kSettings, "OnlyWhispers", onlyWhispers);
     SetFlag(ini, kSettings, "HideEnterExit", hideEnterExit);
     SetFlag(ini, kSettings, "RecordHistory", recordHistory);
+    SetFlag(ini, kSettings, "NotifyWhispers", notifyWhispers);
+    SetFlag(ini, kSettings, "NotifyName", notifyName);
+    SetFlag(ini, kSettings, "NotifyDisconnect", notifyDisconnect);
+    SetFlag(ini, kSettings, "TrayIcon", trayIcon);
+    SetFlag(ini, kSettings, "CloseToTray", closeToTray);
 
     SetFlag(ini, kGlobal, "EnterGlobal", enterGlobal);
     SetColour(ini, kGlobal, "Chat", globalChat);

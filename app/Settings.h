@@ -54,6 +54,12 @@ struct Settings {
     bool onlyWhispers = false;
     bool hideEnterExit = false;
     bool recordHistory = true; // the chat pane's lines and the visits go to history.db
+    // Desktop notices while the main window is not the active one, and the tray icon.
+    bool notifyWhispers = true;   // a whisper heard
+    bool notifyName = true;       // a chat line that names the bot
+    bool notifyDisconnect = true; // the bot was disconnected from its world
+    bool trayIcon = false;        // an icon in the desktop's tray that counts the unread whispers
+    bool closeToTray = false;     // the close box hides the window into the tray icon; File, Exit still ends
     // [Global]
     bool enterGlobal = false;
     Rgb globalChat{0, 0, 0};

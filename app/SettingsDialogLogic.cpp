@@ -79,6 +79,14 @@ void SettingsDialogLogic::Accept(Settings &app, SettingsEffects &effects) const 
     app.chatBold = v.chatBold;
     app.globalChat = v.globalChat;
     app.enableFonts = v.enableFonts;
+    app.notifyWhispers = v.notifyWhispers;
+    app.notifyName = v.notifyName;
+    app.notifyDisconnect = v.notifyDisconnect;
+    app.closeToTray = v.closeToTray;
+    if (app.trayIcon != v.trayIcon) {
+        app.trayIcon = v.trayIcon;
+        effects.SetTrayIcon(app.trayIcon);
+    }
     if (app.scrollbackLines != v.scrollbackLines) {
         app.scrollbackLines = v.scrollbackLines;
         effects.SetScrollbackLines(app.scrollbackLines);

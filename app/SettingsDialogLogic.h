@@ -21,6 +21,8 @@ public:
     virtual void SetChatStaysWhereScrolled(bool stay) = 0;
     // Only called when the setting changed: start or stop recording the history.
     virtual void SetRecordHistory(bool record) = 0;
+    // Only called when the setting changed: show or hide the tray icon.
+    virtual void SetTrayIcon(bool shown) = 0;
 };
 
 enum class Wave { Whisper, Login, AvEntry };

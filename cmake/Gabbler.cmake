@@ -94,6 +94,6 @@ include(GoogleTest)
 if(GABBLER_FUZZ)
     find_package(Qt6 REQUIRED COMPONENTS Core) # places/ sorts with QCollator
 else()
-    find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test Multimedia Charts)
+    find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test Multimedia Charts DBus)
 endif()
 set(CMAKE_AUTOMOC ON)

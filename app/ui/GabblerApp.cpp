@@ -4,6 +4,8 @@
 #include "app/Commands.h"
 #include "app/DocumentFolder.h"
 #include "app/Session.h"
+#include "app/ui/DBusNotifier.h"
+#include "app/ui/DesktopNotices.h"
 #include "app/ui/MainWindow.h"
 #include "app/ui/Pictures.h"
 #include "app/ui/Sound.h"
@@ -23,6 +25,7 @@
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -32,8 +35,8 @@
 
 #include <ctime>
 
-GabblerApp::GabblerApp(std::string home, Settings settings)
-    : bot_(std::make_unique<Bot>(std::move(home), std::move(settings))),
+GabblerApp::GabblerApp(std::string home, Settings settings, std::unique_ptr<NoticeService> notices)
+    : bot_(std::make_unique<Bot>(std::move(home), std::move(settings))), noticeService_(std::move(notices)),
       docFolder_(FindDocumentFolder(QCoreApplication::applicationDirPath())) {
     Settings &s = bot_->GetSettings();
     window_ = std::make_unique<MainWindow>(bot_->Chat(), s);
@@ -54,6 +57,7 @@ GabblerApp::GabblerApp(std::string home, Settings settings)
     BuildPeople();
     BuildAdministration();
     BuildMenus();
+    BuildNotices();
 
     clock_.setInterval(1000);
     QObject::connect(&clock_, &QTimer::timeout, [this] {
@@ -63,6 +67,7 @@ GabblerApp::GabblerApp(std::string home, Settings settings)
 
 GabblerApp::~GabblerApp() {
     Shutdown();
+    notices_.reset(); // it watches the window
     // The windows go first: their views read the people, the places and the chat pane until they are gone.
     window_.reset();
 }
@@ -119,6 +124,16 @@ void GabblerApp::BuildPlaces() {
     for (const auto &[command, move] : moves) {
         window_->SetCommandAction(command, [this, move = move] { RunMenuMove(move, placesSdk_, *placesOutput_); });
     }
+}
+
+void GabblerApp::BuildNotices() {
+    if (!noticeService_) {
+        noticeService_ = std::make_unique<DBusNotifier>();
+    }
+    notices_ = std::make_unique<DesktopNotices>(*bot_, *window_, *noticeService_);
+    notices_->onExit = [this] { window_->CommandAction(Command::Exit)->trigger(); };
+    window_->onTrayIcon = [this](bool shown) { notices_->SetTrayShown(shown); };
+    window_->onHideToTray = [this] { return !ending_ && notices_->HideToTray(); };
 }
 
 void GabblerApp::BuildPeople() {

@@ -2,6 +2,7 @@
 
 #include "admin/AdminSdk.h"
 #include "app/Bot.h"
+#include "app/ui/DBusNotifier.h"
 #include "login/ProfileStore.h"
 #include "places/PlacesSdk.h"
 #include "places/TeleportList.h"
@@ -29,6 +30,7 @@ class TeleportListView;
 class MainWindow;
 class Session;
 class Sound;
+class DesktopNotices;
 class WindowPeopleView;
 class WindowPlacesOutput;
 class WorldList;
@@ -40,7 +42,8 @@ struct TeleportTarget;
 // the reverse. The user's files live in home.
 class GabblerApp {
 public:
-    GabblerApp(std::string home, Settings settings);
+    // notices: where desktop notices go; the desktop's notification service when none is given.
+    GabblerApp(std::string home, Settings settings, std::unique_ptr<NoticeService> notices = nullptr);
     ~GabblerApp();
     GabblerApp(const GabblerApp &) = delete;
     GabblerApp &operator=(const GabblerApp &) = delete;
@@ -68,6 +71,7 @@ public:
     ChatPane &Chat() { return bot_->Chat(); }
     HistoryRecorder &History() { return bot_->History(); }
     MainWindow &Window() { return *window_; }
+    DesktopNotices &Notices() { return *notices_; }
     Settings &GetSettings() { return bot_->GetSettings(); }
 
     // Where Help finds manual.html and gbreadme.txt: beside the executable or in the installed tree, unless changed.
@@ -99,6 +103,7 @@ private:
     void BuildPeople();
     void BuildAdministration();
     void BuildMenus();
+    void BuildNotices();
     // The login dialog, modal; its values, or nothing when it was left otherwise or the program is ending.
     std::optional<LoginValues> AskLogin();
     void RunPersonCommand(int command);
@@ -117,6 +122,8 @@ private:
     std::unique_ptr<Bot> bot_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Sound> sound_;
+    std::unique_ptr<NoticeService> noticeService_;
+    std::unique_ptr<DesktopNotices> notices_;
     AvatarMapWindow *map_ = nullptr; // owned by the main window
     std::unique_ptr<WindowPeopleView> peopleView_;
     std::unique_ptr<WindowPlacesOutput> placesOutput_;

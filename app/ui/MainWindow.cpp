@@ -181,7 +181,10 @@ void MainWindow::BuildMenus() {
     AddCommand(help, Command::About, QStringLiteral("&About..."));
 
     // Always available: they need no bot in a world.
-    SetCommandAction(Command::Exit, [this] { close(); });
+    SetCommandAction(Command::Exit, [this] {
+        exiting_ = true; // past the tray, whatever closing to it says
+        close();
+    });
     SetCommandAction(Command::About, [this] { ShowAbout(); });
 }
 
@@ -421,6 +424,12 @@ void MainWindow::SetRecordHistory(bool record) {
     }
 }
 
+void MainWindow::SetTrayIcon(bool shown) {
+    if (onTrayIcon) {
+        onTrayIcon(shown);
+    }
+}
+
 void MainWindow::ShowAbout() {
     QDialog about(this);
     about.setWindowTitle(QStringLiteral("About Gabbler"));
@@ -556,6 +565,10 @@ void MainWindow::PlaySound(const std::string &path) {
 }
 
 void MainWindow::closeEvent(QCloseEvent *event) {
+    if (!closing_ && !exiting_ && onHideToTray && onHideToTray()) {
+        event->ignore();
+        return;
+    }
     if (!closing_) {
         closing_ = true;
         if (onClosed) {

@@ -56,6 +56,7 @@ public:
     void SetScrollbackLines(int lines) override;
     void SetChatStaysWhereScrolled(bool stay) override;
     void SetRecordHistory(bool record) override;
+    void SetTrayIcon(bool shown) override;
 
     ChatView *Chat() const { return chatView_; }
     QLineEdit *SayBox() const { return sayBox_; }
@@ -65,6 +66,9 @@ public:
     std::function<void()> onSend;   // SEND, or Enter in either box
     std::function<void()> onClosed; // the window is closing: write what must be written
     std::function<void(bool record)> onRecordHistory;
+    std::function<void(bool shown)> onTrayIcon;
+    // Asked when the window is closed other than by File, Exit: true when it went into the tray instead.
+    std::function<bool()> onHideToTray;
     std::function<void(int tab)> onTab; // the current tab changed
     std::function<void(int x, int z)> onMapCentre;
     std::function<void(int scale)> onMapManualScale;
@@ -136,5 +140,6 @@ private:
     QWidget *mapWindow_ = nullptr;
     QFont initialChatFont_;
     bool closing_ = false;
+    bool exiting_ = false; // File, Exit: the window closes even when it would otherwise go into the tray
     bool escapeForPopup_ = false; // the Escape key now down was pressed in a popup
 };

@@ -59,6 +59,25 @@ QIcon AppIcon() {
     return QIcon(pixmap);
 }
 
+QIcon TrayIcon(int unread) {
+    if (unread <= 0) {
+        return AppIcon();
+    }
+    QPixmap pixmap = AppIcon().pixmap(32, 32);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setBrush(QColor(0xD0, 0x20, 0x20));
+    p.setPen(QPen(Qt::white, 1.5));
+    const QRectF badge(14, 12, 18, 18);
+    p.drawEllipse(badge);
+    QFont font = p.font();
+    font.setPixelSize(unread > 9 ? 9 : 12);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(badge, Qt::AlignCenter, unread > 9 ? QStringLiteral("9+") : QString::number(unread));
+    return QIcon(pixmap);
+}
+
 QPixmap Gradient() {
     QPixmap pixmap(200, 200);
     QPainter p(&pixmap);

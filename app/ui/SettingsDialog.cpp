@@ -127,10 +127,16 @@ SettingsDialog::SettingsDialog(Settings &settings, SettingsEffects &effects, QWi
     reenterWorld_ = check("reenterWorld", "Reenter world on 471", v.reenterWorld);
     alwaysOnTop_ = check("alwaysOnTop", "Always on top", logic_.AlwaysOnTopChecked());
     recordHistory_ = check("recordHistory", "Record history", v.recordHistory);
+    notifyWhispers_ = check("notifyWhispers", "Notify of whispers", v.notifyWhispers);
+    notifyName_ = check("notifyName", "Notify of lines naming the bot", v.notifyName);
+    notifyDisconnect_ = check("notifyDisconnect", "Notify of a lost connection", v.notifyDisconnect);
+    trayIcon_ = check("trayIcon", "Show tray icon", v.trayIcon);
+    closeToTray_ = check("closeToTray", "Close to tray", v.closeToTray);
     QCheckBox *generalBoxes[] = {
-        displayEnterExit_,      timestampMsgs_, showGradient_, dontShowEmptyWorlds_, showAvatarMap_,
-        dontShowPrivateWorlds_, use12HourTime_, showAvClicks_, reenterWorld_,        alwaysOnTop_,
-        recordHistory_};
+        displayEnterExit_,      timestampMsgs_, showGradient_,    dontShowEmptyWorlds_, showAvatarMap_,
+        dontShowPrivateWorlds_, use12HourTime_, showAvClicks_,    reenterWorld_,        alwaysOnTop_,
+        recordHistory_,         notifyWhispers_, notifyName_,     notifyDisconnect_,    trayIcon_,
+        closeToTray_};
     int index = 0;
     for (QCheckBox *box : generalBoxes) {
         generalGrid->addWidget(box, index / 2, index % 2);
@@ -263,6 +269,11 @@ void SettingsDialog::ReadControls() {
     v.showAvClicks = showAvClicks_->isChecked();
     v.reenterWorld = reenterWorld_->isChecked();
     v.recordHistory = recordHistory_->isChecked();
+    v.notifyWhispers = notifyWhispers_->isChecked();
+    v.notifyName = notifyName_->isChecked();
+    v.notifyDisconnect = notifyDisconnect_->isChecked();
+    v.trayIcon = trayIcon_->isChecked();
+    v.closeToTray = closeToTray_->isChecked();
     logic_.SetAlwaysOnTopChecked(alwaysOnTop_->isChecked());
     v.scrollbackLines = scrollbackLines_->value();
     v.stayWhereScrolled = stayWhereScrolled_->isChecked();

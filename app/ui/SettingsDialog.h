@@ -63,6 +63,11 @@ private:
     QCheckBox *alwaysOnTop_ = nullptr;
     QCheckBox *stayWhereScrolled_ = nullptr;
     QCheckBox *recordHistory_ = nullptr;
+    QCheckBox *notifyWhispers_ = nullptr;
+    QCheckBox *notifyName_ = nullptr;
+    QCheckBox *notifyDisconnect_ = nullptr;
+    QCheckBox *trayIcon_ = nullptr;
+    QCheckBox *closeToTray_ = nullptr;
     QSpinBox *scrollbackLines_ = nullptr;
     QCheckBox *playWave_[3] = {};
     QPushButton *waveButton_[3] = {};

@@ -19,7 +19,7 @@ class LoginAgain : public RunningApp {
 protected:
     // Starts as a start with login options does, with the password given; the bot may or may not get in.
     void StartWith(const std::string &password) {
-        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
+        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{}, std::make_unique<RecordingNotices>());
         LoginValues login;
         login.citizen = 1234;
         login.privilegePassword = password;

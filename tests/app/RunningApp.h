@@ -6,6 +6,7 @@
 #include "TempDir.h"
 #include "app/Session.h"
 #include "app/Settings.h"
+#include "app/ui/DBusNotifier.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/MainWindow.h"
 #include "sdk/Sdk.h"
@@ -19,6 +20,14 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <vector>
+
+// Stands in for the desktop's notification service: the notices shown, in order.
+class RecordingNotices : public NoticeService {
+public:
+    void Show(const Notice &notice) override { shown.push_back(notice); }
+    std::vector<Notice> shown;
+};
 
 class RunningApp : public testing::Test {
 protected:
@@ -42,7 +51,9 @@ protected:
 
     // Builds the program on the test's data folder and logs the bot in, as a start with login options does.
     void Start(Settings settings = {}) {
-        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), std::move(settings));
+        auto notices = std::make_unique<RecordingNotices>();
+        notices_ = notices.get();
+        gabbler_ = std::make_unique<GabblerApp>(home_.Path(), std::move(settings), std::move(notices));
         LoginValues login;
         login.citizen = 1234;
         login.privilegePassword = "secret";
@@ -75,4 +86,5 @@ protected:
     TempDir home_;
     std::unique_ptr<UniverseServer> server_;
     std::unique_ptr<GabblerApp> gabbler_;
+    RecordingNotices *notices_ = nullptr; // owned by gabbler_
 };

@@ -21,6 +21,7 @@ public:
     void SetScrollbackLines(int lines) override { calls.push_back("scrollback " + std::to_string(lines)); }
     void SetChatStaysWhereScrolled(bool stay) override { calls.push_back(stay ? "stay" : "follow"); }
     void SetRecordHistory(bool record) override { calls.push_back(record ? "record" : "do not record"); }
+    void SetTrayIcon(bool shown) override { calls.push_back(shown ? "tray icon" : "no tray icon"); }
     std::vector<std::string> calls;
 };
 

@@ -19,6 +19,8 @@ public:
     void SetScrollbackLines(int lines) override { scrollback = lines; }
     void SetChatStaysWhereScrolled(bool stay) override { stayWhereScrolled = stay; }
     void SetRecordHistory(bool record) override { recordHistory = record; }
+    void SetTrayIcon(bool shown) override { trayIcon = shown; }
+    std::optional<bool> trayIcon;
     int repaints = 0;
     std::optional<bool> recordHistory;
     std::optional<Rgb> background;
@@ -87,6 +89,22 @@ TEST_F(SettingsDialogTest, OkStoresTheControlsAndApplies) {
     EXPECT_EQ(effects.recordHistory, false);
     EXPECT_FALSE(settings.recordHistory);
     EXPECT_EQ(effects.customFont, false);
+}
+
+TEST_F(SettingsDialogTest, TheNoticeAndTrayBoxesAreStoredAndTheTrayIconApplied) {
+    Settings settings;
+    Recorder effects;
+    SettingsDialog dialog(settings, effects);
+    for (const char *box : {"notifyWhispers", "notifyName", "notifyDisconnect", "trayIcon", "closeToTray"}) {
+        Child<QCheckBox>(dialog, box)->click();
+    }
+    dialog.accept();
+    EXPECT_FALSE(settings.notifyWhispers);
+    EXPECT_FALSE(settings.notifyName);
+    EXPECT_FALSE(settings.notifyDisconnect);
+    EXPECT_TRUE(settings.trayIcon);
+    EXPECT_TRUE(settings.closeToTray);
+    EXPECT_EQ(effects.trayIcon, true);
 }
 
 TEST_F(SettingsDialogTest, CancelDropsAChosenColour) {
