@@ -197,10 +197,12 @@ void RuleEngine::Consider(int index, const BotEvent &event) {
     if (!rule.warning.empty() && HasPerson(event)) {
         const auto found = state.warned.find(person);
         if (found == state.warned.end() || event.time - found->second >= kWarningMemoryMs) {
-            Bound(state.warned);
-            state.warned[person] = event.time;
             BotActions &actions = automation_.ActionsFor("rule " + rule.name);
-            actions.Whisper(event.session, Fill(rule.warning, event, actions.PeoplePresent().size()));
+            // Only a warning that went out counts: nobody is acted on for one the budget held back.
+            if (actions.Whisper(event.session, Fill(rule.warning, event, actions.PeoplePresent().size())).Ok()) {
+                Bound(state.warned);
+                state.warned[person] = event.time;
+            }
             return;
         }
         state.warned.erase(found);

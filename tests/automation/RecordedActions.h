@@ -18,7 +18,7 @@ public:
     }
     ActionResult Whisper(int session, const std::string &text) override {
         said.push_back("whisper " + std::to_string(session) + " " + text);
-        return {};
+        return {whisperResult, ""};
     }
     ActionResult ConsoleMessage(int, const std::string &text) override {
         said.push_back("console " + text);
@@ -34,6 +34,7 @@ public:
         return {};
     }
     int ejectResult = kActionNoRight;
+    int whisperResult = 0;
     void Notice(const std::string &text) override { notices.push_back(text); }
     void Notify(const std::string &, const std::string &text) override { notices.push_back(text); }
     std::vector<PresentPerson> PeoplePresent() override { return present; }

@@ -185,6 +185,24 @@ then = eject 5
     EXPECT_EQ(f.actions.said.back(), "eject 5 5");
 }
 
+TEST(RuleEngine, AWarningThatDidNotGoOutIsNoWarning) {
+    Engine f(R"([Flood guard]
+when = chat
+flood = 3 10
+warn = slow down
+then = eject 5
+)");
+    f.actions.whisperResult = kActionBudget; // held back by the budget
+    for (int burst = 0; burst < 2; ++burst) {
+        for (int i = 0; i < 3; ++i) {
+            f.Raise(From(BotEventType::Chat, "Alice", 5, "spam"));
+        }
+        f.now += 1000;
+    }
+    EXPECT_EQ(f.actions.said, (std::vector<std::string>{"whisper 5 slow down", "whisper 5 slow down"}))
+        << "nobody is ejected for a warning never heard";
+}
+
 TEST(RuleEngine, TimersEveryNMinutesAndAtATimeOfDay) {
     Engine f(R"([Every]
 when = every 10
