@@ -30,6 +30,7 @@ struct Arguments {
     std::string command;
     std::vector<std::string> words; // the query
     std::map<std::string, std::string> options;
+    bool help = false;
 };
 
 bool TakesValue(std::string_view option) {
@@ -52,7 +53,9 @@ bool Parse(int argc, const char *const *argv, Arguments &a, std::string &error) 
             arg = arg.substr(0, arg.find('='));
             hasValue = true;
         }
-        if (arg.starts_with("--") && arg.size() > 2) {
+        if (arg == "--help") {
+            a.help = true;
+        } else if (arg.starts_with("--") && arg.size() > 2) {
             if (!TakesValue(arg)) {
                 error = "unknown option " + arg;
                 return false;
@@ -257,6 +260,10 @@ int RunHistoryCommand(int argc, const char *const *argv, std::ostream &out, std:
     if (!Parse(argc, argv, a, error)) {
         err << "gabbler history: " << error << "\n" << kUsage;
         return 2;
+    }
+    if (a.help) {
+        out << kUsage;
+        return 0;
     }
     if (a.command != "search" && a.command != "export" && a.command != "visitors") {
         err << kUsage;

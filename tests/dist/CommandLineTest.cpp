@@ -54,6 +54,8 @@ INSTANTIATE_TEST_SUITE_P(
         Case{kGabbler, {"--headless", "--help"}, 0, "--profile <NAME>", ""},
         Case{kGabbler, {"--version"}, 0, "Gabbler " GABBLER_VERSION " (Build ", ""},
         Case{kGabbler, {"-v"}, 0, "Gabbler " GABBLER_VERSION, ""},
+        Case{kGabbler, {"history", "--help"}, 0, "usage: gabbler history search QUERY", ""},
+        Case{kGabbler, {"history", "export", "--help"}, 0, "usage: gabbler history search QUERY", ""},
         // A wrong option says which and shows the usage, whether or not a window would follow.
         Case{kGabbler, {"--bogus"}, 2, "", "gabbler: Unknown option 'bogus'.\nUsage: "},
         Case{kGabbler, {"--home"}, 2, "", "Missing value after '--home'"},
