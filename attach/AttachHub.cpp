@@ -90,6 +90,16 @@ void AttachHub::Hear(const std::uint8_t *frame, std::size_t size) {
     // The people of a world the bot has left are not the ones it sees now.
     const std::string world = SdkGetString(kAttrWorldName);
     if (world != peopleWorld_) {
+        // Windows still in the old world with the bot see its people go, as the bot's own lists were emptied.
+        std::string gone;
+        for (const auto &[session, p] : people_)
+            FrameWriter(gone, static_cast<std::uint16_t>(MessageType::Event), 0, kEventAvatarDelete)
+                .Int(kAttrAvatarSession, session)
+                .String(kAttrAvatarName, p.name)
+                .Finish();
+        for (const auto &[id, w] : windows_)
+            if (w.entered && !gone.empty())
+                listener_.Send(id, gone);
         people_.clear();
         peopleWorld_ = world;
     }

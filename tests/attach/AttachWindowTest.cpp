@@ -252,11 +252,20 @@ TEST_F(AttachWindow, ASecondWindowSeesWhatTheFirstSaysAndDetachingLeavesTheBot) 
 }
 
 TEST_F(AttachWindow, AWindowThatAsksForAnotherWorldTakesTheBotThere) {
+    BareWindow staying(port_);
+    ASSERT_EQ(staying.Attach("secret", "Sunset"), std::make_pair(0, 0));
     BareWindow window(port_);
     ASSERT_EQ(window.Attach("secret", "Harbour"), std::make_pair(0, 0));
     PersonInfo bot;
     ASSERT_TRUE(server_->Person(botSession_, bot));
     EXPECT_EQ(bot.world, "Harbour");
+    // The other window sees the people of the world the bot left go, then the new world's attributes.
+    const std::string gone = staying.Event(kEventAvatarDelete);
+    ASSERT_FALSE(gone.empty());
+    std::int32_t session = 0;
+    FrameReader(reinterpret_cast<const std::uint8_t *>(gone.data()), gone.size()).FindInt(kAttrAvatarSession, session);
+    EXPECT_EQ(session, alice_);
+    EXPECT_EQ(BareWindow::Text(staying.Event(kEventWorldAttributes), kAttrWorldName), "Harbour");
 }
 
 TEST_F(AttachWindow, AWrongPasswordIsRefused) {
