@@ -10,6 +10,7 @@
 #include "chat/ChatPane.h"
 #include "chat/HistoryRecorder.h"
 #include "chat/People.h"
+#include "history/HistoryReader.h"
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
 
@@ -103,7 +104,19 @@ void Bot::BuildAutomation() {
                                     a.result);
         }
     });
-    events_ = std::make_unique<BotEvents>(*automation_);
+    events_ = std::make_unique<BotEvents>(*automation_, [this](std::int64_t since) {
+        std::vector<std::string> names;
+        HistoryReader reader;
+        std::string error;
+        HistoryFilter today;
+        today.from = since;
+        if (reader.Open(home_, false, error)) {
+            for (const VisitorSummary &visitor : reader.Visitors(today, automation_->Now())) {
+                names.push_back(visitor.name);
+            }
+        }
+        return names;
+    });
     ScriptHostOptions scripts;
     scripts.folder = File("scripts");
     scripts.storeFolder = File("script-data");

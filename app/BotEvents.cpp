@@ -41,8 +41,28 @@ void BotEvents::OnPeopleEvent(const PeopleEvent &heard) {
     automation_.Raise(std::move(event));
 }
 
+void BotEvents::Remember(std::int64_t now) {
+    const std::int64_t day = LocalDay(now);
+    if (!seenSince_ || rememberedDay_ == day) {
+        return;
+    }
+    rememberedDay_ = day;
+    const std::time_t seconds = static_cast<std::time_t>(now / 1000);
+    std::tm midnight{};
+    localtime_r(&seconds, &midnight);
+    midnight.tm_hour = 0;
+    midnight.tm_min = 0;
+    midnight.tm_sec = 0;
+    midnight.tm_isdst = -1;
+    for (const std::string &name : seenSince_(static_cast<std::int64_t>(std::mktime(&midnight)) * 1000)) {
+        lastArrivalDay_.try_emplace(FoldCase(name), day);
+    }
+}
+
 void BotEvents::OnWorldEntered(const std::string &botName) {
     automation_.Guard().SetSelf("[" + botName + "]", SdkSession());
+    // Before the world's people arrive: the history then holds only earlier runs' visits.
+    Remember(automation_.Now());
     automation_.Raise(Base(BotEventType::WorldEntry));
 }
 

@@ -4,8 +4,10 @@
 #include "chat/PeopleEvent.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 class Automation;
 
@@ -13,7 +15,11 @@ class Automation;
 // person, whether an arrival is the person's first visit of the day, the world the bot is in.
 class BotEvents {
 public:
-    explicit BotEvents(Automation &automation) : automation_(automation) {}
+    // The names of the people the history saw arriving since a time (milliseconds since 1970 UTC).
+    using SeenSince = std::function<std::vector<std::string>(std::int64_t since)>;
+
+    explicit BotEvents(Automation &automation, SeenSince seenSince = {})
+        : automation_(automation), seenSince_(std::move(seenSince)) {}
 
     void OnPeopleEvent(const PeopleEvent &event);
     // botName without brackets.
@@ -26,8 +32,13 @@ public:
 
 private:
     BotEvent Base(BotEventType type) const;
+    // At the first entry of a day: who the history saw earlier today, so a restart does not make today's visitors
+    // new again.
+    void Remember(std::int64_t now);
 
     Automation &automation_;
     // The local day each person (by name, without regard to case) last arrived on, this run.
     std::map<std::string, std::int64_t> lastArrivalDay_;
+    SeenSince seenSince_;
+    std::int64_t rememberedDay_ = -1;
 };

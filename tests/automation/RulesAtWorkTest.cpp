@@ -89,6 +89,25 @@ TEST_F(RulesAtWork, AHandEditedFileWithABrokenRuleStillRunsTheOthers) {
     ASSERT_TRUE(PumpUntil([&] { return HasLine("[Tester]: Farewell, Alice."); })) << Pane();
 }
 
+TEST_F(RulesAtWork, ARestartTheSameDayDoesNotGreetTodaysVisitorsAgain) {
+    WriteRules("[Greeter]\nwhen = arrival first-visit\nthen = whisper Welcome, {name}!\n");
+    Start();
+    const int alice = Arrive("Alice", 77);
+    ASSERT_TRUE(WaitForWhisper(alice, "Welcome, Alice!")) << Pane();
+    ASSERT_TRUE(server_->Leave(alice));
+    ASSERT_TRUE(PumpUntil([&] { return !bot_->Actions().FindPerson("Alice"); }));
+    bot_.reset(); // the program ends; its history stays
+    ASSERT_EQ(SdkInit(kSdkBuild), 0);
+    Start();
+    const int back = Arrive("Alice", 77);
+    const int bob = Arrive("Bob", 78);
+    ASSERT_TRUE(WaitForWhisper(bob, "Welcome, Bob!")) << Pane();
+    PumpFor(std::chrono::milliseconds(300));
+    for (const InboxEntry &e : server_->Inbox(back)) {
+        EXPECT_NE(e.text, "Welcome, Alice!") << "greeted twice today";
+    }
+}
+
 TEST_F(RulesAtWork, AFloodOfTriggersIsHeldToTheBudgetAndTheRuleIsPaused) {
     WriteRules("[Echo]\nwhen = chat\nthen = say echo {name}\n");
     Start();
