@@ -48,6 +48,15 @@ public:
     explicit Backdrop(QWidget *parent) : QWidget(parent), gradient_(Pictures::Gradient()) {}
     void SetGradient(bool on) {
         on_ = on;
+        // The gradient is light whatever the desktop's colours: the labels drawn straight on it are dark, else a
+        // dark palette's light text would vanish into it. Without it the palette's own colours hold.
+        for (QLabel *label : findChildren<QLabel *>(Qt::FindDirectChildrenOnly)) {
+            QPalette palette;
+            if (on) {
+                palette.setColor(QPalette::WindowText, Qt::black);
+            }
+            label->setPalette(palette);
+        }
         update();
     }
 
@@ -300,8 +309,10 @@ void MainWindow::BuildControls() {
     sayBox_->setPlaceholderText(QStringLiteral("Say"));
     whisperBox_->setPlaceholderText(QStringLiteral("Whisper"));
     sendButton_ = new QPushButton(backdrop);
-    sendButton_->setIcon(QIcon(Pictures::SendButton()));
-    sendButton_->setIconSize(Pictures::SendButton().size());
+    // The word in the button's own text colour, so a dark desktop's dark button still shows it.
+    const QPixmap face = Pictures::SendButton(sendButton_->palette().color(QPalette::ButtonText));
+    sendButton_->setIcon(QIcon(face));
+    sendButton_->setIconSize(face.deviceIndependentSize().toSize());
     sendButton_->setToolTip(QStringLiteral("SEND"));
     sendButton_->setAccessibleName(QStringLiteral("SEND"));
     sendButton_->setDefault(true);

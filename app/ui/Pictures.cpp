@@ -1,13 +1,17 @@
 #include "app/ui/Pictures.h"
 
+#include <QGuiApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
 namespace {
 
+// Drawn for the screens' pixel ratio, so a scaled desktop shows them sharp; painters draw in logical pixels.
 QPixmap Transparent(int width, int height) {
-    QPixmap pixmap(width, height);
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    QPixmap pixmap(QSize(width, height) * ratio);
+    pixmap.setDevicePixelRatio(ratio);
     pixmap.fill(Qt::transparent);
     return pixmap;
 }
@@ -39,24 +43,31 @@ QPixmap Globe(const QColor &sea, const QColor &land, bool question) {
 namespace Pictures {
 
 QIcon AppIcon() {
-    QPixmap pixmap = Transparent(32, 32);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setBrush(QColor(0x1F, 0x8F, 0x1F));
-    p.setPen(QPen(QColor(0x0F, 0x4F, 0x0F), 2));
-    QPainterPath bubble;
-    bubble.addRoundedRect(QRectF(2, 3, 28, 20), 6, 6);
-    bubble.moveTo(8, 22);
-    bubble.lineTo(6, 30);
-    bubble.lineTo(15, 22);
-    p.drawPath(bubble.simplified());
-    p.setPen(Qt::white);
-    QFont font = p.font();
-    font.setPixelSize(15);
-    font.setBold(true);
-    p.setFont(font);
-    p.drawText(QRectF(2, 3, 28, 20), Qt::AlignCenter, QStringLiteral("G"));
-    return QIcon(pixmap);
+    // Drawn on a 32 by 32 grid, made at two sizes so that the About box's large picture is sharp too.
+    QIcon icon;
+    for (const int size : {32, 64}) {
+        QPixmap pixmap = Transparent(size, size);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.scale(size / 32.0, size / 32.0);
+        p.setBrush(QColor(0x1F, 0x8F, 0x1F));
+        p.setPen(QPen(QColor(0x0F, 0x4F, 0x0F), 2));
+        QPainterPath bubble;
+        bubble.addRoundedRect(QRectF(2, 3, 28, 20), 6, 6);
+        bubble.moveTo(8, 22);
+        bubble.lineTo(6, 30);
+        bubble.lineTo(15, 22);
+        p.drawPath(bubble.simplified());
+        p.setPen(Qt::white);
+        QFont font = p.font();
+        font.setPixelSize(15);
+        font.setBold(true);
+        p.setFont(font);
+        p.drawText(QRectF(2, 3, 28, 20), Qt::AlignCenter, QStringLiteral("G"));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 QIcon TrayIcon(int unread) {
@@ -88,7 +99,7 @@ QPixmap Gradient() {
     return pixmap;
 }
 
-QPixmap SendButton() {
+QPixmap SendButton(const QColor &text) {
     QPixmap pixmap = Transparent(48, 18);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -102,7 +113,7 @@ QPixmap SendButton() {
     font.setPixelSize(11);
     font.setBold(true);
     p.setFont(font);
-    p.setPen(Qt::black);
+    p.setPen(text);
     p.drawText(QRectF(18, 0, 30, 18), Qt::AlignCenter, QStringLiteral("SEND"));
     return pixmap;
 }

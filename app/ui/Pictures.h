@@ -8,7 +8,7 @@ namespace Pictures {
 QIcon AppIcon();             // the window icon
 QIcon TrayIcon(int unread);  // the window icon, with a red badge counting the unread whispers when there are any
 QPixmap Gradient();          // 200 by 200, stretched over the main window when ShowGradient is set
-QPixmap SendButton();        // the SEND button's face
+QPixmap SendButton(const QColor &text); // the SEND button's face, the word in text's colour
 QIcon WorldIcon(int status); // 16 by 16: open, private, other
 QIcon TabIcon(int tab);      // 16 by 16: Users, Worlds, Teleports
 QPixmap AboutPicture();      // the About box's picture
