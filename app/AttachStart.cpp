@@ -74,6 +74,7 @@ AttachStart AskAttachedBot(const std::string &host, int port, const std::string 
     start.login.startY = SdkGetInt(kAttrMyY);
     start.login.startZ = SdkGetInt(kAttrMyZ);
     start.login.startYaw = SdkGetInt(kAttrMyYaw);
+    start.login.startAvatar = SdkGetInt(kAttrMyType);
     start.login.privilegePassword = password;
     start.login.universeHost = host;
     start.login.universePort = port;

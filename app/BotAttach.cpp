@@ -7,6 +7,7 @@
 #include "history/HistoryReader.h"
 
 #include <algorithm>
+#include <ctime>
 
 BotAttach::BotAttach(Bot &bot, BotAttachOptions options)
     : bot_(bot), options_(std::move(options)), listener_(options_.listen) {
@@ -23,6 +24,10 @@ BotAttach::BotAttach(Bot &bot, BotAttachOptions options)
     };
     hub.ownLine = [this](const PaneLine &line) { OwnLine(line); };
     hub.backlog = [this](std::int64_t since) { return Backlog(since); };
+    hub.universeTime = [this]() -> std::int64_t {
+        const Session &session = bot_.GetSession();
+        return session.UniverseTimeKnown() ? std::time(nullptr) - session.UniverseTimeOffset() : 0;
+    };
     hub_ = std::make_unique<AttachHub>(listener_, std::move(hub));
     pump_.setInterval(static_cast<int>(options_.pumpInterval.count()));
     // The windows' answers and events travel in the bot's SdkWait: it runs as often as the windows are looked at.

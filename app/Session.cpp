@@ -133,7 +133,9 @@ void Session::StartBot() {
     SdkSetInt(kAttrMyZ, login_.startZ);
     SdkSetInt(kAttrMyYaw, login_.startYaw);
     SdkSetInt(kAttrMyY, login_.startY);
-    SdkSetInt(kAttrMyType, avatarLookup_ ? avatarLookup_(SdkGetString(kAttrWorldName)) : 0);
+    SdkSetInt(kAttrMyType, login_.startAvatar ? *login_.startAvatar
+                           : avatarLookup_    ? avatarLookup_(SdkGetString(kAttrWorldName))
+                                              : 0);
     if (const int r = SdkStateChange(); r != 0) {
         LogoutAfterFailure(r, WithReason("Unable to change state (reason: %s).", r));
         return;

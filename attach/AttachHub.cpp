@@ -8,6 +8,7 @@
 #include "sdk/SdkRelay.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <ctime>
 
 namespace {
@@ -72,6 +73,11 @@ void AttachHub::Log(const std::string &line) const {
 std::size_t AttachHub::Attached() const {
     return static_cast<std::size_t>(
         std::count_if(windows_.begin(), windows_.end(), [](const auto &w) { return w.second.loggedIn; }));
+}
+
+std::int32_t AttachHub::UniverseTimeNow() const {
+    const std::int64_t now = options_.universeTime ? options_.universeTime() : 0;
+    return now > 0 && now <= INT32_MAX ? static_cast<std::int32_t>(now) : SdkGetInt(kAttrUniverseTime);
 }
 
 bool AttachHub::InWorld() const { return !disconnected_ && !SdkGetString(kAttrWorldName).empty(); }
@@ -257,7 +263,7 @@ void AttachHub::Login(std::uint64_t window, Window &w, const std::string &frame)
         out.Finish();
     }
     FrameWriter(reply, static_cast<std::uint16_t>(MessageType::Event), 0, kEventUniverseTime)
-        .Int(kAttrUniverseTime, SdkGetInt(kAttrUniverseTime))
+        .Int(kAttrUniverseTime, UniverseTimeNow())
         .Finish();
     listener_.Send(window, std::move(reply));
     Log("window " + w.peer + " attached");

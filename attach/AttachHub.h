@@ -31,6 +31,9 @@ struct AttachHubOptions {
     std::function<void(const PaneLine &)> ownLine;
     // The lines the bot showed since a time (seconds since 1970), oldest first, for a window that attaches.
     std::function<std::vector<PaneLine>(std::int64_t since)> backlog;
+    // The universe's time now (seconds since 1970), which the bot heard at its login and has counted on since; empty
+    // or 0: the time the bot heard.
+    std::function<std::int64_t()> universeTime;
     bool timestampOwnLines = false; // the bot's pane puts the time before its own lines
 };
 
@@ -81,6 +84,7 @@ private:
     void Said(std::uint64_t window, const PaneLine &line);
     void Reply(std::uint64_t window, std::uint32_t id, int code);
     bool InWorld() const;
+    std::int32_t UniverseTimeNow() const;
     void Log(const std::string &line) const;
 
     AttachWindows &listener_;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // What the login dialog hands to the bot start when the user presses Login. Left as they are (empty and 0) when
@@ -17,5 +18,8 @@ struct LoginValues {
     int startYaw = 0;
     std::string universeHost;
     int universePort = 0; // 0: the SDK's default port
+    // The avatar to start with, when given; otherwise the one remembered for the world. A window that attaches to a
+    // running bot starts with the bot's own, so that attaching never changes how the bot looks.
+    std::optional<int> startAvatar;
     bool operator==(const LoginValues &) const = default;
 };

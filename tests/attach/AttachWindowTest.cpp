@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <functional>
@@ -171,6 +172,24 @@ TEST_F(AttachWindow, TheWindowBecomesTheBotAndShowsItsPeopleAndBacklog) {
     // Live chat reaches the window as it reaches the bot.
     ASSERT_TRUE(server_->Say(alice_, "now you see me"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return PaneHas("Alice: now you see me"); }, 5000));
+}
+
+// A window that remembers no avatar for the world must not undress the bot, and its clock must show the universe's
+// time now, not the time the bot heard at its login.
+TEST_F(AttachWindow, AttachingKeepsTheBotsAvatarAndTheUniversesTime) {
+    StopBot();
+    std::ofstream(botHome_.Path() + "/avatars.txt") << "Sunset:5\n";
+    StartBot();
+    botSession_ = BotSession();
+    PersonInfo info;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server_->Person(botSession_, info) && info.type == 5; }, 5000));
+    QTest::qWait(2500); // the bot's login is seconds old when the window comes
+    Attach();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gabbler_->GetSession().UniverseTimeKnown(); }, 5000));
+    EXPECT_LE(std::llabs(gabbler_->GetSession().UniverseTimeOffset()), 1) << "the window's clock is off";
+    QTest::qWait(500); // the window's entry has changed its state through the bot
+    ASSERT_TRUE(server_->Person(botSession_, info));
+    EXPECT_EQ(info.type, 5) << "the bot's avatar";
 }
 
 TEST_F(AttachWindow, WhatTheWindowSaysAndDoesTheBotDoes) {

@@ -211,7 +211,7 @@ TEST(LoginDialogLogic, LoginAfterNoUsesTheEditsButWritesTheOldProfile) {
     f.view.answers = {false};
     const LoginValues values = f.logic.Login(edited);
     EXPECT_EQ(values,
-              (LoginValues{1234, "secret", "[Edited]", "Sunset", -1500, -2000, -500, 2700, "uni.example", 5670}));
+              (LoginValues{1234, "secret", "[Edited]", "Sunset", -1500, -2000, -500, 2700, "uni.example", 5670, {}}));
     EXPECT_EQ(ReadWholeFile(f.path), "Zeta:7:zpw:[Z]:z.example:5:zw:1N:\r\n"
                                      "alpha:1234:secret:[Bot]:uni.example:5670:Sunset:40N 50W 2a 180:\r\n");
     EXPECT_EQ(f.logic.Store().Count(), 0u) << "the list is emptied on leaving";

@@ -153,7 +153,7 @@ TEST_F(LoginDialogTest, LoginHandsOverTheFieldsAndWritesTheFile) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     ASSERT_TRUE(dialog.Values().has_value());
     EXPECT_EQ(*dialog.Values(),
-              (LoginValues{1234, "secret", "[Bot]12345678901", "Sunset", 40000, 50000, 2000, 1800, "", 6000}));
+              (LoginValues{1234, "secret", "[Bot]12345678901", "Sunset", 40000, 50000, 2000, 1800, "", 6000, {}}));
     EXPECT_EQ(Written(), kRewritten);
     EXPECT_TRUE(script_.unexpected.isEmpty()) << script_.unexpected.join("; ").toStdString();
 }
