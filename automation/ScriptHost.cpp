@@ -106,6 +106,8 @@ void ScriptHost::Load(const fs::path &file, Script &script) {
     script.sandbox = std::move(sandbox);
     // A script answers other bots only when it says so, as a rule must name bots.
     script.hearsBots = script.sandbox->GlobalTrue("hears_bots");
+    // A changed script is a new chance, as a changed rules file is for a rule.
+    automation_.Guard().Resume("script " + script.name);
     line_("Script " + script.name + (reload ? " reloaded." : " loaded."), false);
 }
 
@@ -136,7 +138,9 @@ void ScriptHost::Deliver(const BotEvent &event) {
         if (!script->sandbox || !script->sandbox->Defines(handler.c_str())) {
             continue;
         }
-        if (!AutomationGuard::MayAnswer(event, script->hearsBots)) {
+        // A script the guard paused for acting too often is not run at all: its actions would be refused anyway.
+        if (!AutomationGuard::MayAnswer(event, script->hearsBots) ||
+            automation_.Guard().Paused("script " + name)) {
             continue;
         }
         SandboxResult result = script->sandbox->Call(

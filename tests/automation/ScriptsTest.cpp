@@ -9,6 +9,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -66,6 +67,35 @@ TEST_F(ScriptsTest, AnEndlessLoopIsStoppedAndTheBotAndOtherScriptsGoOn) {
     EXPECT_TRUE(HasLine("Script loop.lua stopped: it ran longer than 100 ms. It runs again when its file changes."))
         << Pane();
     EXPECT_EQ(bot_->Scripts().Running(), std::vector<std::string>{"ping.lua"});
+}
+
+TEST_F(ScriptsTest, AScriptPausedForActingTooOftenIsNoLongerRun) {
+    Write("noisy.lua", "function on_chat(e)\n"
+                       "  print('heard ' .. e.text)\n"
+                       "  bot.say('echo')\n"
+                       "end\n");
+    Start();
+    std::vector<int> people;
+    for (int i = 0; i < 5; ++i) {
+        people.push_back(Arrive("Person" + std::to_string(i), 100 + i));
+    }
+    for (int round = 0; round < 6; ++round) {
+        for (const int person : people) {
+            ASSERT_TRUE(server_->Say(person, "line " + std::to_string(round)));
+        }
+    }
+    ASSERT_TRUE(PumpUntil([&] { return bot_->GetAutomation().Guard().Paused("script noisy.lua"); })) << Pane();
+    PumpFor(300ms);
+    ASSERT_TRUE(server_->Say(people.front(), "after the pause"));
+    PumpFor(500ms);
+    EXPECT_FALSE(HasLine("[noisy.lua] heard after the pause")) << Pane();
+    // Its file changed, it runs again.
+    Write("noisy.lua", "function on_chat(e) print('heard ' .. e.text) end\n");
+    bot_->Scripts().Poll();
+    ASSERT_TRUE(HasLine("Script noisy.lua reloaded.")) << Pane();
+    EXPECT_FALSE(bot_->GetAutomation().Guard().Paused("script noisy.lua"));
+    ASSERT_TRUE(server_->Say(people.front(), "after the change"));
+    EXPECT_TRUE(PumpUntil([&] { return HasLine("[noisy.lua] heard after the change"); })) << Pane();
 }
 
 TEST_F(ScriptsTest, AnErrorIsShownWithTheScriptsLineAndTheScriptGoesOn) {
