@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 #include <QString>
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -350,7 +351,10 @@ RulesFileResult ParseRules(std::string_view text) {
     int number = 0;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
-        parser.Line(++number, text.substr(0, end));
+        // A carriage return inside a line (an old Mac editor, a paste) reads as the space it is written back as.
+        std::string line(text.substr(0, end));
+        std::replace(line.begin(), line.end(), '\r', ' ');
+        parser.Line(++number, line);
         if (end == std::string_view::npos) {
             break;
         }
