@@ -7,10 +7,20 @@
 #include <iostream>
 #include <mutex>
 #include <semaphore.h>
+#include <sys/resource.h>
 
 namespace {
 sem_t stopSignal;
 void OnSignal(int) { sem_post(&stopSignal); } // async-signal-safe
+
+// Every connection is a descriptor: a server meant to hold thousands must not stop at the usual soft limit of 1024.
+void RaiseDescriptorLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
 } // namespace
 
 int main(int argc, char **argv) {
@@ -32,6 +42,7 @@ int main(int argc, char **argv) {
     }
 
     std::signal(SIGPIPE, SIG_IGN);
+    RaiseDescriptorLimit();
     sem_init(&stopSignal, 0, 0);
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
