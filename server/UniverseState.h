@@ -3,7 +3,9 @@
 // What the universe keeps about worlds, sessions and connections; shared by the files that hold its request
 // handlers.
 
+#include "common/UnicodeCase.h"
 #include "server/Universe.h"
+#include "server/WorldAttributes.h"
 
 #include <algorithm>
 #include <charconv>
@@ -27,8 +29,8 @@ inline bool ParseInt(std::string_view text, std::int64_t &value) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
-// World attributes a caretaker may change; the rest are the server's (name, build, rights, size, counts).
-bool IsWritableWorldAttribute(int n);
+// World names match in any letter case of any script, as the client's lists match them.
+inline bool SameName(std::string_view a, std::string_view b) { return SameUnicodeName(a, b); }
 
 struct Universe::World {
     WorldRecord record;
