@@ -66,10 +66,13 @@ static QString Joined(const std::vector<QString> &sources, std::size_t from, std
 void RuleMatcher::Build(const std::vector<Rule> &rules) {
     index_.clear();
     always_.clear();
+    literals_.Clear();
+    filtered_.clear();
     apart_.clear();
     blocks_.clear();
     std::vector<QString> sources;
     std::vector<std::pair<int, QRegularExpression>> joinable;
+    std::vector<std::pair<int, QRegularExpression>> unjoined;
     std::vector<std::string_view> words;
     std::string buffer;
     for (int i = 0; i < static_cast<int>(rules.size()); ++i) {
@@ -95,12 +98,20 @@ void RuleMatcher::Build(const std::vector<Rule> &rules) {
                 continue;
             }
             expression.optimize();
+            if (const auto literals = RequiredLiterals(rule.regex)) {
+                for (const std::string &literal : *literals) {
+                    literals_.Add(literal, static_cast<int>(filtered_.size()));
+                }
+                filtered_.emplace_back(i, std::move(expression));
+                continue;
+            }
             if (RefersBack(rule.regex)) {
                 apart_.emplace_back(i, std::move(expression));
                 continue;
             }
             sources.push_back(expression.pattern());
-            joinable.emplace_back(i, std::move(expression));
+            joinable.emplace_back(i, expression);
+            unjoined.emplace_back(i, std::move(expression));
         }
     }
     combined_ = QRegularExpression(Joined(sources, 0, sources.size()), kOptions);
@@ -118,16 +129,8 @@ void RuleMatcher::Build(const std::vector<Rule> &rules) {
     }
     if (!ok) {
         // Cannot be joined after all: each is tried by itself.
-        apart_.clear();
         blocks_.clear();
-        for (int i = 0; i < static_cast<int>(rules.size()); ++i) {
-            const Rule &rule = rules[static_cast<std::size_t>(i)];
-            QRegularExpression expression(QString::fromStdString(rule.regex), kOptions);
-            if (rule.IsChatTrigger() && !rule.regex.empty() && expression.isValid()) {
-                expression.optimize();
-                apart_.emplace_back(i, std::move(expression));
-            }
-        }
+        apart_.insert(apart_.end(), std::make_move_iterator(unjoined.begin()), std::make_move_iterator(unjoined.end()));
         combined_ = QRegularExpression();
     }
     combined_.optimize();
@@ -156,22 +159,43 @@ void RuleMatcher::Match(std::string_view text, std::vector<int> &out) const {
             }
         }
     }
-    if (!blocks_.empty() || !apart_.empty()) {
+    thread_local std::vector<int> candidates;
+    candidates.clear();
+    if (!filtered_.empty()) {
+        thread_local std::string folded;
+        FoldForLiterals(text, folded);
+        literals_.Find(folded, candidates);
+        std::sort(candidates.begin(), candidates.end());
+        candidates.erase(std::unique(candidates.begin(), candidates.end()), candidates.end());
+    }
+    if (!candidates.empty() || !blocks_.empty() || !apart_.empty()) {
         const QString line = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-        if (!blocks_.empty() && combined_.match(line).hasMatch()) {
+        // The line was just decoded, so PCRE need not check it again.
+        const auto hits = [&line](const QRegularExpression &expression) {
+            return expression
+                .match(line, 0, QRegularExpression::NormalMatch, QRegularExpression::DontCheckSubjectStringMatchOption)
+                .hasMatch();
+        };
+        for (const int candidate : candidates) {
+            const auto &[rule, expression] = filtered_[static_cast<std::size_t>(candidate)];
+            if (hits(expression)) {
+                out.push_back(rule);
+            }
+        }
+        if (!blocks_.empty() && hits(combined_)) {
             for (const Block &block : blocks_) {
-                if (!block.joined.match(line).hasMatch()) {
+                if (!hits(block.joined)) {
                     continue;
                 }
                 for (const auto &[rule, expression] : block.expressions) {
-                    if (expression.match(line).hasMatch()) {
+                    if (hits(expression)) {
                         out.push_back(rule);
                     }
                 }
             }
         }
         for (const auto &[rule, expression] : apart_) {
-            if (expression.match(line).hasMatch()) {
+            if (hits(expression)) {
                 out.push_back(rule);
             }
         }

@@ -1,10 +1,12 @@
 #pragma once
 
 // Finds the rules a chat line sets off in one pass, however many rules there are: the line's words are looked up
-// in an index of every rule's words and phrases, and the rules' regular expressions are joined into one. Only a
-// line that hits the joined expression is tried further, to learn which matched: against blocks of a few joined
+// in an index of every rule's words and phrases. A regular expression that cannot match without some text is run
+// only on a line that holds that text, found by one search for all such texts at once. The others are joined into
+// one expression; only a line that hits it is tried further, to learn which matched: against blocks of a few joined
 // expressions, then against the expressions of the blocks it hits.
 
+#include "automation/RegexLiterals.h"
 #include "automation/Rule.h"
 
 #include <QRegularExpression>
@@ -36,6 +38,8 @@ private:
     };
     std::unordered_map<std::string, std::vector<Phrase>, Hash, std::equal_to<>> index_;
     std::vector<int> always_;
+    LiteralIndex literals_;                                    // tags are places in filtered_
+    std::vector<std::pair<int, QRegularExpression>> filtered_; // run only when the line holds their text
     QRegularExpression combined_;
     struct Block {
         QRegularExpression joined;

@@ -301,7 +301,7 @@ def main():
     ru = "rules"
     for index, what in ((0, "that sets off nothing"), (1, "that hits a word rule"), (2, "that hits an expression")):
         name = f"BM_RuleMatch/{index}"
-        row(f"Rules: one chat line against 1,000 rules (word index and one combined expression), a line {what}",
+        row(f"Rules: one chat line against 1,000 rules (word index, literal search and one combined expression), a line {what}",
             r.us(ru, name), "µs", "≤ 5 µs", 5.0, error=r.error(ru, name))
 
     # ---- Start and server ------------------------------------------------------------------------------------------
