@@ -3,6 +3,8 @@
 
 #include "app/ui/DBusNotifier.h"
 
+#include "support/SuiteApplication.h"
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -42,14 +44,8 @@ public:
     uint lastId = 40;
 };
 
-class DBusNotifierTest : public testing::Test {
+class DBusNotifierTest : public SuiteApplication<QApplication> {
 protected:
-    static void SetUpTestSuite() { app_ = new QApplication(argc_, argv_); }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-    }
-
     void SetUp() override {
         daemon_.start(QStringLiteral("dbus-daemon"), {QStringLiteral("--session"), QStringLiteral("--nofork"),
                                                       QStringLiteral("--print-address")});
@@ -78,10 +74,6 @@ protected:
         return bus;
     }
 
-    inline static int argc_ = 1;
-    inline static char name_[] = "gabbler-test";
-    inline static char *argv_[] = {name_, nullptr};
-    inline static QApplication *app_ = nullptr;
     QProcess daemon_;
     QString address_;
     NotificationServer server_;

@@ -5,7 +5,7 @@
 #include "app/HeadlessProcess.h"
 #include "common/Version.h"
 #include "history/HistoryReader.h"
-#include "server/UniverseServer.h"
+#include "support/LoopbackUniverse.h"
 
 #include <algorithm>
 #include <chrono>
@@ -31,37 +31,23 @@ constexpr const char *kBack = "Immigration Officer: Gabbler has successfully ree
 class HeadlessBot : public testing::Test {
 protected:
     void SetUp() override {
-        options_.port = 0;
-        options_.dataFolder = universeData_.Path();
-        options_.passwordIterations = 1;
-        ASSERT_NO_FATAL_FAILURE(StartUniverse());
-        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
-        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
-        options_.port = server_->Port();
+        UniverseSetup setup;
+        setup.options.dataFolder = universeData_.Path();
+        ASSERT_NO_FATAL_FAILURE(server_.Start(setup));
     }
-
-    void StartUniverse() {
-        server_.reset();
-        server_ = std::make_unique<UniverseServer>(options_);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-    }
-
-    std::string Universe() const { return "127.0.0.1:" + std::to_string(options_.port); }
 
     std::vector<std::string> LoginOptions(const std::string &password = "secret",
                                           const std::string &world = "Sunset") const {
-        return {"--home", home_.Path(), "--citizen", "1234", "--password", password,
-                "--bot",  "Tester",     "--world",   world,  "--universe", Universe()};
+        LoginValues login = server_.BotLogin();
+        login.privilegePassword = password;
+        login.world = world;
+        std::vector<std::string> options = LoopbackUniverse::Arguments(login);
+        options.insert(options.begin(), {"--home", home_.Path()});
+        return options;
     }
 
     // A person in the bot's world, next to it.
-    int Arrive(const std::string &name, int citizen) {
-        PersonSpec person;
-        person.name = name;
-        person.citizen = citizen;
-        person.privilege = citizen;
-        return server_->AddPerson("Sunset", person);
-    }
+    int Arrive(const std::string &name, int citizen) { return server_.Arrive(name, citizen); }
 
     bool WaitForWhisper(int session, const std::string &text) {
         const auto end = std::chrono::steady_clock::now() + 20s;
@@ -82,14 +68,13 @@ protected:
 
     TempDir universeData_;
     TempDir home_;
-    ServerOptions options_;
-    std::unique_ptr<UniverseServer> server_;
+    LoopbackUniverse server_;
 };
 
 TEST_F(HeadlessBot, AnswersRecordsSurvivesTheUniversesRestartAndEndsCleanlyOnSigterm) {
     {
         std::ofstream profiles(home_.File("profiles.txt"), std::ios::binary);
-        profiles << "Watch:1234:secret:Tester:127.0.0.1:" << options_.port << ":Sunset:0n 0e:\r\n";
+        profiles << "Watch:1234:secret:Tester:127.0.0.1:" << server_->Port() << ":Sunset:0n 0e:\r\n";
     }
     HeadlessProcess bot;
     ASSERT_TRUE(bot.Start({"--home", home_.Path(), "--profile", "watch"}));
@@ -121,7 +106,7 @@ TEST_F(HeadlessBot, AnswersRecordsSurvivesTheUniversesRestartAndEndsCleanlyOnSig
     // ReenterWorld is off (no gabbler.ini), and still the bot comes back after the universe's restart.
     server_->Stop();
     ASSERT_TRUE(bot.WaitForLine(kLost)) << bot.Out();
-    ASSERT_NO_FATAL_FAILURE(StartUniverse());
+    ASSERT_NO_FATAL_FAILURE(server_.Restart());
     ASSERT_TRUE(bot.WaitForLine(kBack, 40s)) << bot.Out() << bot.Err();
     const int bob = Arrive("Bob", 6);
     ASSERT_GT(bob, 0);

@@ -10,7 +10,8 @@
 #include "app/ui/GabblerApp.h"
 #include "app/ui/MainWindow.h"
 #include "sdk/Sdk.h"
-#include "server/UniverseServer.h"
+#include "support/LoopbackUniverse.h"
+#include "support/SuiteApplication.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -29,23 +30,11 @@ public:
     std::vector<Notice> shown;
 };
 
-class RunningApp : public testing::Test {
+class RunningApp : public SuiteApplication<QApplication> {
 protected:
-    static void SetUpTestSuite() { app_ = new QApplication(argc_, argv_); }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-    }
-
     // The universe only; a test or a derived fixture adds what it needs, then calls Start.
     void SetUp() override {
-        ServerOptions options;
-        options.port = 0;
-        options.passwordIterations = 1;
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
-        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
+        ASSERT_NO_FATAL_FAILURE(server_.Start());
         ASSERT_EQ(SdkInit(kSdkBuild), 0);
     }
 
@@ -54,21 +43,14 @@ protected:
         auto notices = std::make_unique<RecordingNotices>();
         notices_ = notices.get();
         gabbler_ = std::make_unique<GabblerApp>(home_.Path(), std::move(settings), std::move(notices));
-        LoginValues login;
-        login.citizen = 1234;
-        login.privilegePassword = "secret";
-        login.botName = "Tester";
-        login.world = "Sunset";
-        login.universeHost = "127.0.0.1";
-        login.universePort = server_->Port();
-        gabbler_->Run(login);
+        gabbler_->Run(server_.BotLogin());
         ASSERT_TRUE(gabbler_->GetSession().Started());
     }
 
     void TearDown() override {
         gabbler_.reset();
         SdkTerm();
-        server_->Stop();
+        server_.Stop();
     }
 
     // Types text into the say box once the bot may speak and presses SEND.
@@ -79,12 +61,8 @@ protected:
         QTest::mouseClick(window.SendButton(), Qt::LeftButton);
     }
 
-    inline static int argc_ = 1;
-    inline static char name_[] = "gabbler-test";
-    inline static char *argv_[] = {name_, nullptr};
-    inline static QApplication *app_ = nullptr;
     TempDir home_;
-    std::unique_ptr<UniverseServer> server_;
+    LoopbackUniverse server_;
     std::unique_ptr<GabblerApp> gabbler_;
     RecordingNotices *notices_ = nullptr; // owned by gabbler_
 };

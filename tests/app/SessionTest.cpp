@@ -6,7 +6,7 @@
 #include "chat/ChatPane.h"
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
-#include "server/UniverseServer.h"
+#include "support/LoopbackUniverse.h"
 
 #include <algorithm>
 #include <chrono>
@@ -35,17 +35,11 @@ protected:
         view_ = RecordingView{};
         chat_.ClearBuffer();
         settings_ = Settings{};
-        ServerOptions options;
-        options.port = 0;
-        options.passwordIterations = 1;
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-        ASSERT_TRUE(server_->AddCitizen(kOwner, "Ownerly", kPassword));
-        ASSERT_TRUE(server_->AddCitizen(1, "First", "first"));
-        for (const auto &[world, build] : std::vector<std::pair<std::string, int>>{
-                 {"Sunset", 39}, {"Oldtown", 16}, {"Middle", 17}, {"Mid22", 22}, {"Mid23", 23}}) {
-            ASSERT_TRUE(server_->AddWorld(world, build));
-        }
+        UniverseSetup setup;
+        setup.citizens = {{kOwner, "Ownerly", kPassword, {}}, {1, "First", "first", {}}};
+        setup.worlds = {
+            {"Sunset", 39, {}}, {"Oldtown", 16, {}}, {"Middle", 17, {}}, {"Mid22", 22, {}}, {"Mid23", 23, {}}};
+        ASSERT_NO_FATAL_FAILURE(server_.Start(setup));
         ASSERT_EQ(SdkInit(kSdkBuild), 0);
         SdkTuning tuning;
         tuning.requestTimeout = 3000ms;
@@ -53,22 +47,17 @@ protected:
         tuning.reconnectFirstDelay = 50ms;
         tuning.reconnectMaxDelay = 200ms;
         SdkSetTuning(tuning);
-        login_.citizen = kOwner;
-        login_.privilegePassword = kPassword;
-        login_.botName = "Tester";
-        login_.world = "Sunset";
+        login_ = server_.BotLogin();
         login_.startZ = 40000;
         login_.startX = -50000;
         login_.startYaw = 1800;
-        login_.universeHost = "127.0.0.1";
-        login_.universePort = server_->Port();
         session_ = std::make_unique<Session>(view_, chat_, settings_);
     }
 
     void TearDown() override {
         session_->Shutdown();
         session_.reset();
-        server_->Stop();
+        server_.Stop();
     }
 
     void Start() {
@@ -119,7 +108,7 @@ protected:
         return PumpUntil([&] { return HasLine(text); });
     }
 
-    std::unique_ptr<UniverseServer> server_;
+    LoopbackUniverse server_;
     RecordingView view_;
     ChatPane chat_;
     Settings settings_;

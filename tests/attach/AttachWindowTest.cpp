@@ -14,7 +14,8 @@
 #include "chat/People.h"
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
-#include "server/UniverseServer.h"
+#include "support/LoopbackUniverse.h"
+#include "support/SuiteApplication.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,24 +44,12 @@ std::string ReadFile(const std::string &path) {
     return text.str();
 }
 
-class AttachWindow : public testing::Test {
+class AttachWindow : public SuiteApplication<QApplication> {
 protected:
-    static void SetUpTestSuite() { app_ = new QApplication(argc_, argv_); }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-    }
-
     void SetUp() override {
-        ServerOptions options;
-        options.port = 0;
-        options.passwordIterations = 1;
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
-        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
-        ASSERT_TRUE(server_->AddWorld("Harbour", 39));
-        ASSERT_TRUE(server_->SetWorld("Sunset", "caretakers", "1234"));
+        UniverseSetup setup;
+        setup.worlds = {{"Sunset", 39, "1234"}, {"Harbour", 39, {}}};
+        ASSERT_NO_FATAL_FAILURE(server_.Start(setup));
         PersonSpec alice;
         alice.name = "Alice";
         alice.citizen = 77;
@@ -74,13 +63,9 @@ protected:
 
     // The headless bot "Tester" in Sunset, at 2n, windows attaching as the options say (on a free loopback port).
     void StartBot(const std::vector<std::string> &attach = {"--attach-listen", "127.0.0.1:0"}) {
-        std::vector<std::string> options = {"--home",     botHome_.Path(),
-                                            "--citizen",  "1234",
-                                            "--password", "secret",
-                                            "--bot",      "Tester",
-                                            "--world",    "Sunset",
-                                            "--at",       "2n 0w",
-                                            "--universe", "127.0.0.1:" + std::to_string(server_->Port())};
+        std::vector<std::string> options = LoopbackUniverse::Arguments(server_.BotLogin());
+        options.insert(options.begin(), {"--home", botHome_.Path()});
+        options.insert(options.end(), {"--at", "2n 0w"});
         options.insert(options.end(), attach.begin(), attach.end());
         bot_ = std::make_unique<HeadlessProcess>();
         ASSERT_TRUE(bot_->Start(options));
@@ -102,7 +87,7 @@ protected:
         if (bot_) {
             StopBot();
         }
-        server_->Stop();
+        server_.Stop();
     }
 
     int BotSession() {
@@ -146,13 +131,9 @@ protected:
         QTest::mouseClick(window.SendButton(), Qt::LeftButton);
     }
 
-    inline static int argc_ = 1;
-    inline static char name_[] = "gabbler-test";
-    inline static char *argv_[] = {name_, nullptr};
-    inline static QApplication *app_ = nullptr;
     TempDir home_;
     TempDir botHome_;
-    std::unique_ptr<UniverseServer> server_;
+    LoopbackUniverse server_;
     std::unique_ptr<HeadlessProcess> bot_;
     int port_ = 0;
     std::unique_ptr<GabblerApp> gabbler_;

@@ -12,7 +12,8 @@
 #include "chat/ChatPane.h"
 #include "chat/PeopleHarness.h"
 #include "sdk/Sdk.h"
-#include "server/UniverseServer.h"
+#include "support/LoopbackUniverse.h"
+#include "support/SuiteApplication.h"
 
 #include <QCoreApplication>
 
@@ -23,22 +24,10 @@
 #include <string>
 #include <thread>
 
-class RunningBot : public testing::Test {
+class RunningBot : public SuiteApplication<QCoreApplication> {
 protected:
-    static void SetUpTestSuite() { app_ = new QCoreApplication(argc_, argv_); }
-    static void TearDownTestSuite() {
-        delete app_;
-        app_ = nullptr;
-    }
-
     void SetUp() override {
-        ServerOptions options;
-        options.port = 0;
-        options.passwordIterations = 1;
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-        ASSERT_TRUE(server_->AddCitizen(1234, "Ownerly", "secret"));
-        ASSERT_TRUE(server_->AddWorld("Sunset", 39));
+        ASSERT_NO_FATAL_FAILURE(server_.Start());
         ASSERT_EQ(SdkInit(kSdkBuild), 0);
     }
 
@@ -50,21 +39,14 @@ protected:
         if (beforeLogin) {
             beforeLogin(*bot_);
         }
-        LoginValues login;
-        login.citizen = 1234;
-        login.privilegePassword = "secret";
-        login.botName = "Tester";
-        login.world = "Sunset";
-        login.universeHost = "127.0.0.1";
-        login.universePort = server_->Port();
-        bot_->Start(login);
+        bot_->Start(server_.BotLogin());
         ASSERT_TRUE(bot_->GetSession().Started()) << Pane();
     }
 
     void TearDown() override {
         bot_.reset();
         SdkTerm();
-        server_->Stop();
+        server_.Stop();
     }
 
     // Pumps as the bot's timer does until the condition holds or the time is up.
@@ -107,22 +89,12 @@ protected:
         return all;
     }
 
-    int Arrive(const std::string &name, int citizen = 0) {
-        PersonSpec person;
-        person.name = name;
-        person.citizen = citizen;
-        person.privilege = citizen;
-        return server_->AddPerson("Sunset", person);
-    }
+    int Arrive(const std::string &name, int citizen = 0) { return server_.Arrive(name, citizen); }
 
     int BotSession() const { return SdkSession(); }
 
-    inline static int argc_ = 1;
-    inline static char name_[] = "gabbler-test";
-    inline static char *argv_[] = {name_, nullptr};
-    inline static QCoreApplication *app_ = nullptr;
     TempDir home_;
-    std::unique_ptr<UniverseServer> server_;
+    LoopbackUniverse server_;
     RecordingView view_;
     PeopleRecorder people_;
     std::unique_ptr<Bot> bot_;

@@ -5,7 +5,7 @@
 
 #include "PeopleHarness.h"
 #include "common/Ipv4.h"
-#include "server/UniverseServer.h"
+#include "support/LoopbackUniverse.h"
 
 #include <chrono>
 #include <functional>
@@ -24,21 +24,16 @@ constexpr const char *kPassword = "letmein";
 class PeopleWithServer : public testing::Test {
 protected:
     void SetUp() override {
-        ServerOptions options;
-        options.port = 0;
-        options.passwordIterations = 1;
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
-        ASSERT_TRUE(server_->AddCitizen(kOwner, "Ownerly", kPassword));
-        ASSERT_TRUE(server_->AddCitizen(5, "Alice", "pw", "http://alice.example/"));
-        ASSERT_TRUE(server_->AddCitizen(6, "Bob", "pw"));
-        for (const auto &[world, build] : std::vector<std::pair<std::string, int>>{
-                 {"Sunset", 40}, {"Oldtown", 16}, {"Build27", 27}, {"Build28", 28}, {"Plain", 40}}) {
-            ASSERT_TRUE(server_->AddWorld(world, build));
-        }
-        for (const char *world : {"Sunset", "Build27", "Build28"}) {
-            ASSERT_TRUE(server_->SetWorld(world, "caretakers", std::to_string(kOwner)));
-        }
+        const std::string owner = std::to_string(kOwner);
+        UniverseSetup setup;
+        setup.citizens = {
+            {kOwner, "Ownerly", kPassword, {}}, {5, "Alice", "pw", "http://alice.example/"}, {6, "Bob", "pw", {}}};
+        setup.worlds = {{"Sunset", 40, owner},
+                        {"Oldtown", 16, {}},
+                        {"Build27", 27, owner},
+                        {"Build28", 28, owner},
+                        {"Plain", 40, {}}};
+        ASSERT_NO_FATAL_FAILURE(server_.Start(setup));
         ASSERT_EQ(SdkInit(kSdkBuild), 0);
         SdkTuning tuning;
         tuning.requestTimeout = 3000ms;
@@ -49,7 +44,7 @@ protected:
     void TearDown() override {
         SdkTerm();
         SdkSetTuning(SdkTuning());
-        server_->Stop();
+        server_.Stop();
     }
 
     // Logs the bot in and enters, as the start sequence does, with the people handlers installed first.
@@ -118,7 +113,7 @@ protected:
 
     void Select(const std::string &name, int session) { h_.people.OpenMenu(name, session); }
 
-    std::unique_ptr<UniverseServer> server_;
+    LoopbackUniverse server_;
     PeopleHarness h_;
     std::string world_;
 };

@@ -14,7 +14,7 @@
 #include "chat/PeopleMenu.h"
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
-#include "server/UniverseServer.h"
+#include "support/LoopbackUniverse.h"
 
 #include <chrono>
 #include <functional>
@@ -43,14 +43,10 @@ std::string LastLine(const ChatPane &chat) {
 }
 
 TEST(UnansweredRequests, EveryRequestRefusedAtOnceSaysWhy) {
-    ServerOptions options;
-    options.port = 0;
-    options.passwordIterations = 1;
-    auto server = std::make_unique<UniverseServer>(options);
-    ASSERT_TRUE(server->Start()) << server->LastError();
-    ASSERT_TRUE(server->AddCitizen(1234, "Ownerly", "secret"));
-    ASSERT_TRUE(server->AddWorld("Sunset", 39));
-    ASSERT_TRUE(server->AddWorld("Oldtown", 22)); // below 28 the people look-ups ask the universe
+    LoopbackUniverse server;
+    UniverseSetup setup;
+    setup.worlds = {{"Oldtown", 22, {}}, {"Sunset", 39, {}}}; // below 28 the people look-ups ask the universe
+    ASSERT_NO_FATAL_FAILURE(server.Start(setup));
     ASSERT_EQ(SdkInit(kSdkBuild), 0);
     SdkTuning tuning;
     tuning.requestTimeout = 2000ms;
@@ -63,14 +59,7 @@ TEST(UnansweredRequests, EveryRequestRefusedAtOnceSaysWhy) {
     ChatPane chat;
     Settings settings;
     Session session(view, chat, settings);
-    LoginValues login;
-    login.citizen = 1234;
-    login.privilegePassword = "secret";
-    login.botName = "Tester";
-    login.world = "Oldtown";
-    login.universeHost = "127.0.0.1";
-    login.universePort = server->Port();
-    session.SetLoginValues(login);
+    session.SetLoginValues(server.BotLogin());
     session.StartBot();
     ASSERT_TRUE(session.Started()) << LastLine(chat);
 

@@ -5,7 +5,7 @@
 #include "TempDir.h"
 #include "sdk/Attributes.h"
 #include "sdk/Sdk.h"
-#include "server/UniverseServer.h"
+#include "support/LoopbackUniverse.h"
 
 #include <chrono>
 #include <functional>
@@ -29,24 +29,14 @@ protected:
     static constexpr const char *kTesterPassword = "tester-pw";
 
     void SetUp() override {
-        ServerOptions options;
-        options.port = 0;
-        options.dataFolder = data_.Path();
-        options.passwordIterations = 1;
-        options.worldListBatch = 3;
-        Configure(options);
-        server_ = std::make_unique<UniverseServer>(options);
-        ASSERT_TRUE(server_->Start()) << server_->LastError();
+        UniverseSetup setup;
+        setup.options.dataFolder = data_.Path();
+        setup.options.worldListBatch = 3;
+        Configure(setup.options);
+        setup.citizens = {{1, "Founder", kFounderPassword, {}}, {2, "Tester", kTesterPassword, {}}};
+        setup.worlds = {{"Town", 63, "1"}, {"Old", 16, {}}, {"Globe", 39, "1"}, {"Lower", 38, "1"}};
+        ASSERT_NO_FATAL_FAILURE(server_.Start(setup));
         port_ = server_->Port();
-        ASSERT_TRUE(server_->AddCitizen(1, "Founder", kFounderPassword));
-        ASSERT_TRUE(server_->AddCitizen(2, "Tester", kTesterPassword));
-        ASSERT_TRUE(server_->AddWorld("Town", 63));
-        ASSERT_TRUE(server_->SetWorld("Town", "caretakers", "1"));
-        ASSERT_TRUE(server_->AddWorld("Old", 16));
-        ASSERT_TRUE(server_->AddWorld("Globe", 39));
-        ASSERT_TRUE(server_->SetWorld("Globe", "caretakers", "1"));
-        ASSERT_TRUE(server_->AddWorld("Lower", 38));
-        ASSERT_TRUE(server_->SetWorld("Lower", "caretakers", "1"));
 
         SdkTuning tuning;
         tuning.requestTimeout = std::chrono::milliseconds(3000);
@@ -60,8 +50,7 @@ protected:
     void TearDown() override {
         SdkTerm();
         SdkSetTuning(SdkTuning());
-        if (server_)
-            server_->Stop();
+        server_.Stop();
     }
 
     virtual void Configure(ServerOptions &) {}
@@ -152,7 +141,7 @@ protected:
     bool HeardEvent(int event) const { return Last(event) != nullptr; }
 
     TempDir data_;
-    std::unique_ptr<UniverseServer> server_;
+    LoopbackUniverse server_;
     int port_ = 0;
     std::vector<Heard> heard_;
 };
