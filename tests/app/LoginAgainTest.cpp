@@ -20,13 +20,8 @@ protected:
     // Starts as a start with login options does, with the password given; the bot may or may not get in.
     void StartWith(const std::string &password) {
         gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{}, std::make_unique<RecordingNotices>());
-        LoginValues login;
-        login.citizen = 1234;
+        LoginValues login = server_.BotLogin();
         login.privilegePassword = password;
-        login.botName = "Tester";
-        login.world = "Sunset";
-        login.universeHost = "127.0.0.1";
-        login.universePort = server_->Port();
         ASSERT_TRUE(gabbler_->Run(login));
     }
 
