@@ -147,6 +147,16 @@ const BigStore &Big() {
     return store;
 }
 
+// The large store's reader, read-only; false when the benchmark was skipped for want of it.
+bool OpenBig(benchmark::State &state, HistoryReader &reader) {
+    const BigStore &big = Big();
+    std::string error = big.error;
+    if (error.empty() && reader.Open(big.folder, false, error))
+        return true;
+    state.SkipWithError(error.c_str());
+    return false;
+}
+
 // Lines a second from the first Append to the commit of the last, full-text index on.
 void BM_IngestThroughWriter(benchmark::State &state) {
     const auto lines = state.range(0);
@@ -209,17 +219,9 @@ const char *const kGrep[] = {"world", "meet me", "harb"};
 
 // The first 100 results, newest first, in the large store.
 void BM_Search(benchmark::State &state) {
-    const BigStore &big = Big();
-    if (!big.error.empty()) {
-        state.SkipWithError(big.error.c_str());
-        return;
-    }
     HistoryReader reader;
-    std::string error;
-    if (!reader.Open(big.folder, false, error)) {
-        state.SkipWithError(error.c_str());
+    if (!OpenBig(state, reader))
         return;
-    }
     const char *query = kQueries[state.range(0)];
     std::size_t found = 0;
     for (auto _ : state) {
@@ -254,22 +256,20 @@ BENCHMARK(BM_GrepF)->DenseRange(0, 2)->Iterations(3)->Unit(benchmark::kMilliseco
 constexpr std::int64_t kDayFrom = 1'700'006'400'000;
 constexpr std::int64_t kDayTo = kDayFrom + 86'400'000;
 
-// Every line of the day, oldest first, as an export reads them.
-void BM_ExportDay(benchmark::State &state) {
-    const BigStore &big = Big();
-    if (!big.error.empty()) {
-        state.SkipWithError(big.error.c_str());
-        return;
-    }
-    HistoryReader reader;
-    std::string error;
-    if (!reader.Open(big.folder, false, error)) {
-        state.SkipWithError(error.c_str());
-        return;
-    }
+HistoryFilter Day() {
     HistoryFilter day;
     day.from = kDayFrom;
     day.to = kDayTo;
+    return day;
+}
+
+// Every line of the day, oldest first, as an export reads them.
+void BM_ExportDay(benchmark::State &state) {
+    HistoryReader reader;
+    if (!OpenBig(state, reader))
+        return;
+    const HistoryFilter day = Day();
+    std::string error;
     std::int64_t count = 0;
     for (auto _ : state) {
         count = 0;
@@ -291,16 +291,10 @@ BENCHMARK(BM_ExportDay)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 // The first 100 results for a word inside that day, newest first.
 void BM_SearchDay(benchmark::State &state) {
-    const BigStore &big = Big();
     HistoryReader reader;
-    std::string error;
-    if (!big.error.empty() || !reader.Open(big.folder, false, error)) {
-        state.SkipWithError(big.error.empty() ? error.c_str() : big.error.c_str());
+    if (!OpenBig(state, reader))
         return;
-    }
-    HistoryFilter day;
-    day.from = kDayFrom;
-    day.to = kDayTo;
+    const HistoryFilter day = Day();
     std::size_t found = 0;
     for (auto _ : state) {
         found = reader.Search("world", day, 100).lines.size();
