@@ -37,6 +37,11 @@ void BotEvents::OnPeopleEvent(const PeopleEvent &heard) {
         auto [slot, added] = lastArrivalDay_.try_emplace(FoldCase(event.name), day);
         event.firstVisitToday = added || slot->second != day;
         slot->second = day;
+        if (heard.alreadyThere) {
+            // Found there on the bot's entry or move, not come: no greeting, but today's visit all the same, as
+            // the history counts it.
+            return;
+        }
     }
     automation_.Raise(std::move(event));
 }

@@ -311,6 +311,7 @@ void AttachHub::AnswerEnter(std::uint64_t window, std::uint32_t id) {
             .Int(kAttrAvatarBuild, p.build)
             .Int(kAttrAvatarCitizen, p.citizen)
             .Int(kAttrAvatarPrivilege, p.privilege)
+            .Bool(kAttrAvatarAlreadyThere, true)
             .Finish();
     }
     {

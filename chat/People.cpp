@@ -81,7 +81,8 @@ void People::OnAvatarAdd() {
                               record.name,
                               record.session,
                               record.citizen != 0 ? std::optional<int>(record.citizen) : std::nullopt,
-                              {}};
+                              {},
+                              SdkGetBool(kAttrAvatarAlreadyThere)};
     Count(record.name, 1);
     context_.view.SetCounters(userCount_, botCount_);
     context_.view.AddOrMoveMark(record.session, record.name, record.x, record.z);

@@ -11,4 +11,5 @@ struct PeopleEvent {
     int session = 0;
     std::optional<int> citizen; // arrivals of citizens
     std::string text;           // what was said or whispered; the URL
+    bool alreadyThere = false;  // arrivals: there before the bot, seen because the bot entered or moved
 };

@@ -179,17 +179,21 @@ constexpr int kAttrPaneLineKind = 340;    // I chat 0, whisper 1, console 2, not
 constexpr int kAttrPaneLineSpeaker = 341; // S who spoke, empty when nobody did
 constexpr int kAttrPaneLineFlags = 342;   // I what the pane's view filters know the line by
 
+// Our own number: in event 0, true when the person was there already and comes into view because the bot entered
+// the world or moved, false when the person came (entered, or walked into the bot's view).
+constexpr int kAttrAvatarAlreadyThere = 343; // B
+
 constexpr int kPaneLineBold = 1;
 constexpr int kPaneLineItalic = 2;
 constexpr int kPaneLineUnderline = 4;
 constexpr int kPaneLineTimed = 8; // the time went in front of the text
 
-constexpr int kAttributeCount = 343; // attribute numbers are 0 .. kAttributeCount - 1
+constexpr int kAttributeCount = 344; // attribute numbers are 0 .. kAttributeCount - 1
 
 // ---------------------------------------------------------------------------------------------------------------
 // Events (SdkSetEventHandler). What each carries is listed with it.
 // ---------------------------------------------------------------------------------------------------------------
-constexpr int kEventAvatarAdd = 0;        // 206-211, 213, 217-219
+constexpr int kEventAvatarAdd = 0;        // 206-211, 213, 217-219, 343
 constexpr int kEventAvatarChange = 1;     // 206, 207, 208-211, 213
 constexpr int kEventAvatarDelete = 2;     // 206, 207
 constexpr int kEventChat = 6;             // 222, 207, 223, 251
@@ -300,6 +304,7 @@ constexpr AttributeKind KindOfAttribute(int attribute) {
     case kAttrEnterGlobal:
     case kAttrConsoleBold:
     case kAttrConsoleItalics:
+    case kAttrAvatarAlreadyThere:
         return AttributeKind::Bool;
     case kAttrLoginCitizen:
     case kAttrUniverseBrowserMinimum:

@@ -34,6 +34,7 @@ void Universe::AppendAvatar(FrameWriter &w, const Session &s, bool full) const {
 }
 
 void Universe::UpdateView(Session &o, const Session &subject, bool moved) {
+    // Only the observer's own entry or move shows it a subject that did not move: one that was there already.
     const bool sees = subject.visible && (o.global || InRange(o, subject));
     const auto it = o.known.find(subject.id);
     const bool knew = it != o.known.end();
@@ -55,6 +56,8 @@ void Universe::UpdateView(Session &o, const Session &subject, bool moved) {
         w.Int(kAttrAvatarSession, subject.id).String(kAttrAvatarName, subject.name);
     else
         AppendAvatar(w, subject, event == kEventAvatarAdd);
+    if (event == kEventAvatarAdd)
+        w.Bool(kAttrAvatarAlreadyThere, !moved);
     w.Finish();
     SendEvent(o, frame);
 }

@@ -108,6 +108,34 @@ TEST_F(RulesAtWork, ARestartTheSameDayDoesNotGreetTodaysVisitorsAgain) {
     }
 }
 
+TEST_F(RulesAtWork, ThosePresentWhenTheBotEntersAreNotGreetedButLaterArrivalsAre) {
+    WriteRules("[Greeter]\nwhen = arrival first-visit\nthen = whisper Welcome, {name}!\n\n"
+               "[Hello]\nwhen = arrival\nthen = whisper Hello, {name}.\n");
+    const int early = Arrive("Early", 77);
+    const int near = Arrive("Nearby", 78);
+    Start();
+    ASSERT_TRUE(PumpUntil([&] { return bot_->Actions().FindPerson("Nearby").has_value(); })) << Pane();
+    const int late = Arrive("Late", 79);
+    ASSERT_TRUE(WaitForWhisper(late, "Welcome, Late!")) << Pane();
+    ASSERT_TRUE(WaitForWhisper(late, "Hello, Late.")) << Pane();
+    PumpFor(std::chrono::milliseconds(300));
+    for (const int present : {early, near}) {
+        for (const InboxEntry &e : server_->Inbox(present)) {
+            EXPECT_NE(e.kind, InboxEntry::Kind::Whisper) << e.text;
+        }
+    }
+
+    // Present at the entry counts as today's visit: coming back is an arrival, but not the first of the day.
+    ASSERT_TRUE(server_->Leave(early));
+    ASSERT_TRUE(PumpUntil([&] { return !bot_->Actions().FindPerson("Early"); }));
+    const int back = Arrive("Early", 77);
+    ASSERT_TRUE(WaitForWhisper(back, "Hello, Early.")) << Pane();
+    PumpFor(std::chrono::milliseconds(300));
+    for (const InboxEntry &e : server_->Inbox(back)) {
+        EXPECT_NE(e.text, "Welcome, Early!");
+    }
+}
+
 TEST_F(RulesAtWork, AFloodOfTriggersIsHeldToTheBudgetAndTheRuleIsPaused) {
     WriteRules("[Echo]\nwhen = chat\nthen = say echo {name}\n");
     Start();
