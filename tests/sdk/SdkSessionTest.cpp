@@ -77,6 +77,7 @@ TEST_F(SdkTest, EntryGivesTheWorldAndTheRightsAndThePeoplePresent) {
     EXPECT_EQ(alice->citizen, 2);
     EXPECT_EQ(alice->privilege, 2);
     EXPECT_EQ(alice->build, 361);
+    EXPECT_TRUE(alice->alreadyThere) << "found there, not come";
 }
 
 TEST_F(SdkTest, EntryFailuresGiveTheirCodes) {
@@ -197,6 +198,7 @@ TEST_F(SdkTest, TheHearingRadiusLimitsWhoIsSeenAndHeard) {
     ASSERT_TRUE(PumpUntil([&] { return HeardEvent(kEventChat); }));
     PumpFor(50ms);
     EXPECT_EQ(Count(kEventAvatarAdd), 1) << "only the near one is seen";
+    EXPECT_FALSE(Last(kEventAvatarAdd)->alreadyThere) << "it came after the bot";
     EXPECT_EQ(Count(kEventChat), 1);
     EXPECT_EQ(Last(kEventChat)->message, "I am close");
 
@@ -204,6 +206,7 @@ TEST_F(SdkTest, TheHearingRadiusLimitsWhoIsSeenAndHeard) {
     ASSERT_TRUE(server_->Move(far, 19000, 0, 0, 0));
     ASSERT_TRUE(PumpUntil([&] { return Count(kEventAvatarAdd) == 2; }));
     EXPECT_EQ(Last(kEventAvatarAdd)->session, far);
+    EXPECT_FALSE(Last(kEventAvatarAdd)->alreadyThere) << "it walked up to the bot";
     ASSERT_TRUE(server_->Move(near, -25000, 0, 0, 0));
     ASSERT_TRUE(PumpUntil([&] { return HeardEvent(kEventAvatarDelete); }));
     EXPECT_EQ(Last(kEventAvatarDelete)->session, near);
@@ -212,6 +215,8 @@ TEST_F(SdkTest, TheHearingRadiusLimitsWhoIsSeenAndHeard) {
     SdkSetInt(kAttrMyX, -20000);
     ASSERT_EQ(SdkStateChange(), 0);
     ASSERT_TRUE(PumpUntil([&] { return Count(kEventAvatarAdd) == 3 && Count(kEventAvatarDelete) == 2; }));
+    EXPECT_EQ(Last(kEventAvatarAdd)->session, near);
+    EXPECT_TRUE(Last(kEventAvatarAdd)->alreadyThere) << "the bot walked up to it";
 }
 
 TEST_F(SdkTest, GlobalModeIgnoresTheRadius) {

@@ -21,6 +21,7 @@ struct Heard {
     int session = 0, x = 0, z = 0, type = 0, chatType = 0, reason = 0, citizen = 0, privilege = 0, build = 0;
     std::string name, message, world;
     bool more = false;
+    bool alreadyThere = false; // avatar adds
 };
 
 class SdkTest : public ::testing::Test {
@@ -99,6 +100,7 @@ protected:
         h.citizen = SdkGetInt(kAttrAvatarCitizen);
         h.privilege = SdkGetInt(kAttrAvatarPrivilege);
         h.build = SdkGetInt(kAttrAvatarBuild);
+        h.alreadyThere = SdkGetBool(kAttrAvatarAlreadyThere);
         h.name = number == kEventWorldInfo ? SdkGetString(kAttrWorldListName) : SdkGetString(kAttrAvatarName);
         h.message = number == kEventConsoleMessage ? SdkGetString(kAttrConsoleMessage) : SdkGetString(kAttrChatMessage);
         h.world = SdkGetString(kAttrWorldName);
