@@ -1,5 +1,7 @@
 #include "automation/LuaSandbox.h"
 
+#include "automation/LuaPatterns.h"
+
 #include <lua.hpp>
 
 #include <cstdlib>
@@ -115,8 +117,22 @@ void LuaSandbox::Hook(lua_State *state, lua_Debug *) {
     if (!self.stopped_ && std::chrono::steady_clock::now() <= self.deadline_) {
         return;
     }
-    self.stopped_ = true;
-    luaL_error(state, "time budget exceeded");
+    Stop(state);
+}
+
+int LuaSandbox::Stop(lua_State *state) {
+    LuaSandbox &self = FromState(state);
+    if (!self.stopped_) {
+        self.stopped_ = true;
+        // The line of the innermost Lua function at work, past the C functions it called.
+        lua_Debug where;
+        for (int level = 0; self.stopLine_ == 0 && lua_getstack(state, level, &where); ++level) {
+            if (lua_getinfo(state, "l", &where) && where.currentline > 0) {
+                self.stopLine_ = where.currentline;
+            }
+        }
+    }
+    return luaL_error(state, "time budget exceeded");
 }
 
 // pcall and xpcall as the script knows them, except that they cannot catch the end of the time budget.
@@ -295,6 +311,7 @@ int LuaSandbox::OpenLibraries(lua_State *state) {
     lua_pushnil(state);
     lua_setfield(state, -2, "dump");
     lua_pop(state, 1);
+    BoundPatternFunctions(state);
     // Of os, the clock and the calendar; nothing that touches files, processes, the environment or the locale.
     lua_getglobal(state, LUA_OSLIBNAME);
     lua_newtable(state);
@@ -316,7 +333,7 @@ SandboxResult LuaSandbox::Run(int (*trampoline)(lua_State *), void *context) {
         return {SandboxResult::Error, name_ + ": the script engine could not start"};
     }
     if (stopped_) {
-        return {SandboxResult::OverBudget, {}};
+        return {SandboxResult::OverBudget, {}, stopLine_};
     }
     deadline_ = std::chrono::steady_clock::now() + limits_.timeBudget;
     lua_settop(state_, 0);
@@ -336,7 +353,7 @@ SandboxResult LuaSandbox::Outcome(int status) {
         return {};
     }
     if (stopped_) {
-        return {SandboxResult::OverBudget, {}};
+        return {SandboxResult::OverBudget, {}, stopLine_};
     }
     if (status == LUA_ERRMEM) {
         return {SandboxResult::OutOfMemory, {}};

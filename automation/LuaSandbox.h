@@ -19,6 +19,7 @@ struct SandboxResult {
     enum Outcome { Ok, Error, OverBudget, OutOfMemory };
     Outcome outcome = Ok;
     std::string message; // for Error: "name.lua:LINE: what", as Lua words it
+    int line = 0;        // for OverBudget: the script's line it was stopped at, 0 when not known
     bool ok() const { return outcome == Ok; }
 };
 
@@ -58,6 +59,12 @@ public:
     // Returns false when work failed; the error value is then on the stack.
     static bool Protected(lua_State *state, const std::function<void(lua_State *)> &work);
 
+    // When the call under way must end.
+    std::chrono::steady_clock::time_point Deadline() const { return deadline_; }
+    // Ends the script's call as a spent budget does, from the hook or from a C function that sees the budget would
+    // not last; raises, so it never returns.
+    static int Stop(lua_State *state);
+
 private:
     static void *Allocate(void *self, void *block, std::size_t oldSize, std::size_t newSize);
     static void Hook(lua_State *state, struct lua_Debug *debug);
@@ -80,6 +87,7 @@ private:
     lua_State *state_ = nullptr;
     std::size_t used_ = 0;
     bool stopped_ = false;
+    int stopLine_ = 0;
     std::chrono::steady_clock::time_point deadline_;
 
 public:

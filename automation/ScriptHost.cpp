@@ -119,8 +119,10 @@ bool ScriptHost::Report(const std::string &name, const SandboxResult &result) {
         line_("Script " + name + ": " + result.message, true);
         return false;
     case SandboxResult::OverBudget:
-        line_("Script " + name + " stopped: it ran longer than " +
-              std::to_string(options_.limits.timeBudget.count()) + " ms. It runs again when its file changes.", true);
+        line_("Script " + name + " stopped" + (result.line > 0 ? " at line " + std::to_string(result.line) : "") +
+                  ": it ran longer than " + std::to_string(options_.limits.timeBudget.count()) +
+                  " ms. It runs again when its file changes.",
+              true);
         break;
     case SandboxResult::OutOfMemory:
         line_("Script " + name + " stopped: it used more than " +

@@ -204,7 +204,7 @@ TEST_F(HeadlessBot, RunsTheScriptsOfItsDataFolder) {
     ASSERT_TRUE(server_->Say(alice, "thanks"));
     EXPECT_TRUE(bot.WaitForLine("Script host.lua: host.lua:4: no thanks")) << bot.Out();
     ASSERT_TRUE(server_->Say(alice, "loop"));
-    EXPECT_TRUE(bot.WaitForLine("Script host.lua stopped: it ran longer than 100 ms. It runs again when its file changes."))
+    EXPECT_TRUE(bot.WaitForLine("Script host.lua stopped at line 3: it ran longer than 100 ms. It runs again when its file changes."))
         << bot.Out();
     bot.Signal(SIGTERM);
     EXPECT_EQ(bot.WaitExit(), 0) << bot.Out() << bot.Err();

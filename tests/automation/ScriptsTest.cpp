@@ -64,7 +64,7 @@ TEST_F(ScriptsTest, AnEndlessLoopIsStoppedAndTheBotAndOtherScriptsGoOn) {
     EXPECT_TRUE(PumpUntil([&] { return BotSaid() == "pong"; })) << Pane();
     // The loop's budget (100 ms) and a pump, not seconds.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-    EXPECT_TRUE(HasLine("Script loop.lua stopped: it ran longer than 100 ms. It runs again when its file changes."))
+    EXPECT_TRUE(HasLine("Script loop.lua stopped at line 1: it ran longer than 100 ms. It runs again when its file changes."))
         << Pane();
     EXPECT_EQ(bot_->Scripts().Running(), std::vector<std::string>{"ping.lua"});
 }
