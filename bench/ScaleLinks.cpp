@@ -12,7 +12,7 @@ long long NowNs() {
         .count();
 }
 
-ScaleLinks::ScaleLinks(asio::io_context &io, int count) : io_(io) {
+ScaleLinks::ScaleLinks(asio::io_context &io, int count) : lazyTimer_(io), io_(io) {
     links_.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i)
         links_.push_back(std::make_unique<Link>(io));
@@ -93,7 +93,10 @@ void ScaleLinks::Read(int i) {
                                      std::memmove(l.in.data(), l.in.data() + used, l.used - used);
                                      l.used -= used;
                                  }
-                                 Read(i);
+                                 if (l.lazy)
+                                     Defer(i);
+                                 else
+                                     Read(i);
                              });
 }
 
@@ -115,5 +118,21 @@ void ScaleLinks::Write(int i) {
             return;
         }
         Write(i);
+    });
+}
+
+void ScaleLinks::Defer(int i) {
+    deferred_.push_back(i);
+    if (deferred_.size() > 1)
+        return;
+    lazyTimer_.expires_after(period_);
+    lazyTimer_.async_wait([this](const asio::error_code &ec) {
+        if (ec)
+            return;
+        std::vector<int> due;
+        due.swap(deferred_);
+        for (const int d : due)
+            if (links_[static_cast<std::size_t>(d)]->state == State::Open)
+                Read(d);
     });
 }

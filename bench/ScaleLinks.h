@@ -26,6 +26,10 @@ public:
     int Count() const { return static_cast<int>(links_.size()); }
     State StateOf(int i) const { return links_[static_cast<std::size_t>(i)]->state; }
     int OpenCount() const;
+    // A lazy link reads only every `period`: what came meanwhile is taken in one read, so a listener whose timing is
+    // not measured costs a fraction of the reads. Its lines are heard late by up to the period.
+    void SetLazy(int i, bool lazy) { links_[static_cast<std::size_t>(i)]->lazy = lazy; }
+    void SetLazyPeriod(std::chrono::milliseconds period) { period_ = period; }
 
 protected:
     void Connect(int i, const asio::ip::tcp::endpoint &to);
@@ -48,11 +52,17 @@ private:
         std::size_t used = 0;
         std::string pending, writing;
         bool writeActive = false;
+        bool lazy = false;
         State state = State::Idle;
     };
     void Read(int i);
     void Write(int i);
     void Fail(int i, const std::string &why);
+    void Defer(int i);
+
+    asio::steady_timer lazyTimer_;
+    std::chrono::milliseconds period_{50};
+    std::vector<int> deferred_; // lazy links waiting for the next turn to read
 
     asio::io_context &io_;
     std::vector<std::unique_ptr<Link>> links_;

@@ -170,8 +170,9 @@ bool StartIrc(const IrcSetup &setup, ServerProcess &server) {
     {
         std::ofstream f(conf);
         // Loopback only, no lookups that would stall the logins, no per-address cap (every bot comes from
-        // 127.0.0.1), no command penalties (the speakers' pace is the load's, not the server's), and pings far
-        // apart so that an idle bot is not dropped while the others log in.
+        // 127.0.0.1), no command penalties and relaxed flood protection for every client (user mode F: the
+        // speakers' pace is the load's, not the server's), and pings far apart so that an idle bot is not dropped
+        // while the others log in.
         f << "[Global]\n"
              "    Name = bench.scale.invalid\n"
              "    Info = bench_scale peer\n"
@@ -197,6 +198,7 @@ bool StartIrc(const IrcSetup &setup, ServerProcess &server) {
              "    DNS = no\n"
              "    Ident = no\n"
              "    PAM = no\n"
+             "    DefaultUserModes = F\n"
              "    SyslogFacility = \n";
     }
     const int log = ::open((server.folder + "/ngircd.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
@@ -235,6 +237,15 @@ bool ReadUsage(pid_t pid, ProcessUsage &usage) {
         return false;
     usage.cpuSeconds = static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
     usage.rssKiB = rssPages * (::sysconf(_SC_PAGESIZE) / 1024);
+    // Every thread's run-queue wait: a server that waits for a core is slowed by the machine, not by its own work.
+    usage.waitSeconds = 0;
+    std::error_code ec;
+    for (const auto &task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+        std::ifstream stat(task.path() / "schedstat");
+        unsigned long long running = 0, waiting = 0;
+        if (stat >> running >> waiting)
+            usage.waitSeconds += static_cast<double>(waiting) / 1e9;
+    }
     return true;
 }
 
@@ -243,4 +254,15 @@ double OwnCpuSeconds() {
     ::getrusage(RUSAGE_SELF, &u);
     return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
            static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double SoftirqSeconds() {
+    FILE *f = std::fopen("/proc/stat", "r");
+    if (!f)
+        return 0;
+    unsigned long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0;
+    const int n = std::fscanf(f, "cpu %llu %llu %llu %llu %llu %llu %llu", &user, &nice, &system, &idle, &iowait, &irq,
+                              &softirq);
+    std::fclose(f);
+    return n == 7 ? static_cast<double>(softirq) / static_cast<double>(::sysconf(_SC_CLK_TCK)) : 0;
 }

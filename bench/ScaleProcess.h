@@ -41,8 +41,12 @@ bool StartUniverse(const UniverseSetup &setup, ServerProcess &server);
 bool StartIrc(const IrcSetup &setup, ServerProcess &server);
 
 struct ProcessUsage {
-    double cpuSeconds = 0; // user and system time so far
+    double cpuSeconds = 0;  // user and system time so far
+    double waitSeconds = 0; // time its threads were ready to run but waited for a core
     long rssKiB = 0;
 };
 bool ReadUsage(pid_t pid, ProcessUsage &usage);
 double OwnCpuSeconds();
+// Time all cores spent on soft interrupts so far: on loopback that is where a packet is received, on behalf of
+// whichever process, and when a burst outruns it the kernel finishes it in a thread of its own, counted in neither.
+double SoftirqSeconds();

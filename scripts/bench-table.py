@@ -15,6 +15,19 @@ import sys
 UNIT_TO_MS = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}
 
 
+def read_pairs(path):
+    pairs = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            parts = line.split()
+            if len(parts) == 2:
+                try:
+                    pairs[parts[0]] = float(parts[1])
+                except ValueError:
+                    pass
+    return pairs
+
+
 class Results:
     def __init__(self, folder):
         self.runs = {}
@@ -52,6 +65,12 @@ class Results:
                             self.load[parts[0]] = float(parts[1])
                         except ValueError:
                             pass
+
+        # The lean load program writes one file per shape, "scale-<shape>.txt", of "name value" lines.
+        self.scale = {}
+        for name in sorted(os.listdir(folder)):
+            if name.startswith("scale-") and name.endswith(".txt"):
+                self.scale[name[6:-4]] = read_pairs(os.path.join(folder, name))
 
     def get(self, program, name):
         b = self.runs.get(program, {}).get(name)
@@ -99,6 +118,61 @@ def growth(big, small, items_big=1, items_small=1):
     if big is None or small is None or small == 0:
         return None
     return (big / items_big) / (small / items_small)
+
+
+# The shapes scripts/run-bench runs bench_scale with, in the table's order; the two one-world sizes ten times apart
+# give the growth. Targets are the issue's: p99 under 50 ms everywhere, 10,000 bots over 100 worlds at 2,000 lines/s
+# on under one core, 2,000 in one world at 200 lines/s with nothing lost, and at least as cheap per delivered line as
+# the IRC server.
+SCALE_SHAPES = ["1k", "2k", "5k", "10k", "10k-100w"]
+SCALE_GROWTH = {"10k": "1k"}
+
+
+def scale_rows(scale, row, rows):
+    if not scale:
+        rows.append(("Scale: bench_scale, universe and IRC server", "not run", "", None, "", ""))
+        return
+    for shape in [s for s in SCALE_SHAPES if s in scale] + [s for s in scale if s not in SCALE_SHAPES]:
+        m = scale[shape]
+        u = lambda k: m.get("universe_" + k)  # noqa: E731
+        i = lambda k: m.get("irc_" + k)  # noqa: E731
+        bots, worlds, rate = u("bots"), u("worlds"), u("rate")
+        if bots is None:
+            rows.append((f"Scale {shape}: universe", f"not run (see scale-{shape}.log)", "", None, "", ""))
+            continue
+        asked = rate * (bots / worlds - 1) if worlds else None
+        where = "one world" if worlds == 1 else f"{fmt(worlds, 'worlds')}"
+        head = f"Scale {shape}: {fmt(bots, 'bots')} in {where}, {fmt(rate, 'lines/s')} ({fmt(asked, 'deliveries/s')})"
+        held, failed = u("connections_held"), u("bots_failed")
+        rows.append((f"{head}: connections held",
+                     f"{fmt(held, '')} held, {fmt(failed, '')} failed; in after {fmt(u('entry_seconds'), 's')}",
+                     "all held", held == bots,
+                     "IRC: " + ("not run" if i("bots") is None else
+                                f"{fmt(i('connections_held'), '')} held, in after {fmt(i('entry_seconds'), 's')}"),
+                     ""))
+        small = scale.get(SCALE_GROWTH.get(shape, ""), {})
+        irc = lambda v, unit: "IRC: " + fmt(v, unit)  # noqa: E731
+        row(f"{head}: lines delivered per second", u("deliveries_per_second"), "/s",
+            "≥ 400,000/s" if shape == "2k" else None, 400000 if shape == "2k" else None, at_least=True,
+            baseline=irc(i("deliveries_per_second"), "/s"))
+        row(f"{head}: say-to-hearing p99", u("latency_p99_ms"), "ms", "< 50 ms", 50.0,
+            baseline=f"p50 {fmt(u('latency_p50_ms'), 'ms')}, p99.9 {fmt(u('latency_p999_ms'), 'ms')}; IRC p99 "
+                     f"{fmt(i('latency_p99_ms'), 'ms')}, p50 {fmt(i('latency_p50_ms'), 'ms')}")
+        bad = lambda g: None if g("lost") is None else g("lost") + g("reordered") + g("duplicated")  # noqa: E731
+        row(f"{head}: deliveries lost, reordered or duplicated", bad(u), "", "0", 0.0, baseline=irc(bad(i), ""))
+        per, irc_per = u("server_cpu_us_per_delivery"), i("server_cpu_us_per_delivery")
+        small_per = small.get("universe_server_cpu_us_per_delivery")
+        row(f"{head}: server CPU per delivered line", per, "µs", "≤ IRC's" if irc_per else None, irc_per,
+            baseline=irc(irc_per, "µs"), grow=growth(per, small_per))
+        cpu = u("server_cpu_percent")
+        row(f"{head}: server CPU during the chat", cpu, "% of a core",
+            "< 100 %" if shape == "10k-100w" else None, 100.0 if shape == "10k-100w" else None,
+            baseline=f"waited for a core {fmt(u('server_cpu_wait_percent'), '%')}; IRC {fmt(i('server_cpu_percent'), '%')}")
+        mem = u("server_kib_per_connection")
+        row(f"{head}: server memory per connection", mem, "KiB", baseline=irc(i("server_kib_per_connection"), "KiB"),
+            grow=growth(mem, small.get("universe_server_kib_per_connection")))
+        row(f"{head}: the load generator's own CPU", u("generator_cpu_percent"), "% of a core",
+            baseline=f"server {fmt(cpu, '%')}; soft interrupts {fmt(u('softirq_cpu_percent'), '%')}")
 
 
 def main():
@@ -338,6 +412,8 @@ def main():
         row("Server load: server CPU per delivered message", per, "µs")
         row("Server load: server CPU during the chat", cpu if cpu is None or cpu >= 0 else None, "% of a core")
         row("Server load: server peak resident memory", load.get("load_server_peak_rss_mib"), "MiB")
+
+    scale_rows(r.scale, row, rows)
 
     print("| Metric | Value | Target | Met | Baseline (same run) | Growth ×10 |")
     print("|---|---|---|---|---|---|")
