@@ -63,8 +63,10 @@ void Bot::Plug(MainView &main, PeopleView &people) {
     BuildAutomation();
     QObject::connect(&pump_, &QTimer::timeout, [this] { session_->Pump(); });
     QObject::connect(&automationTick_, &QTimer::timeout, [this] {
-        scripts_->Poll();
-        events_->OnTick();
+        if (automationOn_) {
+            scripts_->Poll();
+            events_->OnTick();
+        }
     });
     QObject::connect(&worldListTimer_, &QTimer::timeout, [this] { session_->RequestWorldList(); });
 }
@@ -81,9 +83,15 @@ void Bot::BuildPeople(PeopleView &view) {
                                                PersonSlot{session.whisperTarget.name, session.whisperTarget.session},
                                                [&session] { return session.GlobalModeActive(); }});
     session.SetPeopleHooks({[this] { people_->Reset(); }, [this] { people_->InstallHandlers(); },
-                            [this] { events_->OnWorldEntered(session_->Login().botName); },
+                            [this] {
+                                if (automationOn_) {
+                                    events_->OnWorldEntered(session_->Login().botName);
+                                }
+                            },
                             [this](int reason) {
-                                events_->OnDisconnected(reason);
+                                if (automationOn_) {
+                                    events_->OnDisconnected(reason);
+                                }
                                 for (const auto &listener : disconnectListeners_) {
                                     listener(reason);
                                 }
@@ -123,16 +131,27 @@ void Bot::BuildAutomation() {
     scripts_ = std::make_unique<ScriptHost>(*automation_, scripts, [this](const std::string &line, bool problem) {
         chat_->AppendChatLine(line, problem ? ChatColour::Red : ChatColour::Green, problem, false, false, true);
     });
-    // The scripts there at the start hear the first entry.
-    scripts_->Poll();
     people_->SetListener([this](const PeopleEvent &event) {
-        events_->OnPeopleEvent(event);
+        if (automationOn_) {
+            events_->OnPeopleEvent(event);
+        }
         for (const auto &listener : peopleListeners_) {
             listener(event);
         }
     });
     rules_ = std::make_unique<RuleEngine>(*automation_);
-    ReloadRules();
+}
+
+void Bot::SetAutomationOn(bool on) {
+    if (on == automationOn_) {
+        return;
+    }
+    automationOn_ = on;
+    automationRead_ = false;
+    if (!on) {
+        scripts_->UnloadAll();
+        rules_->SetRules({});
+    }
 }
 
 void Bot::ReloadRules() {
@@ -157,6 +176,12 @@ void Bot::StartTimers() {
 }
 
 void Bot::Start(const LoginValues &values) {
+    if (automationOn_ && !automationRead_) {
+        automationRead_ = true;
+        ReloadRules();
+        // The scripts there at the start hear the first entry.
+        scripts_->Poll();
+    }
     session_->SetLoginValues(values);
     session_->StartBot();
 }

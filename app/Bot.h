@@ -10,8 +10,8 @@
 
 #include <functional>
 #include <memory>
-#include <vector>
 #include <string>
+#include <vector>
 
 class Automation;
 class ScriptHost;
@@ -66,6 +66,11 @@ public:
     RuleEngine &Rules() { return *rules_; }
     // Reads the rules file again (at start, and after the window saved it); its problems are pane lines.
     void ReloadRules();
+    // Whether this bot's own rules and scripts act (the default). Not while a window is attached to a bot that runs
+    // elsewhere: that bot acts by its own rules, and the window's would make every automatic action happen twice.
+    // Off, the scripts are unloaded; on again, the rules and scripts are read at the next Start.
+    void SetAutomationOn(bool on);
+    bool AutomationOn() const { return automationOn_; }
     // Besides automation, who hears what the people handlers took in, and every disconnection from a world with
     // its reason; called in the order added.
     void AddPeopleListener(std::function<void(const PeopleEvent &event)> listener);
@@ -97,6 +102,8 @@ private:
     QTimer automationTick_;
     QTimer worldListTimer_;
     bool shutDown_ = false;
+    bool automationOn_ = true;
+    bool automationRead_ = false; // the rules and scripts read since automation was last turned on
     std::vector<std::function<void(const PeopleEvent &)>> peopleListeners_;
     std::vector<std::function<void(int)>> disconnectListeners_;
 };

@@ -153,6 +153,8 @@ void ScriptHost::Deliver(const BotEvent &event) {
     }
 }
 
+void ScriptHost::UnloadAll() { scripts_.clear(); }
+
 std::vector<std::string> ScriptHost::Running() const {
     std::vector<std::string> names;
     for (const auto &[name, script] : scripts_) {

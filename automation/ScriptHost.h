@@ -36,6 +36,8 @@ public:
 
     // Looks at the folder: new and changed files are loaded, removed ones unloaded.
     void Poll();
+    // Every script unloaded; the next Poll loads them again.
+    void UnloadAll();
     void Deliver(const BotEvent &event);
 
     // The names of the scripts loaded and not stopped.

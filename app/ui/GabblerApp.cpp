@@ -217,7 +217,7 @@ std::optional<LoginValues> GabblerApp::AskLogin() {
             if (dialog.Values()) {
                 // A universe again, as a bot of its own: no attach's TLS or backlog any more.
                 EndAttach(bot_->Home(), attachedTo_);
-                attachedTo_.clear();
+                SetAttachedTo({});
                 SdkTuning tuning = SdkGetTuning();
                 tuning.tlsCheck = nullptr;
                 tuning.backlogSince = 0;
@@ -230,10 +230,16 @@ std::optional<LoginValues> GabblerApp::AskLogin() {
         const AttachStart start =
             BeginAttach(bot_->Home(), attach->address, attach->password, attach->tls, attachedTo_);
         if (start.ok) {
+            bot_->SetAutomationOn(false);
             return start.login;
         }
         QMessageBox::critical(window_.get(), QStringLiteral("Gabbler"), QString::fromStdString(start.error));
     }
+}
+
+void GabblerApp::SetAttachedTo(std::string where) {
+    attachedTo_ = std::move(where);
+    bot_->SetAutomationOn(attachedTo_.empty());
 }
 
 void GabblerApp::LoginAgain() {

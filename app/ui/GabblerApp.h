@@ -63,7 +63,8 @@ public:
     // While the demo universe runs, a profile added in the login dialog points at it.
     void SetNewProfileUniverse(UniverseAddress universe) { newProfileUniverse_ = std::move(universe); }
     // The headless bot this window is attached to ("HOST:PORT"), from the command line; empty for none.
-    void SetAttachedTo(std::string where) { attachedTo_ = std::move(where); }
+    // Attached to a bot elsewhere (where not empty), the window runs no rules or scripts of its own: the bot does.
+    void SetAttachedTo(std::string where);
 
     Bot &GetBot() { return *bot_; }
     std::string File(const char *name) const { return bot_->File(name); }

@@ -210,12 +210,24 @@ VisitorsWindow *GabblerApp::OpenVisitors() {
 }
 
 RulesWindow *GabblerApp::OpenRules() {
+    // Attached or not since it was made: made anew.
+    const bool elsewhere = !bot_->AutomationOn();
+    if (rules_ && rules_->RulesElsewhere() != elsewhere) {
+        delete rules_;
+        rules_ = nullptr;
+    }
     if (!rules_) {
         // Through bot_ at each call: File, Login... builds the bot anew under the same window.
         RuleTrial trial{[this](const Rule &rule, const BotEvent &sample) { return bot_->Rules().Try(rule, sample); },
                         [this] { return bot_->Actions().World(); }, [this] { return bot_->Actions().WorldBuild(); }};
         rules_ = new RulesWindow(
             bot_->File(kRulesFileName), std::move(trial), [this] { bot_->ReloadRules(); }, window_.get());
+        if (elsewhere) {
+            rules_->ShowRulesElsewhere(QStringLiteral(
+                "This window is attached to a bot that runs elsewhere: the rules and scripts that act are that "
+                "bot's, and they are edited on its machine, in rules.txt and scripts/ of its data folder. While "
+                "attached, this window runs none of its own."));
+        }
     } else {
         rules_->Refresh();
     }

@@ -82,13 +82,30 @@ RulesWindow::RulesWindow(const std::string &path, RuleTrial trial, std::function
 
 QPushButton *RulesWindow::Button(const char *name) const { return findChild<QPushButton *>(QString::fromUtf8(name)); }
 
+void RulesWindow::ShowRulesElsewhere(const QString &text) {
+    elsewhere_ = true;
+    filling_ = true;
+    list_->clear();
+    filling_ = false;
+    list_->setEnabled(false);
+    for (QPushButton *button : findChildren<QPushButton *>()) {
+        button->setEnabled(button == Button("close"));
+    }
+    ShowBanner(text, false);
+    banner_->setStyleSheet(QString());
+    setWindowTitle(QStringLiteral("Rules"));
+}
+
 void RulesWindow::Refresh() {
-    if (!document_.Modified()) {
+    if (!elsewhere_ && !document_.Modified()) {
         Reload();
     }
 }
 
 void RulesWindow::Reload() {
+    if (elsewhere_) {
+        return;
+    }
     document_.Reload();
     Fill(list_->currentRow() < 0 ? 0 : list_->currentRow());
 }
@@ -143,6 +160,9 @@ void RulesWindow::EditRule() {
 }
 
 void RulesWindow::OpenEditor(std::optional<std::size_t> index) {
+    if (elsewhere_) {
+        return;
+    }
     if (Editor()) {
         Editor()->activateWindow();
         return;
@@ -170,7 +190,7 @@ void RulesWindow::OpenEditor(std::optional<std::size_t> index) {
 
 void RulesWindow::DeleteRule() {
     const int row = list_->currentRow();
-    if (row < 0) {
+    if (row < 0 || elsewhere_) {
         return;
     }
     document_.Remove(static_cast<std::size_t>(row));
@@ -179,12 +199,15 @@ void RulesWindow::DeleteRule() {
 
 void RulesWindow::MoveRule(int by) {
     const int row = list_->currentRow();
-    if (row >= 0 && document_.Move(static_cast<std::size_t>(row), by)) {
+    if (row >= 0 && !elsewhere_ && document_.Move(static_cast<std::size_t>(row), by)) {
         Fill(row + by);
     }
 }
 
 bool RulesWindow::Save(bool force) {
+    if (elsewhere_) {
+        return false;
+    }
     switch (document_.Save(force)) {
     case RulesDocument::SaveOutcome::Saved:
         ShowBanner(QString(), false);
@@ -208,7 +231,7 @@ bool RulesWindow::Save(bool force) {
 }
 
 void RulesWindow::reject() {
-    if (document_.Modified()) {
+    if (!elsewhere_ && document_.Modified()) {
         const auto answer =
             QMessageBox::question(this, QStringLiteral("Rules"), QStringLiteral("Save the changes to the rules?"),
                                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);

@@ -29,6 +29,11 @@ public:
     // The editor open now, if any (a closed one waits to be deleted).
     RuleEditor *Editor() const { return editor_ && editor_->isVisible() ? editor_.data() : nullptr; }
 
+    // For a window attached to a bot elsewhere: the rules that act are that bot's, so the window says so in the
+    // banner and offers nothing to edit, not even its own file, which nothing runs meanwhile.
+    void ShowRulesElsewhere(const QString &text);
+    bool RulesElsewhere() const { return elsewhere_; }
+
     // The file read again when nothing here is unsaved (the window opened anew).
     void Refresh();
     void AddRule();
@@ -59,4 +64,5 @@ private:
     QPushButton *saveAnyway_;
     QPointer<RuleEditor> editor_;
     bool filling_ = false;
+    bool elsewhere_ = false;
 };

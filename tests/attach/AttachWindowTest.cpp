@@ -10,6 +10,7 @@
 #include "app/Session.h"
 #include "app/ui/GabblerApp.h"
 #include "app/ui/MainWindow.h"
+#include "automation/ui/RulesWindow.h"
 #include "chat/ChatPane.h"
 #include "chat/People.h"
 #include "sdk/Attributes.h"
@@ -23,6 +24,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -30,6 +32,7 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
@@ -105,6 +108,7 @@ protected:
         tuning.backlogSince = static_cast<std::int32_t>(since);
         SdkSetTuning(tuning);
         gabbler_ = std::make_unique<GabblerApp>(home_.Path(), Settings{});
+        gabbler_->SetAttachedTo("127.0.0.1:" + std::to_string(port_));
         gabbler_->Run(start.login);
         ASSERT_TRUE(gabbler_->GetSession().Started());
     }
@@ -153,6 +157,45 @@ TEST_F(AttachWindow, TheWindowBecomesTheBotAndShowsItsPeopleAndBacklog) {
     // Live chat reaches the window as it reaches the bot.
     ASSERT_TRUE(server_->Say(alice_, "now you see me"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return PaneHas("Alice: now you see me"); }, 5000));
+}
+
+// The bot acts by its own rules and scripts; a window attached to it runs none of its own, or every automatic
+// action would happen twice, and its Rules window says where the rules that act are.
+TEST_F(AttachWindow, OnlyTheBotRunsItsRulesAndScriptsNotTheAttachedWindow) {
+    StopBot();
+    std::ofstream(botHome_.File("rules.txt"))
+        << "[Echo]\nwhen = chat\nwords = ping\nthen = whisper pong from the bot\n";
+    StartBot();
+    botSession_ = BotSession();
+    const std::string windowRules = "[Echo]\nwhen = chat\nwords = ping\nthen = whisper pong from the window\n";
+    std::ofstream(home_.File("rules.txt")) << windowRules;
+    std::filesystem::create_directories(home_.File("scripts"));
+    std::ofstream(home_.File("scripts/echo.lua"))
+        << "function on_chat(e) bot.whisper(e.session, 'pong from the window script') end\n";
+    Attach();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gabbler_->GetPeople().Roster().Find(alice_) != nullptr; }, 5000));
+    QTest::qWait(1200); // a tick of the window's automation, which looks at its scripts
+    ASSERT_TRUE(server_->Say(alice_, "ping"));
+    const auto whispered = [&](const std::string &text) {
+        for (const InboxEntry &e : server_->Inbox(alice_))
+            if (e.kind == InboxEntry::Kind::Whisper && e.text == text)
+                return true;
+        return false;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return whispered("pong from the bot"); }, 5000));
+    EXPECT_FALSE(QTest::qWaitFor(
+        [&] { return whispered("pong from the window") || whispered("pong from the window script"); }, 2500));
+    EXPECT_FALSE(PaneHas("Script echo.lua loaded."));
+
+    RulesWindow *rules = gabbler_->OpenRules();
+    ASSERT_NE(rules, nullptr);
+    EXPECT_TRUE(rules->Banner()->text().contains(QStringLiteral("rules.txt and scripts/ of its data folder")))
+        << rules->Banner()->text().toStdString();
+    EXPECT_EQ(rules->List()->count(), 0) << "not the window's own rules";
+    for (const char *button : {"add", "edit", "delete", "up", "down", "save"})
+        EXPECT_FALSE(rules->Button(button)->isEnabled()) << button;
+    EXPECT_FALSE(rules->Save(true));
+    EXPECT_EQ(ReadFile(home_.File("rules.txt")), windowRules);
 }
 
 // A window that remembers no avatar for the world must not undress the bot, and its clock must show the universe's
@@ -407,6 +450,7 @@ TEST_F(AttachWindow, TheLoginDialogAttachesToARunningBot) {
     EXPECT_NE(refusal.indexOf(QStringLiteral("refused the password")), -1) << refusal.toStdString();
     ASSERT_TRUE(gabbler_->GetSession().Started());
     EXPECT_EQ(gabbler_->GetSession().Login().botName, "Tester");
+    EXPECT_FALSE(gabbler_->GetBot().AutomationOn()) << "the bot runs the rules, not the window";
     EXPECT_TRUE(QTest::qWaitFor([&] { return gabbler_->GetPeople().Roster().Find(alice_) != nullptr; }, 5000));
 }
 
