@@ -1,5 +1,7 @@
 #include "chat/ui/ChatView.h"
 
+#include "controls/ReadableColour.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -75,7 +77,7 @@ ChatView::ChatView(const ChatLog &log, QWidget *parent) : QAbstractScrollArea(pa
     viewport()->setMouseTracking(true); // a hand over what a click opens
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     cache_.SetFont(font());
-    cache_.SetLinkColour(palette().color(QPalette::Link));
+    ApplyLinkColour();
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &ChatView::OnScrollBarValue);
     autoScroll_.setInterval(50);
     connect(&autoScroll_, &QTimer::timeout, this, &ChatView::AutoScroll);
@@ -100,7 +102,15 @@ ChatView::~ChatView() {
 
 void ChatView::SetBackgroundColour(const QColor &colour) {
     background_ = colour;
+    ApplyLinkColour();
     viewport()->update();
+}
+
+void ChatView::ApplyLinkColour() {
+    // The pane draws on its own background, not the desktop's: a dark desktop's light link colour would vanish on
+    // the white pane, so the links take a blue that reads on whatever background the pane has.
+    cache_.SetLinkColour(ReadableOn(background_, palette().color(QPalette::Link), QColor(0x00, 0x00, 0xEE),
+                                    QColor(0x8A, 0xB4, 0xF8)));
 }
 
 void ChatView::ChatChanged() { ScheduleSync(); }
@@ -484,7 +494,7 @@ void ChatView::changeEvent(QEvent *event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::PaletteChange) {
         cache_.SetFont(font());
-        cache_.SetLinkColour(palette().color(QPalette::Link));
+        ApplyLinkColour();
         Relayout();
         viewport()->update();
     }

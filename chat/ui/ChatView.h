@@ -107,6 +107,7 @@ private:
     };
     enum class Move { Left, Right, WordLeft, WordRight, Up, Down, PageUp, PageDown, RowStart, RowEnd, Start, End };
 
+    void ApplyLinkColour();
     void FlushSync();
     void Sync();
     void ScheduleSync();

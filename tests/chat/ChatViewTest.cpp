@@ -3,12 +3,15 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetrics>
+#include <QImage>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QUrl>
 #include <QWheelEvent>
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -309,6 +312,59 @@ TEST_F(ChatViewTest, AClickOpensAWebAddressAndADragSelectsOverIt) {
     const ChatLine last = pane.Log().Line(pane.Log().LineCount() - 1);
     EXPECT_EQ(last.Text(), "Unable to open www.example.org/x?a=1.");
     EXPECT_EQ(last.Run(0).format.colour, ChatColour::Red);
+}
+
+// The pane draws on its own background: the desktop's link colour is kept only where it reads there.
+TEST(ChatViewColours, LinksReadOnThePanesOwnBackground) {
+    double (*contrast)(QColor, QColor) = [](QColor a, QColor b) {
+        const auto luminance = [](QColor c) {
+            const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+            return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+        };
+        const double la = luminance(a), lb = luminance(b);
+        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+    };
+    struct Case {
+        const char *what;
+        QColor desktopLink;
+        QColor pane;
+        bool desktopKept;
+    };
+    const Case cases[] = {
+        {"dark desktop, white pane", QColor(0x6A, 0xB0, 0xFF), Qt::white, false},
+        {"light desktop, white pane", QColor(0x00, 0x00, 0xFF), Qt::white, true},
+        {"dark desktop, black pane", QColor(0x6A, 0xB0, 0xFF), Qt::black, true},
+        {"light desktop, black pane", QColor(0x00, 0x00, 0xFF), Qt::black, false},
+        {"light desktop, pale yellow pane", QColor(0x00, 0x00, 0xFF), QColor(0xFF, 0xFF, 0xC0), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        ChatPane pane;
+        ChatView view(pane);
+        QPalette desktop = view.palette();
+        desktop.setColor(QPalette::Link, c.desktopLink);
+        view.setPalette(desktop);
+        view.SetBackgroundColour(c.pane);
+        view.resize(400, 120);
+        view.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        pane.AppendChatLine("http://example.org/page", ChatColour::Black, 0, 0, 0, 1);
+        for (int i = 0; i < 3; ++i) {
+            QApplication::processEvents();
+        }
+        // Every pixel of text in the line is the link's: the strongest one is its colour.
+        const QImage image = view.viewport()->grab().toImage();
+        QColor link = c.pane;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (contrast(image.pixelColor(x, y), c.pane) > contrast(link, c.pane)) {
+                    link = image.pixelColor(x, y);
+                }
+            }
+        }
+        EXPECT_GE(contrast(link, c.pane), 4.5) << link.name().toStdString();
+        EXPECT_EQ(link == c.desktopLink, c.desktopKept) << link.name().toStdString();
+    }
 }
 
 TEST_F(ChatViewTest, ANameThatBeginsALineCanBeClickedWhenPresent) {
