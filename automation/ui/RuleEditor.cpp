@@ -2,6 +2,7 @@
 
 #include "controls/InputLimit.h"
 #include "controls/LimitedTextEdit.h"
+#include "controls/WarningLabel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,8 +51,7 @@ constexpr FieldRow kRows[] = {
 };
 
 QLabel *ProblemLabel(QWidget *parent) {
-    auto *label = new QLabel(parent);
-    label->setStyleSheet(QStringLiteral("color: #b00000;"));
+    auto *label = new WarningLabel(parent);
     label->setWordWrap(true);
     label->hide();
     return label;

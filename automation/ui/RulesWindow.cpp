@@ -1,6 +1,7 @@
 #include "automation/ui/RulesWindow.h"
 
 #include "automation/RuleFields.h"
+#include "controls/WarningLabel.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -25,9 +26,8 @@ RulesWindow::RulesWindow(const std::string &path, RuleTrial trial, std::function
     resize(760, 420);
     list_ = new QListWidget(this);
     list_->installEventFilter(this);
-    banner_ = new QLabel(this);
+    banner_ = new WarningLabel(this);
     banner_->setWordWrap(true);
-    banner_->setStyleSheet(QStringLiteral("color: #b00000;"));
     reload_ = new QPushButton(QStringLiteral("Re&load"), this);
     saveAnyway_ = new QPushButton(QStringLiteral("Save An&yway"), this);
 

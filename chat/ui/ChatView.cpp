@@ -109,8 +109,8 @@ void ChatView::SetBackgroundColour(const QColor &colour) {
 void ChatView::ApplyLinkColour() {
     // The pane draws on its own background, not the desktop's: a dark desktop's light link colour would vanish on
     // the white pane, so the links take a blue that reads on whatever background the pane has.
-    cache_.SetLinkColour(ReadableOn(background_, palette().color(QPalette::Link), QColor(0x00, 0x00, 0xEE),
-                                    QColor(0x8A, 0xB4, 0xF8)));
+    cache_.SetLinkColour(
+        ReadableOn(background_, palette().color(QPalette::Link), QColor(0x00, 0x00, 0xEE), QColor(0x8A, 0xB4, 0xF8)));
 }
 
 void ChatView::ChatChanged() { ScheduleSync(); }

@@ -1,5 +1,7 @@
 #include "chat/ui/ChatView.h"
 
+#include "DarkDesktop.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetrics>
@@ -10,8 +12,6 @@
 #include <QUrl>
 #include <QWheelEvent>
 
-#include <algorithm>
-#include <cmath>
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
@@ -316,14 +316,6 @@ TEST_F(ChatViewTest, AClickOpensAWebAddressAndADragSelectsOverIt) {
 
 // The pane draws on its own background: the desktop's link colour is kept only where it reads there.
 TEST(ChatViewColours, LinksReadOnThePanesOwnBackground) {
-    double (*contrast)(QColor, QColor) = [](QColor a, QColor b) {
-        const auto luminance = [](QColor c) {
-            const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
-            return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
-        };
-        const double la = luminance(a), lb = luminance(b);
-        return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-    };
     struct Case {
         const char *what;
         QColor desktopLink;
@@ -357,12 +349,12 @@ TEST(ChatViewColours, LinksReadOnThePanesOwnBackground) {
         QColor link = c.pane;
         for (int y = 0; y < image.height(); ++y) {
             for (int x = 0; x < image.width(); ++x) {
-                if (contrast(image.pixelColor(x, y), c.pane) > contrast(link, c.pane)) {
+                if (Contrast(image.pixelColor(x, y), c.pane) > Contrast(link, c.pane)) {
                     link = image.pixelColor(x, y);
                 }
             }
         }
-        EXPECT_GE(contrast(link, c.pane), 4.5) << link.name().toStdString();
+        EXPECT_GE(Contrast(link, c.pane), 4.5) << link.name().toStdString();
         EXPECT_EQ(link == c.desktopLink, c.desktopKept) << link.name().toStdString();
     }
 }

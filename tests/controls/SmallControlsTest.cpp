@@ -1,6 +1,8 @@
+#include "DarkDesktop.h"
 #include "QtApp.h"
 #include "controls/ColorSwatch.h"
 #include "controls/LinkLabel.h"
+#include "controls/WarningLabel.h"
 
 #include <QTest>
 
@@ -8,6 +10,27 @@
 #include <vector>
 
 namespace {
+
+// A warning reads on the window it is on, also after the desktop's colours change under an open window.
+TEST(SmallControls, WarningReadsOnLightAndDarkWindows) {
+    QWidget window;
+    auto *warning = new WarningLabel(&window);
+    const struct {
+        const char *name;
+        QColor windowColour;
+    } steps[] = {
+        {"light", QColor(0xEF, 0xEF, 0xEF)},
+        {"dark", QColor(0x2B, 0x2B, 0x2B)},
+        {"light again", Qt::white},
+    };
+    for (const auto &step : steps) {
+        QPalette colours = window.palette();
+        colours.setColor(QPalette::Window, step.windowColour);
+        window.setPalette(colours);
+        const QColor text = warning->palette().color(QPalette::WindowText);
+        EXPECT_GE(Contrast(text, step.windowColour), 4.5) << step.name;
+    }
+}
 
 TEST(SmallControls, SwatchAnnouncesOnlyAColourThePersonPicked) {
     ColorSwatch swatch;
