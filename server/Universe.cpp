@@ -23,7 +23,7 @@ std::int64_t Universe::Now() const { return static_cast<std::int64_t>(std::time(
 bool Universe::Load(std::string &error) {
     worlds_.clear();
     for (WorldRecord &record : store_.Worlds()) {
-        auto w = std::make_unique<World>();
+        auto w = std::make_unique<World>(options_.hearingRadius);
         // Attributes missing from an older or hand-edited store read as the defaults.
         AttrMap attributes = DefaultWorldAttributes(record.name);
         for (auto &[n, v] : record.attributes)

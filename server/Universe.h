@@ -100,8 +100,11 @@ private:
     WorldRights RightsOf(const World &w, const Session &s) const;
     void Join(World &w, Session &s);
     void RemoveFromWorld(Session &s);
-    void Place(Session &s);
-    void UpdateView(Session &observer, const Session &subject, bool moved);
+    // Tells everyone concerned that s came or moved, and tells s what it now sees; `fresh` when s has just joined.
+    void Place(Session &s, bool fresh = false);
+    // What an observer is to be told about a subject: an avatar event, or -1 for nothing; updates what it knows.
+    int ViewChange(Session &observer, const Session &subject, bool moved);
+    void EncodeAvatarEvent(std::string &out, int event, const Session &subject, bool moved) const;
     bool InRange(const Session &a, const Session &b) const;
     void SendEvent(Session &to, const std::string &frame);
     void AppendAvatar(FrameWriter &w, const Session &s, bool full) const;
@@ -125,6 +128,11 @@ private:
     std::unordered_map<ClientLink *, std::unique_ptr<Client>> clients_;
     AttrMap universe_;
     int nextSession_ = 1;
+    // Scratch kept between calls so that fan-out reuses its buffers instead of allocating.
+    std::string avatarFrames_[3];
+    std::string ownFrame_;
+    std::string chatFrame_;
+    std::vector<Session *> nearby_;
     std::int64_t clockOffset_ = 0;
 };
 

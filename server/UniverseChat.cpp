@@ -13,17 +13,27 @@ void Universe::Chat(Session &speaker, const std::string &text, int type) {
     speaker.lastSaid = text;
     if (!speaker.world)
         return;
-    std::string frame;
-    for (Session *o : speaker.world->observers) {
-        if (o == &speaker || !(o->global || InRange(*o, speaker)))
-            continue;
-        if (frame.empty()) {
-            FrameWriter w(frame, static_cast<std::uint16_t>(MessageType::Event), 0, kEventChat);
+    // Encoded once, when the first listener turns up; every listener gets the same bytes.
+    bool made = false;
+    const auto hear = [&](Session &o) {
+        if (!made) {
+            chatFrame_.clear();
+            FrameWriter w(chatFrame_, static_cast<std::uint16_t>(MessageType::Event), 0, kEventChat);
             w.Int(kAttrChatSession, speaker.id).String(kAttrAvatarName, speaker.name);
             w.String(kAttrChatMessage, text).Int(kAttrChatType, type);
+            w.Finish();
+            made = true;
         }
-        SendEvent(*o, frame);
-    }
+        SendEvent(o, chatFrame_);
+    };
+    World &w = *speaker.world;
+    w.grid.ForEachNear(speaker.gridCell, [&](Session &o) {
+        if (&o != &speaker && o.client && !o.global && InRange(o, speaker))
+            hear(o);
+    });
+    for (Session *o : w.globals)
+        if (o != &speaker)
+            hear(*o);
 }
 
 void Universe::Note(Session &s, InboxEntry entry) {

@@ -290,7 +290,7 @@ int Universe::AddWorld(const std::string &world, int build) {
         return refused;
     if (FindWorld(world))
         return kResultWorldExists;
-    auto w = std::make_unique<World>();
+    auto w = std::make_unique<World>(options_.hearingRadius);
     w->record.name = world;
     w->record.build = build;
     w->record.attributes = DefaultWorldAttributes(w->record.name);

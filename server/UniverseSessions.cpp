@@ -6,15 +6,6 @@
 #include "server/ResultCodes.h"
 #include "server/UniverseState.h"
 
-bool Universe::InRange(const Session &a, const Session &b) const {
-    const std::int64_t r = options_.hearingRadius;
-    const std::int64_t dx = static_cast<std::int64_t>(a.x) - b.x;
-    const std::int64_t dz = static_cast<std::int64_t>(a.z) - b.z;
-    if (dx > r || dx < -r || dz > r || dz < -r)
-        return false;
-    return dx * dx + dz * dz <= r * r;
-}
-
 void Universe::SendEvent(Session &to, const std::string &frame) {
     Client *c = to.client;
     if (!c)
@@ -23,86 +14,6 @@ void Universe::SendEvent(Session &to, const std::string &frame) {
         c->held += frame;
     else
         c->link->Send(frame);
-}
-
-void Universe::AppendAvatar(FrameWriter &w, const Session &s, bool full) const {
-    w.Int(kAttrAvatarSession, s.id).String(kAttrAvatarName, s.name);
-    w.Int(kAttrAvatarX, s.x).Int(kAttrAvatarY, s.y).Int(kAttrAvatarZ, s.z).Int(kAttrAvatarYaw, s.yaw);
-    w.Int(kAttrAvatarType, s.type);
-    if (full)
-        w.Int(kAttrAvatarBuild, s.build).Int(kAttrAvatarCitizen, s.citizen).Int(kAttrAvatarPrivilege, s.privilege);
-}
-
-void Universe::UpdateView(Session &o, const Session &subject, bool moved) {
-    // Only the observer's own entry or move shows it a subject that did not move: one that was there already.
-    const bool sees = subject.visible && (o.global || InRange(o, subject));
-    const auto it = o.known.find(subject.id);
-    const bool knew = it != o.known.end();
-    int event = -1;
-    if (sees && !knew) {
-        o.known.insert(subject.id);
-        event = kEventAvatarAdd;
-    } else if (sees && moved) {
-        event = kEventAvatarChange;
-    } else if (!sees && knew) {
-        o.known.erase(it);
-        event = kEventAvatarDelete;
-    }
-    if (event < 0)
-        return;
-    std::string frame;
-    FrameWriter w(frame, static_cast<std::uint16_t>(MessageType::Event), 0, event);
-    if (event == kEventAvatarDelete)
-        w.Int(kAttrAvatarSession, subject.id).String(kAttrAvatarName, subject.name);
-    else
-        AppendAvatar(w, subject, event == kEventAvatarAdd);
-    if (event == kEventAvatarAdd)
-        w.Bool(kAttrAvatarAlreadyThere, !moved);
-    w.Finish();
-    SendEvent(o, frame);
-}
-
-void Universe::Place(Session &s) {
-    World &w = *s.world;
-    for (Session *o : w.observers)
-        if (o != &s)
-            UpdateView(*o, s, true);
-    if (s.client)
-        for (Session *m : w.members)
-            if (m != &s)
-                UpdateView(s, *m, false);
-}
-
-void Universe::Join(World &w, Session &s) {
-    s.world = &w;
-    s.rights = RightsOf(w, s);
-    w.members.push_back(&s);
-    if (s.client)
-        w.observers.push_back(&s);
-    Place(s);
-}
-
-void Universe::RemoveFromWorld(Session &s) {
-    if (!s.world)
-        return;
-    World &w = *s.world;
-    std::string frame;
-    for (Session *o : w.observers) {
-        if (o == &s || !o->known.erase(s.id))
-            continue;
-        if (frame.empty()) {
-            FrameWriter fw(frame, static_cast<std::uint16_t>(MessageType::Event), 0, kEventAvatarDelete);
-            fw.Int(kAttrAvatarSession, s.id).String(kAttrAvatarName, s.name);
-        }
-        SendEvent(*o, frame);
-    }
-    std::erase(w.members, &s);
-    std::erase(w.observers, &s);
-    s.known.clear();
-    s.world = nullptr;
-    s.global = false;
-    s.visible = !s.client;
-    s.rights = {};
 }
 
 void Universe::Disconnect(Session &s, int reason) {

@@ -4,6 +4,7 @@
 // handlers.
 
 #include "common/UnicodeCase.h"
+#include "server/SpatialGrid.h"
 #include "server/Universe.h"
 #include "server/WorldAttributes.h"
 
@@ -33,9 +34,13 @@ inline bool ParseInt(std::string_view text, std::int64_t &value) {
 inline bool SameName(std::string_view a, std::string_view b) { return SameUnicodeName(a, b); }
 
 struct Universe::World {
+    explicit World(int hearingRadius) : grid(hearingRadius) {}
     WorldRecord record;
-    std::vector<Session *> members;   // everyone in the world
+    std::vector<Session *> members;   // everyone in the world, in the order they came
     std::vector<Session *> observers; // of them, the connected bots, who receive events
+    std::vector<Session *> globals;   // of those, the ones in global mode, who see and hear the whole world
+    SpatialGrid<Session> grid;        // everyone by where they stand, in cells as wide as the hearing radius
+    std::uint64_t joins = 0;
     int objectCount = 0;
 };
 
@@ -49,6 +54,9 @@ struct Universe::Session {
     std::uint32_t computerId = 0; // 0 none: an older client, or a machine without an id
     Client *client = nullptr;     // null for a simulated person
     World *world = nullptr;
+    std::uint64_t joinOrder = 0; // orders the members of a world as they came
+    GridCell gridCell;           // where the world's grid holds this session
+    std::size_t gridSlot = 0;
     int x = 0, y = 0, z = 0, yaw = 0, type = 0;
     bool visible = false; // others see a bot only after its first state change
     bool global = false;
