@@ -11,12 +11,29 @@ constexpr int kProtocolError = 463;
 constexpr int kVersionMismatch = 454;
 constexpr int kTimeout = 402;
 constexpr auto kCloseGrace = std::chrono::seconds(2);
+// The input buffer starts small, since most frames are, and grows to the largest frame only for one that needs it;
+// thousands of idle connections then cost little.
+constexpr std::size_t kInputStart = 4 * 1024;
+constexpr std::size_t kInputMost = kMaxFrameSize + 16 * 1024;
 } // namespace
 
+void WriteBatch::Add(std::shared_ptr<Connection> connection) {
+    if (waiting_.empty())
+        asio::post(io_, [this] { Flush(); });
+    waiting_.push_back(std::move(connection));
+}
+
+void WriteBatch::Flush() {
+    flushing_.swap(waiting_);
+    for (const auto &c : flushing_)
+        c->Flush();
+    flushing_.clear();
+}
+
 Connection::Connection(asio::ip::tcp::socket socket, Universe &universe, const ServerOptions &options,
-                       ClosedHandler closed)
-    : socket_(std::move(socket)), timer_(socket_.get_executor()), universe_(universe), options_(options),
-      closed_(std::move(closed)), in_(kMaxFrameSize + 16 * 1024) {
+                       WriteBatch &batch, ClosedHandler closed)
+    : socket_(std::move(socket)), timer_(socket_.get_executor()), universe_(universe), options_(options), batch_(batch),
+      closed_(std::move(closed)), in_(kInputStart) {
     asio::error_code ec;
     const auto remote = socket_.remote_endpoint(ec);
     if (!ec) {
@@ -30,6 +47,8 @@ Connection::Connection(asio::ip::tcp::socket socket, Universe &universe, const S
         }
     }
     socket_.set_option(asio::ip::tcp::no_delay(true), ec);
+    // Flush tries a plain write first and waits for room only when the peer's buffer is full.
+    socket_.non_blocking(true, ec);
 }
 
 Connection::~Connection() = default;
@@ -48,6 +67,10 @@ void Connection::Start() {
 void Connection::Read() {
     if (finished_)
         return;
+    if (used_ == in_.size() && in_.size() < kInputMost)
+        in_.resize(std::min(in_.size() * 2, kInputMost)); // a frame larger than the room so far
+    else if (used_ == 0 && in_.size() > kInputStart)
+        in_ = std::vector<std::uint8_t>(kInputStart); // give back the room a large frame took
     auto self = shared_from_this();
     socket_.async_read_some(asio::buffer(in_.data() + used_, in_.size() - used_),
                             [this, self](const asio::error_code &ec, std::size_t n) {
@@ -152,13 +175,36 @@ void Connection::Send(const std::string &frames) {
         asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Abort(); });
         return;
     }
+    // A write in flight picks up the rest when it completes.
+    if (!batched_ && !writeActive_) {
+        batched_ = true;
+        batch_.Add(shared_from_this());
+    }
+}
+
+void Connection::Flush() {
+    batched_ = false;
     Write();
 }
 
 void Connection::Write() {
     if (writeActive_ || pending_.empty() || finished_)
         return;
-    writing_.swap(pending_);
+    asio::error_code ec;
+    const std::size_t sent = socket_.write_some(asio::buffer(pending_), ec);
+    if (ec && ec != asio::error::would_block && ec != asio::error::try_again) {
+        // Finishing detaches from the universe, which may be the caller; let it happen on the next turn.
+        pending_.clear();
+        closing_ = true;
+        asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Finish(); });
+        return;
+    }
+    if (sent == pending_.size()) {
+        pending_.clear();
+        return;
+    }
+    // The peer's buffer is full: the rest goes out as it drains.
+    writing_.assign(pending_, sent);
     pending_.clear();
     writeActive_ = true;
     auto self = shared_from_this();
@@ -171,11 +217,9 @@ void Connection::Write() {
             Finish();
             return;
         }
-        if (!pending_.empty()) {
-            Write();
-        } else if (closing_) {
+        Write();
+        if (!writeActive_ && closing_)
             Finish();
-        }
     });
 }
 

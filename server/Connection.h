@@ -12,11 +12,30 @@
 #include <string>
 #include <vector>
 
+class Connection;
+
+// Connections with output waiting. They are written once per turn of the event loop, after the events of that turn
+// are all handled, so that a burst of events for one connection leaves in one write instead of one each.
+class WriteBatch {
+public:
+    explicit WriteBatch(asio::io_context &io) : io_(io) {}
+    void Add(std::shared_ptr<Connection> connection);
+    void Clear() { waiting_.clear(); }
+
+private:
+    void Flush();
+
+    asio::io_context &io_;
+    std::vector<std::shared_ptr<Connection>> waiting_;
+    std::vector<std::shared_ptr<Connection>> flushing_; // kept to reuse its room
+};
+
 class Connection : public ClientLink, public std::enable_shared_from_this<Connection> {
 public:
     using ClosedHandler = std::function<void(Connection *)>;
 
-    Connection(asio::ip::tcp::socket socket, Universe &universe, const ServerOptions &options, ClosedHandler closed);
+    Connection(asio::ip::tcp::socket socket, Universe &universe, const ServerOptions &options, WriteBatch &batch,
+               ClosedHandler closed);
     ~Connection() override;
 
     void Start();
@@ -26,6 +45,8 @@ public:
     void Send(const std::string &frames) override;
     void Close(int reason) override;
     std::uint32_t Address() const override { return address_; }
+    // Writes what Send queued; the batch calls it once per loop turn.
+    void Flush();
 
 private:
     void Read();
@@ -40,12 +61,14 @@ private:
     asio::steady_timer timer_;
     Universe &universe_;
     const ServerOptions &options_;
+    WriteBatch &batch_;
     ClosedHandler closed_;
     std::vector<std::uint8_t> in_;
     std::size_t used_ = 0;
     std::string pending_;
     std::string writing_;
     bool writeActive_ = false;
+    bool batched_ = false; // in the batch, waiting for the turn's flush
     bool hello_ = false;
     bool heartbeat_ = false; // the client's Hello asked for its Pings to be answered
     bool closing_ = false;

@@ -71,6 +71,7 @@ private:
     std::string error_;
 
     std::unique_ptr<asio::io_context> io_;
+    std::unique_ptr<WriteBatch> batch_;
     std::unique_ptr<asio::ip::tcp::acceptor> acceptor_;
     std::unique_ptr<asio::steady_timer> demoTimer_;
     std::thread thread_;
@@ -92,6 +93,7 @@ bool UniverseServer::Impl::Fail(const std::string &error) {
     acceptor_.reset();
     demoTimer_.reset();
     io_.reset();
+    batch_.reset();
     store_.Close();
     folderLock_.Release();
     return false;
@@ -124,6 +126,7 @@ bool UniverseServer::Impl::Start() {
         return Fail(error);
 
     io_ = std::make_unique<asio::io_context>(1);
+    batch_ = std::make_unique<WriteBatch>(*io_);
     try {
         asio::ip::tcp::resolver resolver(*io_);
         const int port = options_.port != 0 ? options_.port : stickyPort_;
@@ -172,7 +175,7 @@ void UniverseServer::Impl::Accept() {
                 asio::error_code ignored;
                 socket.close(ignored);
             } else {
-                auto c = std::make_shared<Connection>(std::move(socket), *universe_, options_,
+                auto c = std::make_shared<Connection>(std::move(socket), *universe_, options_, *batch_,
                                                       [this](Connection *gone) { connections_.erase(gone); });
                 connections_[c.get()] = c;
                 c->Start();
@@ -209,10 +212,12 @@ void UniverseServer::Impl::Stop() {
     });
     // With the acceptor, the timers and every socket closed, the loop runs out of work and returns.
     thread_.join();
+    batch_->Clear();
     connections_.clear();
     demoTimer_.reset();
     acceptor_.reset();
     io_.reset();
+    batch_.reset();
     universe_.reset();
     store_.Close();
     folderLock_.Release();

@@ -295,6 +295,35 @@ TEST_F(WireTest, SilentConnectionsAreClosed) {
     EXPECT_EQ(server_->ConnectionCount(), 0);
 }
 
+// Frames up to the largest allowed are read whole however they are cut up on the way, and small ones after them.
+TEST_F(WireTest, TheLargestFrameIsReadInPiecesAndSmallOnesAfterIt) {
+    Start();
+    RawClient c(server_->Port());
+    ASSERT_EQ(c.Hello(), 0);
+    std::string big;
+    {
+        FrameWriter w(big, static_cast<std::uint16_t>(MessageType::Login), 3, 0);
+        w.Int(kAttrLoginCitizen, 1).String(kAttrLoginPassword, "pw").String(kAttrLoginName, "Raw");
+        // Unknown attributes the server passes over, up to a few bytes short of the limit.
+        for (std::uint16_t n = 9000; big.size() + 4000 + 5 <= kMaxFrameSize; ++n)
+            w.String(n, std::string(4000, 'x'));
+        ASSERT_TRUE(w.Finish());
+    }
+    ASSERT_GT(big.size(), kMaxFrameSize - 4100);
+    for (std::size_t at = 0; at < big.size(); at += 3000) {
+        c.Send(big.substr(at, 3000));
+        std::this_thread::sleep_for(2ms);
+    }
+    FrameHeader h;
+    std::string frame;
+    bool answered = false;
+    while (!answered && c.Receive(h, frame))
+        answered = h.type == static_cast<std::uint16_t>(MessageType::Reply) && h.id == 3;
+    ASSERT_TRUE(answered);
+    EXPECT_EQ(h.code, 0);
+    EXPECT_EQ(c.Request(MessageType::WorldList, 99), 0) << "a small request after it";
+}
+
 TEST_F(WireTest, ASlowReaderIsDisconnectedInsteadOfBuffered) {
     ServerOptions o;
     o.maxOutputBytes = 64 * 1024;
