@@ -175,6 +175,11 @@ std::string DescribeRule(const Rule &rule) {
     } else if (!rule.regex.empty()) {
         when += " matching " + rule.regex;
     }
+    if (rule.floodLines > 0) {
+        // Without it a flood guard reads as acting on every line.
+        when += ", " + std::to_string(rule.floodLines) + " lines in " + std::to_string(rule.floodSeconds) +
+                " seconds from one person";
+    }
     std::string then;
     if (!rule.warning.empty()) {
         then = "warn";

@@ -60,6 +60,29 @@ TEST(RuleFields, EachBrokenFieldIsToldAtItsPlace) {
     }
 }
 
+// The line each rule has in the Rules window's list.
+TEST(RuleFields, ARuleIsDescribedByWhatSetsItOffAndWhatItDoes) {
+    const struct {
+        const char *rule;
+        const char *description;
+    } cases[] = {
+        {"when = arrival first-visit\nname = Al*\nthen = whisper Hi {name}",
+         "when a first visit today of Al* then whisper \"Hi {name}\""},
+        {"when = chat\nwords = opening hours, price\nthen = say Nine",
+         "when chat with \"opening hours\" or more then say \"Nine\""},
+        {"when = whisper\nregex = ^!help\nthen = notice help", "when whisper matching ^!help then notice \"help\""},
+        {"when = chat\nflood = 5 10\nwarn = slow down\nthen = eject 5",
+         "when chat, 5 lines in 10 seconds from one person then warn, eject"},
+        {"when = every 30\nthen = say News", "when every 30 minutes then say \"News\""},
+        {"when = at 18:05\nthen = teleport Town 0 0 0", "when at 18:05 then teleport"},
+    };
+    for (const auto &c : cases) {
+        const RulesFileResult read = ParseRules(std::string("[Rule]\n") + c.rule + "\n");
+        ASSERT_EQ(read.rules.size(), 1u) << c.rule << (read.problems.empty() ? "" : read.problems.front());
+        EXPECT_EQ(DescribeRule(read.rules[0]), c.description) << c.rule;
+    }
+}
+
 TEST(RuleFields, ARuleComesBackFromItsFieldsAsItWas) {
     const RulesFileResult file = ParseRules(R"([Flood]
 on = no
