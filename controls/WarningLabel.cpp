@@ -6,6 +6,11 @@
 
 WarningLabel::WarningLabel(QWidget *parent) : QLabel(parent) { ApplyColour(); }
 
+void WarningLabel::SetWarning(bool warning) {
+    warning_ = warning;
+    ApplyColour();
+}
+
 void WarningLabel::changeEvent(QEvent *event) {
     QLabel::changeEvent(event);
     // The window's colour comes from the parent and the desktop and may change at any time.
@@ -15,6 +20,12 @@ void WarningLabel::changeEvent(QEvent *event) {
 }
 
 void WarningLabel::ApplyColour() {
+    if (!warning_) {
+        applying_ = true;
+        setPalette(QPalette());
+        applying_ = false;
+        return;
+    }
     const QColor red = ReadableOn(palette().color(backgroundRole()), QColor(0xB0, 0x00, 0x00), QColor(0xB0, 0x00, 0x00),
                                   QColor(0xFF, 0x8A, 0x80));
     if (palette().color(foregroundRole()) == red) {

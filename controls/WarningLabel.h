@@ -8,10 +8,14 @@ class WarningLabel : public QLabel {
 public:
     explicit WarningLabel(QWidget *parent = nullptr);
 
+    // Off: the label says something plain, in the window's own text colour.
+    void SetWarning(bool warning);
+
 protected:
     void changeEvent(QEvent *event) override;
 
 private:
     void ApplyColour();
+    bool warning_ = true;
     bool applying_ = false;
 };

@@ -92,7 +92,7 @@ void RulesWindow::ShowRulesElsewhere(const QString &text) {
         button->setEnabled(button == Button("close"));
     }
     ShowBanner(text, false);
-    banner_->setStyleSheet(QString());
+    banner_->SetWarning(false);
     setWindowTitle(QStringLiteral("Rules"));
 }
 

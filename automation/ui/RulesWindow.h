@@ -2,6 +2,7 @@
 
 #include "automation/RulesDocument.h"
 #include "automation/ui/RuleEditor.h"
+#include "controls/WarningLabel.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -59,7 +60,7 @@ private:
     RuleTrial trial_;
     std::function<void()> saved_;
     QListWidget *list_;
-    QLabel *banner_;
+    WarningLabel *banner_;
     QPushButton *reload_;
     QPushButton *saveAnyway_;
     QPointer<RuleEditor> editor_;

@@ -30,6 +30,9 @@ TEST(SmallControls, WarningReadsOnLightAndDarkWindows) {
         const QColor text = warning->palette().color(QPalette::WindowText);
         EXPECT_GE(Contrast(text, step.windowColour), 4.5) << step.name;
     }
+    // Saying something plain, it takes the window's own text colour.
+    warning->SetWarning(false);
+    EXPECT_EQ(warning->palette().color(QPalette::WindowText), window.palette().color(QPalette::WindowText));
 }
 
 TEST(SmallControls, SwatchAnnouncesOnlyAColourThePersonPicked) {
