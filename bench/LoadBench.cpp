@@ -3,7 +3,7 @@
 // held, the lines delivered per second, the latency from say to hearing, the server's CPU and memory, and per
 // listener the lines lost or heard out of order.
 //
-//     bench_load [--bots 500] [--rate 200] [--seconds 20] [--pump-ms 20] [--spread 20] [--radius 200] [--metrics]
+//     bench_load [--bots 300] [--rate 200] [--seconds 20] [--pump-ms 20] [--spread 20] [--radius 200] [--metrics]
 //                [--server PATH] [--connect HOST:PORT --server-pid PID]
 //
 // The bots stand on a square grid --spread metres across: by default all within 20 m, so each line is heard by
@@ -46,7 +46,7 @@ using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
 struct Options {
-    int bots = 500;
+    int bots = 300;
     double rate = 200;   // lines per second, all bots together
     double seconds = 20; // of chat
     int pumpMs = 20;     // 0: each bot waits in SdkWait for the next frame; else it pumps every this many ms
@@ -153,7 +153,7 @@ double CpuSeconds() {
     if (const int r = SdkInit(kSdkBuild))
         fail(1, r);
     SdkTuning tuning;
-    tuning.connectTimeout = 30s; // five hundred bots knock at once
+    tuning.connectTimeout = 30s; // hundreds of bots knock at once
     tuning.requestTimeout = 60s;
     SdkSetTuning(tuning);
     if (const int r = SdkCreate(host, port, 0))

@@ -388,7 +388,7 @@ def main():
 
     load = r.load
     if load is None:
-        rows.append(("Server load: 500 bots in one world, 200 lines/s", "not run", "", None, "", ""))
+        rows.append(("Server load: 300 bots in one world, 200 lines/s", "not run", "", None, "", ""))
     else:
         bots, rate = load.get("load_bots"), load.get("load_lines_per_second")
         rows.append((f"Server load: {fmt(bots, 'bots')} in one world, {fmt(rate, 'lines/s')} said",
