@@ -9,8 +9,7 @@
 
 class IrcFleet : public ScaleFleet {
 public:
-    IrcFleet(asio::io_context &io, int count, asio::ip::tcp::endpoint server, int rooms, Heard heard,
-             Settled settled);
+    IrcFleet(asio::io_context &io, int count, asio::ip::tcp::endpoint server, int rooms, Heard heard, Settled settled);
 
     static std::string Channel(int room, int rooms);
     bool Say(int i, std::string_view text) override;

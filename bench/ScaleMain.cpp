@@ -3,17 +3,18 @@
 // paced rate, enter their worlds, and say lines at a fixed total rate, the speaker rotating; every delivery is timed
 // from say to hearing and checked for loss, order and duplicates. The server's CPU and memory come from /proc.
 //
-//     bench_scale [--peer universe|irc|both] [--bots 1000] [--worlds 1] [--rate 200] [--seconds 10] [--size 64]
-//                 [--stand] [--spread 20] [--radius 200] [--window 32] [--irc-window 4] [--timed-every 10] [--server PATH] [--ircd PATH]
-//                 [--metrics]
+//     bench_scale [--peer universe|irc|both] [--bots 1000] [--worlds 1] [--rate 200] [--seconds 10]
+//                 [--size 64] [--stand] [--spread 20] [--radius 200] [--window 32] [--irc-window 4]
+//                 [--timed-every 10] [--server PATH] [--ircd PATH] [--metrics]
 //
 // Bot b is in world (or channel) b mod --worlds. Without --stand the bots listen where entering puts them, the
 // world's middle, all within hearing and unseen; with it each also stands on a square grid --spread metres across,
 // which makes everyone within the radius see everyone (n² avatar events while they come in). --window is how many
-// logins are in flight at once (--irc-window for the IRC server, which accepts slowly when many knock at once:
-// its listen queue overflows and the dropped connections retry a second later). One bot in --timed-every of each world times what it hears the moment it comes;
-// the others read every 50 ms, which keeps this program's reads few, and are only checked for loss, order and
-// duplicates. --metrics prints one "name value" line per figure, each name led by the peer's.
+// logins are in flight at once; --irc-window the same for the IRC server, which accepts slowly when many knock at
+// once (its listen queue overflows and the dropped connections retry a second later). One bot in --timed-every of
+// each world times what it hears the moment it comes; the others read every 50 ms, which keeps this program's reads
+// few, and are only checked for loss, order and duplicates. --metrics prints one "name value" line per figure, each
+// name led by the peer's.
 
 #include "bench/ScaleIrc.h"
 #include "bench/ScaleProcess.h"
@@ -49,7 +50,7 @@ struct Options {
     bool metrics = false;
 };
 
-constexpr double kMaxDrainSeconds = 10; // after the last line, for late deliveries
+constexpr double kMaxDrainSeconds = 30; // after the last line, for late deliveries while they still come
 constexpr double kEntryLimitSeconds = 600;
 
 std::string DefaultServer() {
@@ -266,8 +267,7 @@ void Run::Chat() {
     // Draining: until every delivery due has come, or none has for two seconds, or the limit.
     Pump(kMaxDrainSeconds, [&] {
         const long long now = NowNs();
-        return ledger_->Heard() >= ledger_->Expected() ||
-               now - std::max(lastHeardNs_, sentAll) > 2'000'000'000LL;
+        return ledger_->Heard() >= ledger_->Expected() || now - std::max(lastHeardNs_, sentAll) > 2'000'000'000LL;
     });
     ReadUsage(server_.pid, after_);
     ownAfter_ = OwnCpuSeconds();
@@ -311,7 +311,8 @@ void Run::Report(std::vector<Metric> &out) const {
     add("duplicated", static_cast<double>(ledger_->Duplicated()), "lines heard twice");
     add("unexpected", static_cast<double>(ledger_->Unexpected()), "lines heard by one who should not");
     add("server_cpu_percent", chatSeconds_ > 0 ? 100 * serverCpu / chatSeconds_ : 0, "% of a core during the chat");
-    add("server_cpu_wait_percent", chatSeconds_ > 0 ? 100 * (after_.waitSeconds - before_.waitSeconds) / chatSeconds_ : 0,
+    add("server_cpu_wait_percent",
+        chatSeconds_ > 0 ? 100 * (after_.waitSeconds - before_.waitSeconds) / chatSeconds_ : 0,
         "% of the chat the server was ready to run but waited for a core");
     add("server_cpu_us_per_delivery", delivered > 0 ? serverCpu / delivered * 1e6 : 0, "µs of server CPU per line");
     add("server_idle_rss_mib", static_cast<double>(idle_.rssKiB) / 1024, "MiB resident before any bot");
@@ -347,11 +348,13 @@ int main(int argc, char **argv) {
         std::fprintf(stderr,
                      "usage: %s [--peer universe|irc|both] [--bots N] [--worlds N] [--rate LINES_PER_SECOND]\n"
                      "       [--seconds S] [--size BYTES] [--stand] [--spread METRES] [--radius METRES]\n"
-                     "       [--window LOGINS] [--irc-window LOGINS] [--timed-every N] [--server PATH] [--ircd PATH] [--metrics]\n",
+                     "       [--window LOGINS] [--irc-window LOGINS] [--timed-every N] [--server PATH] [--ircd PATH] "
+                     "[--metrics]\n",
                      argv[0]);
         return 2;
     }
     std::signal(SIGPIPE, SIG_IGN);
+    StopServerOnSignal();
     const long limit = RaiseDescriptorLimit();
     if (limit > 0 && limit < o.bots + 64) {
         std::fprintf(stderr, "%d bots need %d descriptors; the limit is %ld\n", o.bots, o.bots + 64, limit);
@@ -366,9 +369,9 @@ int main(int argc, char **argv) {
         const bool ran = run.Execute(metrics);
         ok = ok && ran;
         if (!o.metrics)
-            std::printf("%s: %d bots in %d %s, %.0f lines/s of %d bytes for %.0f s%s\n", irc ? "IRC server" : "universe",
-                        o.bots, o.worlds, irc ? "channels" : "worlds", o.rate, o.size, o.seconds,
-                        o.stand && !irc ? ", standing" : "");
+            std::printf("%s: %d bots in %d %s, %.0f lines/s of %d bytes for %.0f s%s\n",
+                        irc ? "IRC server" : "universe", o.bots, o.worlds, irc ? "channels" : "worlds", o.rate, o.size,
+                        o.seconds, o.stand && !irc ? ", standing" : "");
         for (const Metric &m : metrics) {
             if (o.metrics)
                 std::printf("%s %.4f\n", m.name.c_str(), m.value);

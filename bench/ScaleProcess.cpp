@@ -23,6 +23,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
+volatile std::sig_atomic_t runningServer = 0; // the server's pid while one runs
+
+void OnSignal(int signal) {
+    if (runningServer > 0)
+        ::kill(static_cast<pid_t>(runningServer), SIGTERM);
+    ::_exit(128 + signal);
+}
+
 bool Spawn(const std::vector<std::string> &args, int out, pid_t &pid) {
     std::vector<char *> argv;
     for (const std::string &a : args)
@@ -74,6 +82,11 @@ bool Accepts(int port) {
 
 } // namespace
 
+void StopServerOnSignal() {
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+}
+
 long RaiseDescriptorLimit() {
     rlimit limit{};
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
@@ -88,6 +101,7 @@ long RaiseDescriptorLimit() {
 
 void ServerProcess::Stop() {
     if (pid > 0) {
+        runningServer = 0;
         ::kill(pid, SIGTERM);
         int status = 0;
         const auto end = std::chrono::steady_clock::now() + 10s;
@@ -137,6 +151,8 @@ bool StartUniverse(const UniverseSetup &setup, ServerProcess &server) {
                            std::to_string(setup.radius)},
                           out[1], server.pid);
     ::close(out[1]);
+    if (ok)
+        runningServer = server.pid;
     std::string line;
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (ok && line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < end) {
@@ -204,6 +220,8 @@ bool StartIrc(const IrcSetup &setup, ServerProcess &server) {
     const int log = ::open((server.folder + "/ngircd.log").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
     const bool ok = Spawn({setup.executable, "--nodaemon", "--config", conf}, log, server.pid);
     ::close(log);
+    if (ok)
+        runningServer = server.pid;
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (ok && !Accepts(server.port)) {
         int status = 0;
@@ -232,8 +250,9 @@ bool ReadUsage(pid_t pid, ProcessUsage &usage) {
     const char *p = std::strrchr(buffer, ')');
     unsigned long utime = 0, stime = 0;
     long rssPages = 0;
-    if (!p || std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu %*d %*d %*d %*d %*d %*d %*u %*u %ld",
-                          &utime, &stime, &rssPages) != 3)
+    if (!p ||
+        std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu %*d %*d %*d %*d %*d %*d %*u %*u %ld",
+                    &utime, &stime, &rssPages) != 3)
         return false;
     usage.cpuSeconds = static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
     usage.rssKiB = rssPages * (::sysconf(_SC_PAGESIZE) / 1024);
@@ -261,8 +280,8 @@ double SoftirqSeconds() {
     if (!f)
         return 0;
     unsigned long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0;
-    const int n = std::fscanf(f, "cpu %llu %llu %llu %llu %llu %llu %llu", &user, &nice, &system, &idle, &iowait, &irq,
-                              &softirq);
+    const int n =
+        std::fscanf(f, "cpu %llu %llu %llu %llu %llu %llu %llu", &user, &nice, &system, &idle, &iowait, &irq, &softirq);
     std::fclose(f);
     return n == 7 ? static_cast<double>(softirq) / static_cast<double>(::sysconf(_SC_CLK_TCK)) : 0;
 }

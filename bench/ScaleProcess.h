@@ -7,6 +7,9 @@
 #include <sys/types.h>
 #include <vector>
 
+// Makes SIGINT and SIGTERM stop the server that is running before this program ends, so none is left behind.
+void StopServerOnSignal();
+
 // Raises this process's soft descriptor limit to the hard one; children inherit it. Returns the limit now.
 long RaiseDescriptorLimit();
 

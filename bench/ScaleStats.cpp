@@ -37,8 +37,8 @@ double LatencyHistogram::PercentileMs(double p) const {
 DeliveryLedger::DeliveryLedger(int bots, int rooms, long long lines)
     : bots_(bots), rooms_(rooms), lines_(lines), words_(static_cast<std::size_t>((lines + 63) / 64)),
       bits_(words_ * static_cast<std::size_t>(bots), 0), absent_(static_cast<std::size_t>(bots), 0),
-      saidInRoom_(static_cast<std::size_t>(rooms), 0),
-      saidBy_(static_cast<std::size_t>(bots), 0), heardBy_(static_cast<std::size_t>(bots), 0) {}
+      saidInRoom_(static_cast<std::size_t>(rooms), 0), saidBy_(static_cast<std::size_t>(bots), 0),
+      heardBy_(static_cast<std::size_t>(bots), 0) {}
 
 std::string DeliveryLedger::Text(long long k, long long sentNs, std::size_t size) {
     std::string text = "L " + std::to_string(k) + " " + std::to_string(sentNs) + " ";
@@ -103,7 +103,7 @@ long long DeliveryLedger::Lost() const {
     long long lost = 0;
     for (int b = 0; b < bots_; ++b)
         if (!absent_[static_cast<std::size_t>(b)])
-            lost += std::max(0LL, saidInRoom_[static_cast<std::size_t>(b % rooms_)] - saidBy_[static_cast<std::size_t>(b)] -
-                                  heardBy_[static_cast<std::size_t>(b)]);
+            lost += std::max(0LL, saidInRoom_[static_cast<std::size_t>(b % rooms_)] -
+                                      saidBy_[static_cast<std::size_t>(b)] - heardBy_[static_cast<std::size_t>(b)]);
     return lost;
 }
