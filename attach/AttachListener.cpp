@@ -2,6 +2,7 @@
 
 #include "attach/WindowGate.h"
 #include "protocol/Frame.h"
+#include "protocol/FrameBuffers.h"
 #include "protocol/MessageType.h"
 
 #include <algorithm>
@@ -32,7 +33,7 @@ public:
 
 private:
     void Read();
-    void Consume();
+    void Consume(std::size_t received);
     void HandleFrame(const std::uint8_t *frame, std::size_t size);
     void Write();
     void ArmTimer();
@@ -43,11 +44,10 @@ private:
     asio::ip::tcp::socket socket_;
     std::unique_ptr<asio::ssl::stream<asio::ip::tcp::socket &>> tls_; // over socket_, when TLS is on
     asio::steady_timer timer_;
-    std::vector<std::uint8_t> in_;
-    std::size_t used_ = 0;
-    std::string pending_, writing_;
+    FrameInput in_;
+    FrameOutput out_;
     WindowGate gate_;
-    bool writeActive_ = false, closing_ = false, finished_ = false;
+    bool closing_ = false, finished_ = false;
     std::string peer_;
     std::chrono::steady_clock::time_point started_, lastHeard_;
 };
@@ -94,7 +94,7 @@ private:
 
 AttachWindow::AttachWindow(AttachListener::Impl &owner, std::uint64_t id, asio::ip::tcp::socket socket)
     : owner_(owner), id_(id), socket_(std::move(socket)), timer_(socket_.get_executor()),
-      in_(kMaxFrameSize + 16 * 1024), gate_(owner.Options().idleTimeout) {
+      out_(owner.Options().maxOutputBytes), gate_(owner.Options().idleTimeout) {
     asio::error_code ec;
     const auto remote = socket_.remote_endpoint(ec);
     if (!ec)
@@ -135,36 +135,25 @@ void AttachWindow::Read() {
             Finish();
             return;
         }
-        used_ += n;
         lastHeard_ = std::chrono::steady_clock::now();
-        Consume();
+        Consume(n);
         Read();
     };
-    const auto buffer = asio::buffer(in_.data() + used_, in_.size() - used_);
+    std::uint8_t *room = in_.Room(); // first: it may grow the buffer
+    const auto buffer = asio::buffer(room, in_.RoomSize());
     if (tls_)
         tls_->async_read_some(buffer, std::move(done));
     else
         socket_.async_read_some(buffer, std::move(done));
 }
 
-void AttachWindow::Consume() {
-    std::size_t offset = 0;
-    while (!closing_ && !finished_) {
-        std::size_t size = 0;
-        const CutResult cut = CutFrame(in_.data() + offset, used_ - offset, size);
-        if (cut == CutResult::NeedMore)
-            break;
-        if (cut == CutResult::Broken) {
-            owner_.Log(peer_ + ": protocol error, closing");
-            Close(kProtocolError);
-            break;
-        }
-        HandleFrame(in_.data() + offset, size);
-        offset += size;
-    }
-    if (offset > 0) {
-        std::memmove(in_.data(), in_.data() + offset, used_ - offset);
-        used_ -= offset;
+void AttachWindow::Consume(std::size_t received) {
+    const bool valid = in_.Received(
+        received, [this] { return !closing_ && !finished_; },
+        [this](const std::uint8_t *frame, std::size_t size) { HandleFrame(frame, size); });
+    if (!valid) {
+        owner_.Log(peer_ + ": protocol error, closing");
+        Close(kProtocolError);
     }
 }
 
@@ -189,11 +178,11 @@ void AttachWindow::HandleFrame(const std::uint8_t *frame, std::size_t size) {
 void AttachWindow::Send(const std::string &frames) {
     if (closing_ || finished_ || frames.empty())
         return;
-    pending_ += frames;
-    if (pending_.size() + writing_.size() > owner_.Options().maxOutputBytes) {
+    out_.Append(frames);
+    if (out_.OverLimit()) {
         // A window this far behind would make the bot hold its whole backlog; let the window go instead.
         owner_.Log(peer_ + ": output backlog above the limit, disconnecting");
-        pending_.clear();
+        out_.DropWaiting();
         closing_ = true;
         asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Finish(); });
         return;
@@ -202,29 +191,26 @@ void AttachWindow::Send(const std::string &frames) {
 }
 
 void AttachWindow::Write() {
-    if (writeActive_ || pending_.empty() || finished_)
+    if (out_.Writing() || !out_.HasWaiting() || finished_)
         return;
-    writing_.swap(pending_);
-    pending_.clear();
-    writeActive_ = true;
+    const auto buffer = asio::buffer(out_.BeginWrite());
     auto done = [this, self = shared_from_this()](const asio::error_code &ec, std::size_t) {
-        writeActive_ = false;
-        writing_.clear();
+        out_.Written();
         if (finished_)
             return;
         if (ec) {
             Finish();
             return;
         }
-        if (!pending_.empty())
+        if (out_.HasWaiting())
             Write();
         else if (closing_)
             Finish();
     };
     if (tls_)
-        asio::async_write(*tls_, asio::buffer(writing_), std::move(done));
+        asio::async_write(*tls_, buffer, std::move(done));
     else
-        asio::async_write(socket_, asio::buffer(writing_), std::move(done));
+        asio::async_write(socket_, buffer, std::move(done));
 }
 
 void AttachWindow::Close(int reason) {
@@ -232,7 +218,7 @@ void AttachWindow::Close(int reason) {
         return;
     std::string frame;
     FrameWriter(frame, static_cast<std::uint16_t>(MessageType::Close), 0, reason).Finish();
-    pending_ += frame;
+    out_.Append(frame);
     closing_ = true;
     Write();
     timer_.expires_after(kCloseGrace);

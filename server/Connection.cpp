@@ -11,10 +11,6 @@ constexpr int kProtocolError = 463;
 constexpr int kVersionMismatch = 454;
 constexpr int kTimeout = 402;
 constexpr auto kCloseGrace = std::chrono::seconds(2);
-// The input buffer starts small, since most frames are, and grows to the largest frame only for one that needs it;
-// thousands of idle connections then cost little.
-constexpr std::size_t kInputStart = 4 * 1024;
-constexpr std::size_t kInputMost = kMaxFrameSize + 16 * 1024;
 } // namespace
 
 void WriteBatch::Add(std::shared_ptr<Connection> connection) {
@@ -33,7 +29,7 @@ void WriteBatch::Flush() {
 Connection::Connection(asio::ip::tcp::socket socket, Universe &universe, const ServerOptions &options,
                        WriteBatch &batch, ClosedHandler closed)
     : socket_(std::move(socket)), timer_(socket_.get_executor()), universe_(universe), options_(options), batch_(batch),
-      closed_(std::move(closed)), in_(kInputStart) {
+      closed_(std::move(closed)), out_(options.maxOutputBytes) {
     asio::error_code ec;
     const auto remote = socket_.remote_endpoint(ec);
     if (!ec) {
@@ -67,12 +63,9 @@ void Connection::Start() {
 void Connection::Read() {
     if (finished_)
         return;
-    if (used_ == in_.size() && in_.size() < kInputMost)
-        in_.resize(std::min(in_.size() * 2, kInputMost)); // a frame larger than the room so far
-    else if (used_ == 0 && in_.size() > kInputStart)
-        in_ = std::vector<std::uint8_t>(kInputStart); // give back the room a large frame took
     auto self = shared_from_this();
-    socket_.async_read_some(asio::buffer(in_.data() + used_, in_.size() - used_),
+    std::uint8_t *room = in_.Room(); // first: it may grow the buffer
+    socket_.async_read_some(asio::buffer(room, in_.RoomSize()),
                             [this, self](const asio::error_code &ec, std::size_t n) {
                                 if (finished_)
                                     return;
@@ -80,32 +73,20 @@ void Connection::Read() {
                                     Finish();
                                     return;
                                 }
-                                used_ += n;
                                 lastHeard_ = std::chrono::steady_clock::now();
-                                Consume();
+                                Consume(n);
                                 if (!closing_)
                                     Read();
                             });
 }
 
-void Connection::Consume() {
-    std::size_t offset = 0;
-    while (!closing_ && !finished_) {
-        std::size_t size = 0;
-        const CutResult cut = CutFrame(in_.data() + offset, used_ - offset, size);
-        if (cut == CutResult::NeedMore)
-            break;
-        if (cut == CutResult::Broken) {
-            Log("protocol error, closing");
-            Close(kProtocolError);
-            break;
-        }
-        HandleFrame(in_.data() + offset, size);
-        offset += size;
-    }
-    if (offset > 0) {
-        std::memmove(in_.data(), in_.data() + offset, used_ - offset);
-        used_ -= offset;
+void Connection::Consume(std::size_t n) {
+    const bool valid = in_.Received(
+        n, [this] { return !closing_ && !finished_; },
+        [this](const std::uint8_t *frame, std::size_t size) { HandleFrame(frame, size); });
+    if (!valid) {
+        Log("protocol error, closing");
+        Close(kProtocolError);
     }
 }
 
@@ -165,18 +146,18 @@ void Connection::HandleFrame(const std::uint8_t *frame, std::size_t size) {
 void Connection::Send(const std::string &frames) {
     if (closing_ || finished_ || frames.empty())
         return;
-    pending_ += frames;
-    if (pending_.size() + writing_.size() > options_.maxOutputBytes) {
+    out_.Append(frames);
+    if (out_.OverLimit()) {
         // A reader this far behind would make us hold its whole backlog; let it go instead. Closing is posted so
         // that the universe, which may be in the middle of a broadcast, never sees a connection vanish under it.
         Log("output backlog above the limit, disconnecting");
         closing_ = true;
-        pending_.clear();
+        out_.DropWaiting();
         asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Abort(); });
         return;
     }
     // A write in flight picks up the rest when it completes.
-    if (!batched_ && !writeActive_) {
+    if (!batched_ && !out_.Writing()) {
         batched_ = true;
         batch_.Add(shared_from_this());
     }
@@ -188,29 +169,24 @@ void Connection::Flush() {
 }
 
 void Connection::Write() {
-    if (writeActive_ || pending_.empty() || finished_)
+    if (out_.Writing() || !out_.HasWaiting() || finished_)
         return;
     asio::error_code ec;
-    const std::size_t sent = socket_.write_some(asio::buffer(pending_), ec);
+    const std::size_t sent = socket_.write_some(asio::buffer(out_.Waiting()), ec);
     if (ec && ec != asio::error::would_block && ec != asio::error::try_again) {
         // Finishing detaches from the universe, which may be the caller; let it happen on the next turn.
-        pending_.clear();
+        out_.DropWaiting();
         closing_ = true;
         asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Finish(); });
         return;
     }
-    if (sent == pending_.size()) {
-        pending_.clear();
+    out_.Sent(sent);
+    if (!out_.HasWaiting())
         return;
-    }
     // The peer's buffer is full: the rest goes out as it drains.
-    writing_.assign(pending_, sent);
-    pending_.clear();
-    writeActive_ = true;
     auto self = shared_from_this();
-    asio::async_write(socket_, asio::buffer(writing_), [this, self](const asio::error_code &ec, std::size_t) {
-        writeActive_ = false;
-        writing_.clear();
+    asio::async_write(socket_, asio::buffer(out_.BeginWrite()), [this, self](const asio::error_code &ec, std::size_t) {
+        out_.Written();
         if (finished_)
             return;
         if (ec) {
@@ -218,7 +194,7 @@ void Connection::Write() {
             return;
         }
         Write();
-        if (!writeActive_ && closing_)
+        if (!out_.Writing() && closing_)
             Finish();
     });
 }
@@ -228,11 +204,11 @@ void Connection::Close(int reason) {
         return;
     std::string frame;
     FrameWriter(frame, static_cast<std::uint16_t>(MessageType::Close), 0, reason).Finish();
-    pending_ += frame;
+    out_.Append(frame);
     closing_ = true;
-    if (!writeActive_) {
+    if (!out_.Writing()) {
         Write();
-        if (!writeActive_) {
+        if (!out_.Writing()) {
             asio::post(socket_.get_executor(), [self = shared_from_this()] { self->Finish(); });
             return;
         }

@@ -3,6 +3,7 @@
 // One client's TCP connection: reads frames (checking every limit before using them), answers the version
 // handshake, hands requests to the universe and writes its output with a bounded backlog.
 
+#include "protocol/FrameBuffers.h"
 #include "server/Universe.h"
 
 #include <asio.hpp>
@@ -50,7 +51,7 @@ public:
 
 private:
     void Read();
-    void Consume();
+    void Consume(std::size_t received);
     void HandleFrame(const std::uint8_t *frame, std::size_t size);
     void Write();
     void ArmTimer();
@@ -63,11 +64,8 @@ private:
     const ServerOptions &options_;
     WriteBatch &batch_;
     ClosedHandler closed_;
-    std::vector<std::uint8_t> in_;
-    std::size_t used_ = 0;
-    std::string pending_;
-    std::string writing_;
-    bool writeActive_ = false;
+    FrameInput in_;
+    FrameOutput out_;
     bool batched_ = false; // in the batch, waiting for the turn's flush
     bool hello_ = false;
     bool heartbeat_ = false; // the client's Hello asked for its Pings to be answered
