@@ -6,6 +6,14 @@
 namespace {
 constexpr std::size_t kInputStart = 4 * 1024;
 constexpr std::size_t kInputMost = kMaxFrameSize + 16 * 1024;
+constexpr std::size_t kOutputKept = 64 * 1024;
+
+void Empty(std::string &buffer) {
+    if (buffer.capacity() > kOutputKept)
+        std::string().swap(buffer);
+    else
+        buffer.clear();
+}
 } // namespace
 
 FrameInput::FrameInput() : buffer_(kInputStart) {}
@@ -27,12 +35,19 @@ void FrameInput::Drop(std::size_t count) {
 
 const std::string &FrameOutput::BeginWrite() {
     writing_.swap(waiting_);
-    waiting_.clear();
+    Empty(waiting_);
     writingActive_ = true;
     return writing_;
 }
 
+void FrameOutput::Sent(std::size_t count) {
+    if (count >= waiting_.size())
+        Empty(waiting_);
+    else
+        waiting_.erase(0, count);
+}
+
 void FrameOutput::Written() {
-    writing_.clear();
+    Empty(writing_);
     writingActive_ = false;
 }

@@ -65,11 +65,13 @@ public:
     bool Writing() const { return writingActive_; }
     std::string_view Waiting() const { return waiting_; }
     // The first `count` waiting bytes went out at once.
-    void Sent(std::size_t count) { waiting_.erase(0, count); }
-    // Moves what waits into the writing buffer and returns it; it stays put until Written. Both buffers keep their
-    // room, so a busy connection stops allocating once warm.
+    void Sent(std::size_t count);
+    // Moves what waits into the writing buffer and returns it; it stays put until Written. Both buffers keep the
+    // room of ordinary traffic, so a busy connection stops allocating once warm, and give back what a burst took.
     const std::string &BeginWrite();
     void Written();
+    // Memory the two buffers hold, used or not.
+    std::size_t Held() const { return waiting_.capacity() + writing_.capacity(); }
 
 private:
     std::size_t limit_;

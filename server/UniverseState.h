@@ -4,6 +4,7 @@
 // handlers.
 
 #include "common/UnicodeCase.h"
+#include "server/SessionSet.h"
 #include "server/SpatialGrid.h"
 #include "server/Universe.h"
 #include "server/WorldAttributes.h"
@@ -61,7 +62,7 @@ struct Universe::Session {
     bool visible = false; // others see a bot only after its first state change
     bool global = false;
     WorldRights rights;
-    std::unordered_set<int> known; // sessions this observer has been told about
+    SessionSet known; // sessions this observer has been told about
     std::string lastSaid;
     std::deque<InboxEntry> inbox;
 };

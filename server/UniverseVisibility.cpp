@@ -44,16 +44,15 @@ void Universe::EncodeAvatarEvent(std::string &out, int event, const Session &sub
 
 int Universe::ViewChange(Session &o, const Session &subject, bool moved) {
     const bool sees = subject.visible && (o.global || InRange(o, subject));
-    const auto it = o.known.find(subject.id);
-    const bool knew = it != o.known.end();
+    const bool knew = o.known.Contains(subject.id);
     if (sees && !knew) {
-        o.known.insert(subject.id);
+        o.known.Insert(subject.id);
         return kEventAvatarAdd;
     }
     if (sees && moved)
         return kEventAvatarChange;
     if (!sees && knew) {
-        o.known.erase(it);
+        o.known.Erase(subject.id);
         return kEventAvatarDelete;
     }
     return -1;
@@ -137,7 +136,7 @@ void Universe::RemoveFromWorld(Session &s) {
     bool made = false;
     std::string &frame = avatarFrames_[FrameSlot(kEventAvatarDelete)];
     const auto forget = [&](Session &o) {
-        if (&o == &s || !o.client || !o.known.erase(s.id))
+        if (&o == &s || !o.client || !o.known.Erase(s.id))
             return;
         if (!made) {
             EncodeAvatarEvent(frame, kEventAvatarDelete, s, true);
@@ -155,7 +154,7 @@ void Universe::RemoveFromWorld(Session &s) {
     std::erase(w.members, &s);
     std::erase(w.observers, &s);
     std::erase(w.globals, &s);
-    s.known.clear();
+    s.known.Clear();
     s.world = nullptr;
     s.global = false;
     s.visible = !s.client;

@@ -105,4 +105,23 @@ TEST(FrameOutput, TheBacklogCountsWhatWaitsAndWhatIsBeingWritten) {
     EXPECT_EQ(out.Waiting(), "nop");
 }
 
+// A burst (everyone present told about everyone on entry) leaves no megabyte behind; ordinary lines keep their room.
+TEST(FrameOutput, ABurstsRoomIsGivenBackOnceWritten) {
+    FrameOutput out(8 * 1024 * 1024);
+    const std::string line(100, 'x');
+    for (int i = 0; i < 10000; ++i)
+        out.Append(line);
+    out.BeginWrite();
+    out.Written();
+    out.Append(line);
+    out.Sent(line.size());
+    EXPECT_LE(out.Held(), 128u * 1024);
+    for (int round = 0; round < 3; ++round) {
+        out.Append(line);
+        out.BeginWrite();
+        out.Written();
+    }
+    EXPECT_GE(out.Held(), line.size()) << "the room of ordinary traffic stays";
+}
+
 } // namespace
