@@ -178,17 +178,24 @@ bool GabblerApp::Run(const std::optional<LoginValues> &fromCommandLine) {
         return false;
     }
     window_->SetAlwaysOnTop(GetSettings().AlwaysOnTopActive());
+    // A scaled or small screen may have less room than the window's starting size, which is also its minimum:
+    // the window starts at what fits, or it could neither be seen whole nor made smaller.
+    const QRect screen = window_->screen()->availableGeometry();
+    window_->resize(AvatarMapWindow::FitOnScreen(window_->size(), screen));
     // Left to the window manager, the map window would open wherever it likes, often over the main window's menus:
     // the first time the two go side by side; the map keeps that place, and the main window keeps clear of it.
-    const QRect screen = window_->screen()->availableGeometry();
+    const int menuBarBottom = window_->menuBar()->sizeHint().height();
     if (!mapPlaced_) {
-        const auto places = AvatarMapWindow::FirstPlaces(window_->size(), map_->size(), screen,
-                                                         window_->menuBar()->sizeHint().height());
+        map_->resize(AvatarMapWindow::FitOnScreen(map_->size(), screen));
+        const auto places = AvatarMapWindow::FirstPlaces(window_->size(), map_->size(), screen, menuBarBottom);
         window_->move(places.main);
         map_->move(places.map);
         mapPlaced_ = true;
     } else {
-        window_->move(AvatarMapWindow::MainPlace(window_->size(), QRect(map_->pos(), map_->size()), screen));
+        const auto places =
+            AvatarMapWindow::NextPlaces(window_->size(), QRect(map_->pos(), map_->size()), screen, menuBarBottom);
+        window_->move(places.main);
+        map_->move(places.map);
     }
     window_->show();
     window_->setMinimumSize(window_->size());

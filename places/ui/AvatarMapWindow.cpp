@@ -122,6 +122,17 @@ void AvatarMapWindow::ZoomOut() {
     view_->SetManualScale(zoom_.ManualZoomLevel());
 }
 
+namespace {
+
+// Room for the window manager's frames, which are not known before the windows are shown: borders, and a title bar
+// above the window.
+constexpr int kFrameGap = 16;
+constexpr int kTitleRoom = 3 * kFrameGap;
+
+int Centred(int start, int room, int size) { return start + std::max(0, (room - size) / 2); }
+
+} // namespace
+
 bool AvatarMapWindow::RestoreRect(const MapWindowRect &rect) {
     const auto geometry = RestoredMapGeometry(rect.left, rect.top, rect.right, rect.bottom);
     if (!geometry) {
@@ -130,21 +141,22 @@ bool AvatarMapWindow::RestoreRect(const MapWindowRect &rect) {
     resize(geometry->width, geometry->height);
     // A hand-edited or outdated rectangle could put the window where no screen shows it.
     const QPoint titleBar(geometry->left + std::min(geometry->width / 2, 100), geometry->top + 10);
-    if (!QGuiApplication::screenAt(titleBar)) {
+    const QScreen *screen = QGuiApplication::screenAt(titleBar);
+    if (!screen) {
         return false;
     }
-    move(geometry->left, geometry->top);
+    const QRect room = screen->availableGeometry();
+    const QSize fitted = FitOnScreen(size(), room);
+    resize(fitted);
+    QPoint at(geometry->left, geometry->top);
+    // Stored with a larger screen or scale: onto this screen whole, frame and all. A place on it stays as it was.
+    if (!room.contains(QRect(at, fitted))) {
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - fitted.width() - kFrameGap)));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - fitted.height() - kTitleRoom)));
+    }
+    move(at);
     return true;
 }
-
-namespace {
-
-// Room for the window manager's frames, which are not known before the windows are shown.
-constexpr int kFrameGap = 16;
-
-int Centred(int start, int room, int size) { return start + std::max(0, (room - size) / 2); }
-
-} // namespace
 
 QPoint AvatarMapWindow::MainPlace(QSize main, QRect map, QRect screen) {
     const QPoint centred(Centred(screen.left(), screen.width(), main.width()),
@@ -156,7 +168,8 @@ QPoint AvatarMapWindow::MainPlace(QSize main, QRect map, QRect screen) {
     const int rightOfMap = map.left() + map.width() + kFrameGap;
     const bool leftFits = leftOfMap >= screen.left();
     const bool rightFits = rightOfMap + main.width() <= screen.left() + screen.width();
-    const int top = std::max(screen.top(), std::min(map.top(), screen.top() + screen.height() - main.height()));
+    const int top =
+        std::max(screen.top(), std::min(map.top(), screen.top() + screen.height() - main.height() - kTitleRoom));
     if (leftFits && (!rightFits || centred.x() - leftOfMap <= rightOfMap - centred.x())) {
         return {leftOfMap, top};
     }
@@ -164,6 +177,19 @@ QPoint AvatarMapWindow::MainPlace(QSize main, QRect map, QRect screen) {
         return {rightOfMap, top};
     }
     return centred;
+}
+
+AvatarMapWindow::Places AvatarMapWindow::NextPlaces(QSize main, QRect map, QRect screen, int menuBarBottom) {
+    const QPoint mainAt = MainPlace(main, map, screen);
+    const bool covered = QRect(mainAt, main).adjusted(-kFrameGap, -kFrameGap, kFrameGap, kFrameGap).intersects(map);
+    if (covered && main.width() + kFrameGap + map.width() <= screen.width()) {
+        return FirstPlaces(main, map.size(), screen, menuBarBottom);
+    }
+    return {mainAt, map.topLeft()};
+}
+
+QSize AvatarMapWindow::FitOnScreen(QSize size, QRect screen) {
+    return size.boundedTo((screen.size() - QSize(kFrameGap, kTitleRoom)).expandedTo(QSize(1, 1)));
 }
 
 AvatarMapWindow::Places AvatarMapWindow::FirstPlaces(QSize main, QSize map, QRect screen, int menuBarBottom) {
@@ -179,7 +205,8 @@ AvatarMapWindow::Places AvatarMapWindow::FirstPlaces(QSize main, QSize map, QRec
                         centred(screen.top(), screen.height(), main.height()));
     const int mapLeft = std::max(screen.left(), screen.left() + screen.width() - map.width());
     const int belowMenus = mainAt.y() + menuBarBottom + kGap;
-    const int mapTop = std::max(screen.top(), std::min(belowMenus, screen.top() + screen.height() - map.height()));
+    const int mapTop =
+        std::max(screen.top(), std::min(belowMenus, screen.top() + screen.height() - map.height() - kTitleRoom));
     return {mainAt, {mapLeft, mapTop}};
 }
 

@@ -37,7 +37,8 @@ public:
     void ApplyZoomType();
     int ManualZoomLevel() const { return zoom_.ManualZoomLevel(); }
 
-    // Moves the window to a stored rectangle; all zero keeps its place. A position no screen shows is not taken.
+    // Moves the window to a stored rectangle; all zero keeps its place. A position no screen shows is not taken; a
+    // rectangle partly off the screen it is on (stored with a larger screen or scale) is made to fit on it.
     // True when the window took a stored position.
     bool RestoreRect(const MapWindowRect &rect);
 
@@ -54,6 +55,12 @@ public:
     // window would cover it there; then beside this one, on the side nearer the centre that the screen has room
     // for. So the two keep the places the first run gave them.
     static QPoint MainPlace(QSize main, QRect map, QRect screen);
+    // Both places once this one has a stored place: the main window's as MainPlace gives it, and this one's kept;
+    // but when the main window could only go under this one and the screen has room for both side by side, both
+    // go side by side as on the first run.
+    static Places NextPlaces(QSize main, QRect map, QRect screen, int menuBarBottom);
+    // A window size that fits on the screen (an available area) with room for the window manager's frame.
+    static QSize FitOnScreen(QSize size, QRect screen);
     // The window's normal rectangle, to be stored.
     MapWindowRect StoredRect() const;
 

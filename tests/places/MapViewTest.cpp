@@ -335,4 +335,37 @@ TEST(AvatarMapWindow, MainWindowKeepsClearOfTheStoredMap) {
         << "the next run gives the main window the first run's place";
 }
 
+// Where the main window can only go under the stored map, both go side by side when the screen has room for that.
+TEST(AvatarMapWindow, NextPlacesMoveTheMapOnlyWhenItWouldCoverTheMainWindow) {
+    const QSize main(800, 520);
+    struct Case {
+        const char *what;
+        QRect screen;
+        QRect map;
+        QPoint main;
+        QPoint mapAt;
+    };
+    const Case cases[] = {
+        {"clear of the map: the map stays", QRect(0, 0, 1400, 950), QRect(0, 0, 250, 300), QPoint(300, 215),
+         QPoint(0, 0)},
+        {"covered, room for both: side by side", QRect(0, 0, 1400, 950), QRect(500, 300, 320, 400), QPoint(132, 215),
+         QPoint(948, 215)},
+        {"covered, no room for both: the map stays", QRect(0, 0, 1024, 768), QRect(300, 200, 320, 400),
+         QPoint(112, 124), QPoint(300, 200)},
+    };
+    for (const Case &c : cases) {
+        const AvatarMapWindow::Places places = AvatarMapWindow::NextPlaces(main, c.map, c.screen, 25);
+        EXPECT_EQ(places.main, c.main) << c.what;
+        EXPECT_EQ(places.map, c.mapAt) << c.what;
+    }
+}
+
+// A window larger than the screen (a scaled one) shrinks to it, with room for its frame; a smaller one keeps its size.
+TEST(AvatarMapWindow, FitOnScreenLeavesRoomForTheFrame) {
+    const QRect scaled(0, 0, 700, 475);
+    EXPECT_EQ(AvatarMapWindow::FitOnScreen(QSize(800, 520), scaled), QSize(684, 427));
+    EXPECT_EQ(AvatarMapWindow::FitOnScreen(QSize(320, 400), scaled), QSize(320, 400));
+    EXPECT_EQ(AvatarMapWindow::FitOnScreen(QSize(800, 520), QRect(0, 0, 1400, 950)), QSize(800, 520));
+}
+
 } // namespace
