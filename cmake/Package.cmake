@@ -1,12 +1,18 @@
 # The Debian package (scripts/package): `cpack -G DEB` in a build configured for the /usr prefix.
 
+# Who answers for the package: a placeholder until the project has an address of its own; a packager sets it.
+set(GABBLER_MAINTAINER "Gabbler developers <gabbler@example.org>" CACHE STRING
+    "The package's maintainer, as \"Name <address>\"")
+
 option(GABBLER_DEBIAN_FILES "Install the copyright file and changelog a Debian package needs" OFF)
 if(GABBLER_DEBIAN_FILES)
     install(FILES ${CMAKE_SOURCE_DIR}/dist/debian/copyright DESTINATION ${GABBLER_INSTALL_DOCDIR})
+    # The changelog's entries are signed by the maintainer above.
+    set(plain ${CMAKE_BINARY_DIR}/debian/changelog)
+    configure_file(${CMAKE_SOURCE_DIR}/dist/debian/changelog.in ${plain} @ONLY)
     set(changelog ${CMAKE_BINARY_DIR}/debian/changelog.gz)
-    add_custom_command(OUTPUT ${changelog} DEPENDS ${CMAKE_SOURCE_DIR}/dist/debian/changelog
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/debian
-        COMMAND sh -c "${GABBLER_GZIP} -9 -n -c \"$0\" > \"$1\"" ${CMAKE_SOURCE_DIR}/dist/debian/changelog ${changelog}
+    add_custom_command(OUTPUT ${changelog} DEPENDS ${plain}
+        COMMAND sh -c "${GABBLER_GZIP} -9 -n -c \"$0\" > \"$1\"" ${plain} ${changelog}
         VERBATIM)
     add_custom_target(gabbler_debian_files ALL DEPENDS ${changelog})
     install(FILES ${changelog} DESTINATION ${GABBLER_INSTALL_DOCDIR})
@@ -14,7 +20,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME gabbler)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "Gabbler developers <gabbler@example.org>")
+set(CPACK_PACKAGE_CONTACT "${GABBLER_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "bot console for 3D virtual worlds")
 # Lines of the package's long description stay under 80 characters, as Debian's tools show them.
 set(CPACK_PACKAGE_DESCRIPTION
