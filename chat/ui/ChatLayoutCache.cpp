@@ -285,3 +285,50 @@ void ChatLayoutCache::Lay(ChatBlock &block, std::uint64_t line, const Segment &b
     layout.endLayout();
     block.height = std::max(1, static_cast<int>(std::ceil(y)));
 }
+
+QTextLine ChatBlock::RowAt(int local) const {
+    QTextLine row = layout.lineForTextPosition(local);
+    return row.isValid() ? row : layout.lineAt(layout.lineCount() - 1);
+}
+
+bool ChatLayoutCache::StepRows(ChatBlockId &id, int &row, int rows) {
+    ChatBlock *block = Get(id);
+    if (!block) {
+        return false;
+    }
+    row = std::clamp(row, 0, std::max(0, block->layout.lineCount() - 1));
+    while (rows > 0) {
+        const int count = block->layout.lineCount();
+        if (row + rows < count) {
+            row += rows;
+            return true;
+        }
+        rows -= count - row;
+        const auto next = Next(id);
+        ChatBlock *nextBlock = next ? Get(*next) : nullptr;
+        if (!nextBlock) {
+            row = count - 1;
+            return false;
+        }
+        id = *next;
+        block = nextBlock;
+        row = 0;
+    }
+    while (rows < 0) {
+        if (row >= -rows) {
+            row += rows;
+            return true;
+        }
+        rows += row + 1;
+        const auto prev = Prev(id);
+        ChatBlock *prevBlock = prev ? Get(*prev) : nullptr;
+        if (!prevBlock) {
+            row = 0;
+            return false;
+        }
+        id = *prev;
+        block = prevBlock;
+        row = block->layout.lineCount() - 1;
+    }
+    return true;
+}

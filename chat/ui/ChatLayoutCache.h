@@ -38,6 +38,9 @@ struct ChatBlock {
         int end;
     };
     std::vector<Link> links;
+
+    // The row holding a position within the block (UTF-16 units); past the end, the last row.
+    QTextLine RowAt(int local) const;
 };
 
 // Lays out only the blocks asked for and keeps those asked for recently.
@@ -70,6 +73,8 @@ public:
     std::optional<ChatBlockId> Last();
     std::optional<ChatBlockId> Next(ChatBlockId id);
     std::optional<ChatBlockId> Prev(ChatBlockId id);
+    // Moves id and row by rows rows across blocks; false when it stopped early at either end of the log.
+    bool StepRows(ChatBlockId &id, int &row, int rows);
 
     bool Retained(std::uint64_t line) const;
     // The block holding the given position (UTF-16 units into the line).
