@@ -2,6 +2,7 @@
 
 #include "common/Decimal.h"
 #include "common/TextCase.h"
+#include "common/TextTrim.h"
 #include "common/Utf8.h"
 
 #include <filesystem>
@@ -9,18 +10,6 @@
 #include <utility>
 
 namespace {
-
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 std::string WithoutLineBreaks(std::string_view text) {
     std::string result;

@@ -2,28 +2,13 @@
 
 #include "common/Decimal.h"
 #include "common/TextCase.h"
+#include "common/TextTrim.h"
 #include "common/Utf8.h"
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <utility>
-
-namespace {
-
-bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsSpace(text.front())) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && IsSpace(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-} // namespace
 
 UniverseAddress SplitUniverse(std::string_view text) {
     text = Trim(text);

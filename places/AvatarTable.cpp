@@ -82,7 +82,7 @@ void AvatarTable::LoadText(std::string_view content) {
     entries_.clear();
     unread_.clear();
     for (const auto raw : SplitFileLines(content)) {
-        const auto line = TrimLine(raw);
+        const auto line = Trim(raw);
         if (line.empty()) {
             continue;
         }

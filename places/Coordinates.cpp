@@ -1,5 +1,7 @@
 #include "places/Coordinates.h"
 
+#include "common/TextTrim.h"
+
 #include <charconv>
 #include <clocale>
 #include <cmath>
@@ -8,23 +10,6 @@
 #include <locale.h>
 
 namespace {
-
-bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-std::string_view TrimLeft(std::string_view s) {
-    while (!s.empty() && IsWhite(s.front())) {
-        s.remove_prefix(1);
-    }
-    return s;
-}
-
-std::string_view Trim(std::string_view s) {
-    s = TrimLeft(s);
-    while (!s.empty() && IsWhite(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

@@ -32,7 +32,7 @@ void TeleportList::Load(const std::string &path) {
 void TeleportList::LoadText(std::string_view content) {
     rows_.clear();
     for (const auto line : SplitFileLines(content)) {
-        AddLine(TrimLine(line));
+        AddLine(Trim(line));
     }
 }
 

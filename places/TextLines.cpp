@@ -3,12 +3,6 @@
 #include <filesystem>
 #include <fstream>
 
-namespace {
-
-bool IsWhite(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
-
-} // namespace
-
 std::vector<std::string_view> SplitFileLines(std::string_view content) {
     if (content.starts_with(kByteOrderMark)) {
         content.remove_prefix(kByteOrderMark.size());
@@ -28,16 +22,6 @@ std::vector<std::string_view> SplitFileLines(std::string_view content) {
         content.remove_prefix(end + (crlf ? 2 : 1));
     }
     return lines;
-}
-
-std::string_view TrimLine(std::string_view line) {
-    while (!line.empty() && IsWhite(line.back())) {
-        line.remove_suffix(1);
-    }
-    while (!line.empty() && IsWhite(line.front())) {
-        line.remove_prefix(1);
-    }
-    return line;
 }
 
 std::string OneLine(std::string_view text) {

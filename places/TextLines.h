@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/TextTrim.h"
 #include "common/Utf8.h"
 
 #include <string>
@@ -11,9 +12,6 @@
 // The file's lines: a leading UTF-8 byte-order mark is dropped, CR LF, LF and a lone CR all end a line, and a NUL
 // ends the line's text as it always did for these files. Lines are not trimmed.
 std::vector<std::string_view> SplitFileLines(std::string_view content);
-
-// Removes trailing and then leading white space (blank, tab, CR, LF, vertical tab, form feed).
-std::string_view TrimLine(std::string_view line);
 
 // A field as it can be stored on one line: line ends and NULs become blanks.
 std::string OneLine(std::string_view text);
