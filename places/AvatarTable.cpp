@@ -62,17 +62,8 @@ std::optional<int> ParseAvatarNumber(std::string_view text) {
 void AvatarTable::Load(const std::string &path) {
     entries_.clear();
     unread_.clear();
-    keepFile_ = false;
-    keptPath_.clear();
-    loadMessage_.clear();
-    const auto content = ReadWholeFile(path);
+    const auto content = ReadListFile(path, "The avatar numbers recorded", kept_);
     if (!content) {
-        keepFile_ = ExistsButUnreadable(path);
-        if (keepFile_) {
-            keptPath_ = KeptChangesPath(path);
-            loadMessage_ = "\"" + path + "\" cannot be read, so Gabbler leaves it as it is. The avatar numbers " +
-                           "recorded until Gabbler exits will be saved in \"" + keptPath_ + "\".";
-        }
         return;
     }
     LoadText(*content);
@@ -104,7 +95,7 @@ FileResult AvatarTable::Save(const std::string &path) const {
         return {};
     }
     // Every entry was recorded in this run, since the file gave none.
-    return WriteFileAtomically(keepFile_ ? keptPath_ : path, SaveText());
+    return WriteFileAtomically(kept_.keep ? kept_.path : path, SaveText());
 }
 
 std::string AvatarTable::SaveText() const {

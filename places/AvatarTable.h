@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/AtomicFile.h"
+#include "places/TextLines.h"
 #include "places/PlacesSdk.h"
 
 #include <optional>
@@ -23,8 +24,8 @@ public:
     // An unreadable file is left alone: Save then writes the numbers recorded in the run to KeptPath() instead, as
     // LoadMessage() tells the user.
     void Load(const std::string &path);
-    const std::string &LoadMessage() const { return loadMessage_; }
-    const std::string &KeptPath() const { return keptPath_; }
+    const std::string &LoadMessage() const { return kept_.message; }
+    const std::string &KeptPath() const { return kept_.path; }
     void LoadText(std::string_view content);
 
     // Nothing is written while the table is empty, so an earlier file survives a run that learnt nothing. A world
@@ -44,9 +45,7 @@ public:
 private:
     std::vector<AvatarEntry> entries_;
     std::string unread_;    // the file from its first line without a colon on, as read
-    bool keepFile_ = false; // the file existed but could not be read
-    std::string keptPath_;  // then where the run's numbers go
-    std::string loadMessage_;
+    KeptFile kept_;
 };
 
 // The decimal integer at the start of text as atoi reads it (blanks, sign, digits; none gives 0), saturating at

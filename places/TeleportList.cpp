@@ -13,17 +13,8 @@ std::string DeleteTeleportQuestion(std::string_view name) {
 
 void TeleportList::Load(const std::string &path) {
     rows_.clear();
-    keepFile_ = false;
-    keptPath_.clear();
-    loadMessage_.clear();
-    const auto content = ReadWholeFile(path);
+    const auto content = ReadListFile(path, "The places you remember", kept_);
     if (!content) {
-        keepFile_ = ExistsButUnreadable(path);
-        if (keepFile_) {
-            keptPath_ = KeptChangesPath(path);
-            loadMessage_ = "\"" + path + "\" cannot be read, so Gabbler leaves it as it is. The places you remember " +
-                           "until Gabbler exits will be saved in \"" + keptPath_ + "\".";
-        }
         return;
     }
     LoadText(*content);
@@ -37,9 +28,9 @@ void TeleportList::LoadText(std::string_view content) {
 }
 
 FileResult TeleportList::Save(const std::string &path) const {
-    if (keepFile_) {
+    if (kept_.keep) {
         // Every row was added in this run, since the file gave none.
-        return rows_.empty() ? FileResult{} : WriteFileAtomically(keptPath_, SaveText());
+        return rows_.empty() ? FileResult{} : WriteFileAtomically(kept_.path, SaveText());
     }
     return WriteFileAtomically(path, SaveText());
 }

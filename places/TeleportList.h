@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/AtomicFile.h"
+#include "places/TextLines.h"
 #include "places/NameCompare.h"
 #include "places/Position.h"
 
@@ -30,8 +31,8 @@ public:
     // Save leaves that file alone and writes the places remembered in the run to KeptPath() instead, as
     // LoadMessage() tells the user.
     void Load(const std::string &path);
-    const std::string &LoadMessage() const { return loadMessage_; }
-    const std::string &KeptPath() const { return keptPath_; }
+    const std::string &LoadMessage() const { return kept_.message; }
+    const std::string &KeptPath() const { return kept_.path; }
     void LoadText(std::string_view content);
 
     // Replaces the file with every row in order, "location:name" and CR LF each.
@@ -63,7 +64,5 @@ public:
 private:
     std::vector<TeleportEntry> rows_;
     NameOrder order_;       // the same wherever rows are placed
-    bool keepFile_ = false; // the file existed but could not be read
-    std::string keptPath_;  // then where the run's places go
-    std::string loadMessage_;
+    KeptFile kept_;
 };

@@ -1,5 +1,7 @@
 #include "places/TextLines.h"
 
+#include "common/AtomicFile.h"
+
 #include <filesystem>
 #include <fstream>
 
@@ -51,4 +53,16 @@ std::string KeptChangesPath(const std::string &path) {
         candidate = path + ".unsaved-" + std::to_string(n);
     }
     return candidate;
+}
+
+std::optional<std::string> ReadListFile(const std::string &path, std::string_view changes, KeptFile &kept) {
+    kept = {};
+    auto content = ReadWholeFile(path);
+    if (!content && ExistsButUnreadable(path)) {
+        kept.keep = true;
+        kept.path = KeptChangesPath(path);
+        kept.message = "\"" + path + "\" cannot be read, so Gabbler leaves it as it is. " + std::string(changes) +
+                       " until Gabbler exits will be saved in \"" + kept.path + "\".";
+    }
+    return content;
 }
