@@ -432,8 +432,11 @@ std::string FormatRules(const std::vector<Rule> &rules) {
             if (a.kind == RuleAction::Kind::Eject) {
                 out += " " + std::to_string(a.minutes);
             } else if (a.kind == RuleAction::Kind::Teleport) {
-                out += (a.text.empty() ? "" : " " + a.text) + " " + std::to_string(a.x) + " " + std::to_string(a.y) +
-                       " " + std::to_string(a.z) + " " + std::to_string(a.yaw);
+                if (!a.text.empty()) {
+                    out += " " + a.text;
+                }
+                out += " " + std::to_string(a.x) + " " + std::to_string(a.y) + " " + std::to_string(a.z) + " " +
+                       std::to_string(a.yaw);
             } else {
                 out += " " + a.text;
             }
