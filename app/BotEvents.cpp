@@ -43,6 +43,10 @@ void BotEvents::OnPeopleEvent(const PeopleEvent &heard) {
             return;
         }
     }
+    if (event.type == BotEventType::Departure && heard.stillThere) {
+        // Out of view because the bot moved away, not gone: no farewell.
+        return;
+    }
     automation_.Raise(std::move(event));
 }
 

@@ -102,6 +102,7 @@ void AttachHub::Hear(const std::uint8_t *frame, std::size_t size) {
             FrameWriter(gone, static_cast<std::uint16_t>(MessageType::Event), 0, kEventAvatarDelete)
                 .Int(kAttrAvatarSession, session)
                 .String(kAttrAvatarName, p.name)
+                .Bool(kAttrAvatarStillThere, true)
                 .Finish();
         for (const auto &[id, w] : windows_)
             if (w.entered && !gone.empty())

@@ -106,6 +106,7 @@ void People::OnAvatarChange() {
 void People::OnAvatarDelete() {
     const int session = SdkGetInt(kAttrAvatarSession);
     const std::string name = SdkGetString(kAttrAvatarName);
+    const bool stillThere = SdkGetBool(kAttrAvatarStillThere);
     const AvatarRecord *record = roster_.Find(session);
     if (!record) {
         // Nobody we list; but a change event may have put a mark of it on the map, which must not stay there.
@@ -132,7 +133,9 @@ void People::OnAvatarDelete() {
     }
     context_.view.RemoveMark(session);
     roster_.Remove(session);
-    context_.Tell({PeopleEvent::Kind::Departure, name, session, {}, {}});
+    PeopleEvent departure{PeopleEvent::Kind::Departure, name, session, {}, {}};
+    departure.stillThere = stillThere;
+    context_.Tell(departure);
 }
 
 PeopleMenuState People::OpenMenu(const std::string &name, int session) {

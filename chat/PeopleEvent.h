@@ -12,4 +12,5 @@ struct PeopleEvent {
     std::optional<int> citizen; // arrivals of citizens
     std::string text;           // what was said or whispered; the URL
     bool alreadyThere = false;  // arrivals: there before the bot, seen because the bot entered or moved
+    bool stillThere = false;    // departures: not gone, out of view because the bot moved or left
 };

@@ -182,20 +182,23 @@ constexpr int kAttrPaneLineFlags = 342;   // I what the pane's view filters know
 // Our own number: in event 0, true when the person was there already and comes into view because the bot entered
 // the world or moved, false when the person came (entered, or walked into the bot's view).
 constexpr int kAttrAvatarAlreadyThere = 343; // B
+// Our own number: in event 2, true when the person is still in the world and goes out of view because the bot moved
+// or left, false when the person went (left the world, or walked out of the bot's view).
+constexpr int kAttrAvatarStillThere = 344; // B
 
 constexpr int kPaneLineBold = 1;
 constexpr int kPaneLineItalic = 2;
 constexpr int kPaneLineUnderline = 4;
 constexpr int kPaneLineTimed = 8; // the time went in front of the text
 
-constexpr int kAttributeCount = 344; // attribute numbers are 0 .. kAttributeCount - 1
+constexpr int kAttributeCount = 345; // attribute numbers are 0 .. kAttributeCount - 1
 
 // ---------------------------------------------------------------------------------------------------------------
 // Events (SdkSetEventHandler). What each carries is listed with it.
 // ---------------------------------------------------------------------------------------------------------------
 constexpr int kEventAvatarAdd = 0;        // 206-211, 213, 217-219, 343
 constexpr int kEventAvatarChange = 1;     // 206, 207, 208-211, 213
-constexpr int kEventAvatarDelete = 2;     // 206, 207
+constexpr int kEventAvatarDelete = 2;     // 206, 207, 344
 constexpr int kEventChat = 6;             // 222, 207, 223, 251
 constexpr int kEventUniverseTime = 9;     // 18
 constexpr int kEventWorldAttributes = 11; // 44 .. 107 and the bot's rights 57, 59, 69, 71, 77
@@ -305,6 +308,7 @@ constexpr AttributeKind KindOfAttribute(int attribute) {
     case kAttrConsoleBold:
     case kAttrConsoleItalics:
     case kAttrAvatarAlreadyThere:
+    case kAttrAvatarStillThere:
         return AttributeKind::Bool;
     case kAttrLoginCitizen:
     case kAttrUniverseBrowserMinimum:

@@ -36,9 +36,12 @@ void Universe::EncodeAvatarEvent(std::string &out, int event, const Session &sub
         w.Int(kAttrAvatarSession, subject.id).String(kAttrAvatarName, subject.name);
     else
         AppendAvatar(w, subject, event == kEventAvatarAdd);
-    // Only the observer's own entry or move shows it a subject that did not move: one that was there already.
+    // Only the observer's own entry or move shows it a subject that did not move: one that was there already; and
+    // only its own move takes out of its view a subject that did not move or leave: one that is still there.
     if (event == kEventAvatarAdd)
         w.Bool(kAttrAvatarAlreadyThere, !moved);
+    else if (event == kEventAvatarDelete)
+        w.Bool(kAttrAvatarStillThere, !moved);
     w.Finish();
 }
 

@@ -136,6 +136,23 @@ TEST_F(RulesAtWork, ThosePresentWhenTheBotEntersAreNotGreetedButLaterArrivalsAre
     }
 }
 
+TEST_F(RulesAtWork, ThoseTheBotWalksAwayFromGetNoFarewellButThoseWhoLeaveDo) {
+    WriteRules("[Bye]\nwhen = departure\nthen = notice Bye, {name}.\n");
+    const int stays = Arrive("Stays", 80);
+    const int goes = Arrive("Goes", 81);
+    Start();
+    ASSERT_TRUE(PumpUntil([&] { return bot_->Actions().FindPerson("Goes").has_value(); })) << Pane();
+    ASSERT_TRUE(server_->Leave(goes));
+    ASSERT_TRUE(PumpUntil([&] { return Pane().find("Bye, Goes.") != std::string::npos; })) << Pane();
+
+    // Far beyond the hearing radius: the bot no longer sees the one who stayed.
+    ASSERT_TRUE(bot_->Actions().Teleport("", 100000, 0, 100000, 0).Ok()) << Pane();
+    ASSERT_TRUE(PumpUntil([&] { return !bot_->Actions().FindPerson("Stays"); })) << Pane();
+    PumpFor(std::chrono::milliseconds(300));
+    EXPECT_EQ(Pane().find("Bye, Stays."), std::string::npos) << Pane();
+    EXPECT_TRUE(server_->Leave(stays));
+}
+
 TEST_F(RulesAtWork, AFloodOfTriggersIsHeldToTheBudgetAndTheRuleIsPaused) {
     WriteRules("[Echo]\nwhen = chat\nthen = say echo {name}\n");
     Start();

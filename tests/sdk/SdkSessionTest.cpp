@@ -210,6 +210,7 @@ TEST_F(SdkTest, TheHearingRadiusLimitsWhoIsSeenAndHeard) {
     ASSERT_TRUE(server_->Move(near, -25000, 0, 0, 0));
     ASSERT_TRUE(PumpUntil([&] { return HeardEvent(kEventAvatarDelete); }));
     EXPECT_EQ(Last(kEventAvatarDelete)->session, near);
+    EXPECT_FALSE(Last(kEventAvatarDelete)->stillThere) << "it walked away from the bot";
 
     // The bot's own moves count as well.
     SdkSetInt(kAttrMyX, -20000);
@@ -217,6 +218,12 @@ TEST_F(SdkTest, TheHearingRadiusLimitsWhoIsSeenAndHeard) {
     ASSERT_TRUE(PumpUntil([&] { return Count(kEventAvatarAdd) == 3 && Count(kEventAvatarDelete) == 2; }));
     EXPECT_EQ(Last(kEventAvatarAdd)->session, near);
     EXPECT_TRUE(Last(kEventAvatarAdd)->alreadyThere) << "the bot walked up to it";
+    EXPECT_EQ(Last(kEventAvatarDelete)->session, far);
+    EXPECT_TRUE(Last(kEventAvatarDelete)->stillThere) << "the bot walked away from it";
+
+    ASSERT_TRUE(server_->Leave(near));
+    ASSERT_TRUE(PumpUntil([&] { return Count(kEventAvatarDelete) == 3; }));
+    EXPECT_FALSE(Last(kEventAvatarDelete)->stillThere) << "it left the world";
 }
 
 TEST_F(SdkTest, GlobalModeIgnoresTheRadius) {

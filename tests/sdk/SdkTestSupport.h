@@ -22,6 +22,7 @@ struct Heard {
     std::string name, message, world;
     bool more = false;
     bool alreadyThere = false; // avatar adds
+    bool stillThere = false;   // avatar deletes
 };
 
 class SdkTest : public ::testing::Test {
@@ -101,6 +102,7 @@ protected:
         h.privilege = SdkGetInt(kAttrAvatarPrivilege);
         h.build = SdkGetInt(kAttrAvatarBuild);
         h.alreadyThere = SdkGetBool(kAttrAvatarAlreadyThere);
+        h.stillThere = SdkGetBool(kAttrAvatarStillThere);
         h.name = number == kEventWorldInfo ? SdkGetString(kAttrWorldListName) : SdkGetString(kAttrAvatarName);
         h.message = number == kEventConsoleMessage ? SdkGetString(kAttrConsoleMessage) : SdkGetString(kAttrChatMessage);
         h.world = SdkGetString(kAttrWorldName);
